@@ -1,0 +1,126 @@
+#include "client/core/client_state.h"
+
+#include <cstring>
+
+ClientSettings cfg;
+TClient players[MAX_SLOTS + 1];
+
+uint8_t conn_state;
+bool awaiting_info;
+uint8_t my_slot;
+uint8_t view_slot;
+uint16_t local_x, local_y;
+float view_angle;
+uint16_t net_angle;
+uint8_t action;
+uint8_t health;
+uint8_t armor;
+uint8_t ammo[3];
+uint16_t server_tick;
+uint16_t restart_countdown;
+uint16_t log_ack;
+std::string server_name, map_name;
+uint8_t score_limit, max_players, team_play;
+
+uint8_t map_text[MAP_TEXT_SIZE + 1];
+char map_grid[66][66];
+TMapObject decorations[MAX_DECORATIONS + 1];
+TMapItem map_items[MAX_MAP_ITEMS + 1];
+TEffect effects[MAX_EFFECTS];
+uint32_t ceiling_colour, floor_colour;
+uint16_t history_x[HISTORY_LEN], history_y[HISTORY_LEN];
+
+uint8_t key_state[256];
+uint8_t last_char;
+uint8_t last_key;
+bool menu_open;
+bool chat_active;
+std::string chat_line;
+std::vector<std::string> log_lines;
+uint16_t log_scroll;
+uint8_t log_rows;
+uint8_t announce_timer;
+uint8_t frame_counter;
+uint8_t anim_tick;
+int32_t mouse_anchor_x, mouse_anchor_y;
+
+uint32_t view_surface[VIEW_W * VIEW_H];
+uint32_t hud_overlay[HUD_W * HUD_H];
+bool image1_visible;
+bool cursor_visible;
+
+static void ResetPlayers() {
+  for (auto& p : players) {
+    p = TClient{};
+    p.x = p.y = 65;
+    p.anim_x = p.anim_y = 0;
+    p.fx = p.fy = 65.0f / 64.0f;
+  }
+}
+
+static void ResetWorldTables() {
+  std::memset(map_text, 0, sizeof map_text);
+  std::memset(map_grid, ' ', sizeof map_grid);
+  for (int i = 0; i < 66; ++i) {
+    map_grid[i][0] = map_grid[i][65] = '[';
+    map_grid[0][i] = map_grid[65][i] = '[';
+  }
+  for (auto& d : decorations) d = TMapObject{};
+  for (auto& it : map_items) it = TMapItem{};  // kind 0: unused at start-up
+  for (auto& e : effects) {
+    e = TEffect{};
+    e.frame = 4;  // free
+  }
+  ceiling_colour = 0x4E4E4E;  // grey 78
+  floor_colour = 0x767676;    // grey 118
+  std::memset(history_x, 0, sizeof history_x);
+  std::memset(history_y, 0, sizeof history_y);
+}
+
+void ResetClientState() {
+  cfg = ClientSettings{};
+  ResetPlayers();
+  conn_state = CS_IDLE;
+  awaiting_info = false;
+  my_slot = 1;
+  view_slot = 0;
+  local_x = local_y = 65;
+  view_angle = 0;
+  net_angle = 0;
+  action = ACT_NONE;
+  health = 100;
+  armor = 0;
+  ammo[0] = ammo[1] = ammo[2] = 0;
+  server_tick = 0;
+  restart_countdown = 0;
+  log_ack = 0;
+  server_name.clear();
+  map_name.clear();
+  score_limit = max_players = team_play = 0;
+
+  ResetWorldTables();
+
+  std::memset(key_state, 0, sizeof key_state);
+  last_char = last_key = 0;
+  menu_open = true;
+  chat_active = false;
+  chat_line.clear();
+  log_lines.clear();
+  log_scroll = 0;
+  log_rows = 7;
+  announce_timer = 0;
+  frame_counter = 0;
+  anim_tick = 0;
+  mouse_anchor_x = mouse_anchor_y = 0;
+
+  std::memset(view_surface, 0, sizeof view_surface);
+  std::memset(hud_overlay, 0xFF, sizeof hud_overlay);
+  image1_visible = false;
+  cursor_visible = true;
+}
+
+namespace {
+struct InitialClientState {
+  InitialClientState() { ResetClientState(); }
+} initial_client_state;
+}  // namespace

@@ -1,0 +1,11 @@
+// config.cfg and the key-name table.
+#pragma once
+
+#include <string>
+
+extern std::string key_names[256];
+
+void LoadConfig(const std::string& file_name);
+void ApplyConfigLine(const std::string& line);
+void SaveConfig(const std::string& file_name);
+void BuildKeyNames();

@@ -1,0 +1,31 @@
+// Keyboard and mouse, chat, the event log, announcements, frame rate and
+// screenshots.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Window handlers: they only record, the next frame acts.
+void FormKeyDown(uint8_t key);
+void FormKeyUp(uint8_t key);
+void FormKeyPress(uint8_t character);
+void Image2MouseDown(uint8_t button_code);  // 1 left, 2 right, 4 middle
+void Image2MouseUp(uint8_t button_code);
+void FormMouseUp(uint8_t button_code);
+void FormMouseWheelDown();
+void FormMouseWheelUp();
+
+void ProcessInput();
+void AgeKeyStates();
+void HandleKeys();
+void MouseLook();
+
+bool IsChatChar(uint8_t c);
+void LogLine(const std::string& text);      // outlog.txt and the on-screen log
+void ShowLogLine(const std::string& text);  // on-screen log only
+void RefreshLog();
+void Announce(const std::string& text);
+void CloseChat();
+void NextViewPlayer();
+void TakeScreenshot();
+void UpdateFps();

@@ -1,0 +1,18 @@
+// The client's map model, shot traces, effects and own-movement prediction.
+#pragma once
+
+#include <cstdint>
+
+void ClearMap();
+void DecodeMap();
+void AddEffect(uint8_t value, uint8_t kind, float x, float y);
+void BeginSnapshot();
+void ApplyPlayerUpdate(uint8_t slot);
+void TraceShot(uint8_t slot);
+uint8_t ShotCell(uint16_t x, uint16_t y);
+uint8_t ShotHitPlayer(uint16_t x, uint16_t y, uint8_t shooter);
+void MoveLocal();
+bool IsFree(uint16_t x, uint16_t y);
+void PushHistory(uint16_t x, uint16_t y);
+void ClearHistory();
+bool InHistory(uint16_t x, uint16_t y);

@@ -1,0 +1,56 @@
+// Pictures and sounds loaded once at start-up.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct WallTexture {
+  uint8_t width = 1, height = 1;      // 1..128
+  uint32_t planes[2][128 * 128];      // column-major: texel (x, y) at x*128 + y; plane 1 is half bright
+};
+
+struct SpriteImage {
+  uint32_t texels[64 * 64];           // column-major: texel (x, y) at x*64 + y
+  uint8_t width = 1, height = 1;      // 1..64
+  uint8_t hang_offset = 0;
+};
+
+// A picture drawn unscaled onto the HUD overlay.
+struct HudBitmap {
+  int width = 1, height = 1;
+  std::vector<uint32_t> pixels;       // row-major, 0x00RRGGBB
+};
+
+extern WallTexture wall_textures[26];          // 'A'..'Z'
+extern SpriteImage decoration_images[26];      // 'a'..'z'
+extern SpriteImage item_images[10];            // '0'..'9'
+extern SpriteImage skin_images[4][30];         // team, frame
+extern SpriteImage effect_images[3][4];        // kind, frame
+extern HudBitmap hud_panel;
+extern HudBitmap hud_team[4];
+extern HudBitmap hud_weapon[6];                // 1..5
+extern HudBitmap hud_gun[6][2];                // weapon 1..5, frame 0..1
+extern int gun_left[6], gun_top[6];            // per weapon, from its pictures
+
+// Decodes a BMP file into 0x00RRGGBB pixels; false when it is missing or
+// cannot be decoded.
+bool DecodeBmpFile(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height);
+
+void LoadWallTextures();
+void LoadSpriteImage(const std::string& path, SpriteImage& record);
+HudBitmap LoadHudBitmap(const std::string& path);
+// The HUD pictures and then every sprite image, in start-up order.
+void LoadHudImages();
+void LoadSpriteImages();
+
+struct WavData {
+  uint16_t channels = 0;
+  uint32_t sample_rate = 0;
+  uint16_t bits = 0;
+  std::vector<uint8_t> samples;
+};
+// Reads an 8- or 16-bit PCM WAV file; false when the file is missing, cut
+// short, lies about its chunk lengths or holds another format.
+bool ReadWavFile(const std::string& path, WavData& out);
+bool ParseWav(const uint8_t* data, size_t size, WavData& out);

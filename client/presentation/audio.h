@@ -1,0 +1,18 @@
+// Positional sound effects through OpenAL. Without a device the game is
+// silent and every call does nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// OpenAL buffer names; 0 (a missing file) plays as silence.
+extern uint32_t snd_ammo, snd_chat, snd_health, snd_armor, snd_score, snd_spawn, snd_mmove;
+extern uint32_t snd_g[6];      // weapon 1..5
+extern uint32_t snd_skinD[4];  // team 0..3
+extern uint32_t snd_skinP[4];  // team 0..3
+
+void InitAudio();
+void PlaySound(uint32_t buffer, uint8_t slot);
+void UpdateSoundPositions();
+void SetVolume();  // applies cfg.volume_factor to every source
+uint32_t LoadSound(const std::string& name);

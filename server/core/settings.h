@@ -1,0 +1,24 @@
+// Server settings (set once from the command line) and global counters.
+#pragma once
+
+#include <cstdint>
+
+#include "protocol/shortstr.h"
+
+// Settings.
+extern uint16_t NET_PORT;       // port to bind; after start-up the port bound
+extern ShortStr SV_NAME;        // "Vornax:dm Server"
+extern uint8_t SV_MAXPLAYERS;   // 10, kept within 2..24
+extern uint8_t SV_SCORELIMIT;   // 20, never below 1
+extern uint8_t SV_TEAMPLAY;     // 0 = free-for-all, anything else = four teams
+extern uint8_t SV_BOTCOUNT;     // 0..24 bots wanted
+
+// Counters.
+extern uint8_t SV_CURCLIENTS;   // occupied slots, humans and bots
+extern uint8_t SV_CURPLAYERS;   // joined slots
+extern uint8_t SV_BOTC;         // bots present
+extern uint16_t SV_PINGVAR;     // tick counter, wraps
+extern uint16_t SV_SCOREBOARD;  // end-of-match countdown in ticks, 0 while a match runs
+
+// Back to the values of a freshly started process.
+void SV_RESETSETTINGS();

@@ -1,0 +1,31 @@
+// Server start-up, command line and the tick.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "protocol/shortstr.h"
+
+// The start-up sequence; false when the socket could not be brought up.
+bool GAMESTART(int argc, char** argv);
+// One tick: read every datagram, then, while a human is connected, the
+// simulation step and the snapshots.
+void GAMECYCLE();
+// Bots, tick counter and the end-of-match countdown; once per active tick.
+void SV_OTHER();
+
+void SV_STARTPARAMS(int argc, char** argv);
+void SV_CHECKVARS();
+
+// Number conversion of the command line: decimal, '$'/'x'/'0x' hexadecimal,
+// '%' binary, '&' octal; anything invalid counts as 0.
+uint16_t S2W(std::string_view text);
+uint8_t S2B(std::string_view text);
+std::string B2S(uint8_t v);
+std::string B2SYN(uint8_t v);
+bool EXISTFILE(const char* path);
+
+// Every module of the server back to the state of a freshly started process
+// (settings, world, message log, map list, message buffer, bot generator).
+// Tests call it before each case.
+void SV_RESETALL();

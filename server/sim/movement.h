@@ -1,0 +1,11 @@
+// Cell lookup, hit test, distances and the movement of human players.
+#pragma once
+
+#include <cstdint>
+
+uint8_t CGGXY(uint16_t x, uint16_t y);
+uint8_t PLAYERINPOINT(uint16_t x, uint16_t y, uint8_t shooter);
+float SQRT2(float v);
+uint16_t DIST2(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
+uint16_t DIST3(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
+void PLAYER_MOVE(uint8_t slot);

@@ -1,0 +1,116 @@
+// The game world on the server: one record per player slot, the current map,
+// and the constant rule tables. Plain global state, indexed from 1.
+#pragma once
+
+#include <cstdint>
+
+#include "protocol/protocol.h"
+#include "protocol/shortstr.h"
+
+// 64 position units per map cell; cells 1..64 span positions 64..4159.
+constexpr int CELL_SIZE = 64;
+constexpr int MAP_CELLS = 64;
+constexpr int MAX_ITEMS = 128;
+constexpr int MAX_SPAWNS = 64;
+
+constexpr uint8_t CELL_FREE = 0;
+constexpr uint8_t CELL_WALL = 1;      // blocks movement, shots and sight
+constexpr uint8_t CELL_OBSTACLE = 2;  // blocks movement only
+
+struct ClientRecord {
+  ShortStr name;     // at most 20 characters
+  ShortStr address;  // dotted IPv4 text, at most 15 characters; "0.0.0.0" for bots
+  uint16_t port;
+  uint16_t x, y;
+  uint16_t want_x, want_y;
+  uint16_t dir;
+  uint16_t log_ack;
+  uint16_t ping_tick;
+  uint8_t has_gun[NUM_WEAPONS + 1];  // 1..5
+  uint8_t ammo[3];                   // 1..2
+  uint8_t joined;
+  uint8_t in_use;
+  uint8_t is_bot;
+  uint8_t ping;
+  uint8_t frags;
+  uint8_t gun;       // in hand, 1..5
+  uint8_t next_gun;  // selected, 1..5
+  uint8_t health;
+  uint8_t armor;
+  uint8_t team;
+  uint8_t action;
+  uint8_t fire_anim;
+  uint8_t wait;
+  uint8_t idle;
+  uint8_t input_budget;
+  uint8_t specjoin_wait;
+  uint8_t chat_wait;
+  uint8_t log_wait;
+  uint8_t info_wait;
+  uint16_t goal_x, goal_y;
+  uint16_t bot_dir;
+  uint8_t bot_target;
+};
+
+// Slots 1..24; entry 0 is unused.
+extern ClientRecord SV_CLIENTSLIST[MAX_SLOTS + 1];
+
+struct MapItem {
+  uint16_t respawn;  // ticks until back; 0 = present
+  uint16_t x, y;     // a cell centre
+  uint8_t kind;      // the map character '0'..'9'; 0 = empty entry
+};
+
+struct SpawnPoint {
+  uint16_t x, y;
+};
+
+struct MapState {
+  uint8_t cells[MAP_CELLS + 2][MAP_CELLS + 2];  // [column][row]; 0 and 65 are the wall ring
+  MapItem items[MAX_ITEMS + 1];                 // 1..128
+  uint8_t item_count;
+  SpawnPoint spawns[MAX_SPAWNS + 1];            // 1..64
+  uint8_t spawn_count;
+  uint8_t map_index;                            // entry of the map list, 1..24
+};
+
+extern MapState SV_MAP;
+
+// Weapon tables, indexed 1..5.
+extern const char* const GUNS_NAME[NUM_WEAPONS + 1];
+extern const uint8_t GUNS_DAMAGE[NUM_WEAPONS + 1];
+extern const uint8_t GUNS_RELOAD[NUM_WEAPONS + 1];
+extern const uint8_t GUNS_GANIM[NUM_WEAPONS + 1];
+extern const uint8_t GUNS_DISPER[NUM_WEAPONS + 1];
+extern const uint8_t GUNS_AMTYPE[NUM_WEAPONS + 1];
+extern const uint8_t GUNS_AMTAKE[NUM_WEAPONS + 1];
+extern const uint8_t GUNS_BSTEP[NUM_WEAPONS + 1];
+extern const uint16_t GUNS_BDIST[NUM_WEAPONS + 1];
+
+// Ammunition tables, indexed by type 1..2.
+extern const uint8_t PLAYERMAXAMMO[3];
+extern const uint8_t PLAYERSTARTAMMO[3];
+
+// Item tables, indexed by item kind 0..9 (the map character minus '0').
+// ITEMSP_AMMO is [type 1..2][kind].
+extern const uint8_t ITEMSP_HITS[10];
+extern const uint8_t ITEMSP_ARMOR[10];
+extern const uint8_t ITEMSP_AMMO[3][10];
+extern const uint8_t ITEMSP_GUN[10];
+extern const uint16_t ITEMSP_RESPT[10];
+
+// Team tables, indexed 0..3.
+extern const char* const TEAMCHAR[NUM_TEAMS];
+extern const char* const TEAMNAME[NUM_TEAMS];
+
+// Map character classes.
+inline bool MAP_ISBWALL(uint8_t c) { return c >= 'A' && c <= 'Z'; }
+inline bool MAP_ISPWALL(uint8_t c) { return MAP_ISBWALL(c) || (c >= 'e' && c <= 'z'); }
+inline bool MAP_ISITEM(uint8_t c) { return c >= '0' && c <= '9'; }
+inline bool MAP_ISSPAWN(uint8_t c) { return c == '@'; }
+
+// PS_NONE .. PS_FIRING for a slot.
+uint8_t PLAYER_STATE(uint8_t slot);
+
+// Empties every slot record and the map (border ring walls, open floor).
+void SV_RESETWORLD();

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the normal build,
+# the same tests under AddressSanitizer + UndefinedBehaviorSanitizer, and a
+# short run of every fuzz harness.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+tools/install_deps.sh
+
+jobs=$(nproc)
+# Tests never need a screen or a sound card.
+export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-dummy}
+export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
+
+echo "== build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+
+echo "== tests"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== tests under ASan + UBSan"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVORNAX_SANITIZE=ON -DVORNAX_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1} \
+UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+if command -v clang++ >/dev/null && [[ -d fuzz ]] && compgen -G "fuzz/*.cpp" >/dev/null; then
+  echo "== fuzzing (${VORNAX_FUZZ_SECONDS:-10} s per harness)"
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DVORNAX_FUZZ=ON -DVORNAX_BUILD_TESTS=OFF -DVORNAX_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-fuzz -j "$jobs"
+  tools/run_fuzzers.sh build-fuzz "${VORNAX_FUZZ_SECONDS:-10}"
+fi
+
+echo "All tests passed."
