@@ -173,7 +173,6 @@ void DrawWallStripPortable(int x0, uint32_t ceiling, uint32_t floor) {
         pixel = floor;
       }
       view_surface[r * W + c] = pixel;
-      pixel_depth[r][c] = wall_depth[c];
     }
   }
 }
@@ -186,7 +185,9 @@ VECTOR_CODE void FillStripRows(int x0, int first, int last, __m256i pixels) {
 }
 
 // Eight columns at once, row by row: each lane keeps its own texture row,
-// advancing it only on the rows its wall covers.
+// advancing it only on the rows its wall covers. Rows where some lanes show
+// ceiling or floor pick per lane; rows where all eight show wall need no
+// choice, and their texels are fetched and written one by one.
 VECTOR_CODE void DrawWallStripVector(int x0, uint32_t ceiling, uint32_t floor) {
   const __m256i ceil_end = _mm256_load_si256(reinterpret_cast<const __m256i*>(span_ceil_end + x0));
   const __m256i bottom = _mm256_load_si256(reinterpret_cast<const __m256i*>(span_bottom + x0));
@@ -196,31 +197,52 @@ VECTOR_CODE void DrawWallStripVector(int x0, uint32_t ceiling, uint32_t floor) {
   const __m256i ceiling_v = _mm256_set1_epi32(static_cast<int>(ceiling));
   const __m256i floor_v = _mm256_set1_epi32(static_cast<int>(floor));
   const __m256i tint = _mm256_set1_epi32(static_cast<int>(tint_mask));
-  const int* base = reinterpret_cast<const int*>(WallTexelBase());
+  const uint32_t* base = WallTexelBase();
   __m256 tex_y = _mm256_load_ps(span_tex_y + x0);
 
-  int wall_first = H, wall_last = -1;
+  int wall_first = H, wall_last = -1, solid_first = 0, solid_last = H - 1;
   for (int c = x0; c < x0 + STRIP; ++c) {
     wall_first = std::min(wall_first, span_ceil_end[c]);
     wall_last = std::max(wall_last, span_bottom[c]);
+    solid_first = std::max(solid_first, span_ceil_end[c]);
+    solid_last = std::min(solid_last, span_bottom[c]);
   }
+  if (solid_first > solid_last) solid_first = solid_last = wall_last + 1;  // no all-wall rows
+
+  alignas(32) int32_t at[STRIP];
   FillStripRows(x0, 0, wall_first, ceiling_v);
   for (int r = wall_first; r <= wall_last; ++r) {
+    uint32_t* out = view_surface + r * W + x0;
+    const __m256i index = _mm256_add_epi32(texel, _mm256_cvttps_epi32(_mm256_min_ps(tex_y, tex_last)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+    if (r >= solid_first && r <= solid_last) {
+      for (int l = 0; l < STRIP; ++l) out[l] = base[at[l]] & tint_mask;
+      tex_y = _mm256_add_ps(tex_y, step);
+      continue;
+    }
     const __m256i row = _mm256_set1_epi32(r);
     const __m256i above = _mm256_cmpgt_epi32(ceil_end, row);
     const __m256i below = _mm256_cmpgt_epi32(row, bottom);
-    const __m256i index = _mm256_add_epi32(texel, _mm256_cvttps_epi32(_mm256_min_ps(tex_y, tex_last)));
-    __m256i pixel = _mm256_and_si256(_mm256_i32gather_epi32(base, index, 4), tint);
+    __m256i pixel = _mm256_setr_epi32(static_cast<int>(base[at[0]]), static_cast<int>(base[at[1]]),
+                                      static_cast<int>(base[at[2]]), static_cast<int>(base[at[3]]),
+                                      static_cast<int>(base[at[4]]), static_cast<int>(base[at[5]]),
+                                      static_cast<int>(base[at[6]]), static_cast<int>(base[at[7]]));
+    pixel = _mm256_and_si256(pixel, tint);
     pixel = _mm256_blendv_epi8(pixel, floor_v, below);
     pixel = _mm256_blendv_epi8(pixel, ceiling_v, above);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(view_surface + r * W + x0), pixel);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), pixel);
     const __m256i on_wall = _mm256_or_si256(above, below);
     tex_y = _mm256_add_ps(tex_y, _mm256_andnot_ps(_mm256_castsi256_ps(on_wall), step));
   }
   FillStripRows(x0, std::max(wall_last + 1, wall_first), H, floor_v);
+}
 
-  const __m128i depth = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wall_depth + x0));
-  for (int r = 0; r < H; ++r) _mm_storeu_si128(reinterpret_cast<__m128i*>(&pixel_depth[r][x0]), depth);
+// The texture columns of the next strip are fetched while this one draws.
+VECTOR_CODE void PrefetchStripTexels(int x0) {
+  if (x0 >= W) return;
+  const char* base = reinterpret_cast<const char*>(WallTexelBase());
+  for (int c = x0; c < x0 + STRIP; ++c)
+    for (int line = 0; line < 128 * 4; line += 64) _mm_prefetch(base + 4 * span_texel[c] + line, _MM_HINT_T0);
 }
 #endif
 
@@ -230,12 +252,15 @@ void DrawWallStrips() {
   for (int x0 = 0; x0 < W; x0 += STRIP) {
 #ifdef VORNAX_X86
     if (vector_path) {
+      PrefetchStripTexels(x0 + STRIP);
       DrawWallStripVector(x0, ceiling, floor);
       continue;
     }
 #endif
     DrawWallStripPortable(x0, ceiling, floor);
   }
+  // Every pixel starts at the depth of its column's wall.
+  for (int r = 0; r < H; ++r) std::memcpy(pixel_depth[r], wall_depth, sizeof wall_depth);
 }
 
 // ---------------------------------------------------------------- billboards
@@ -262,15 +287,22 @@ void DrawBillboardPortable(const BillboardRect& rect, const SpriteImage& image) 
 
 #ifdef VORNAX_X86
 // Eight columns of one row: depth test, texel fetch and transparency as
-// masks; the last block of a row may overlap the one before it, which is
-// harmless because a pixel already written fails the strict depth test.
-VECTOR_CODE void DrawBillboardBlock(const BillboardRect& rect, const int* texels, int r, int c, __m256i texel_y,
+// masks. Blocks hidden entirely by nearer pixels are skipped before the
+// texels are fetched. The last block of a row may overlap the one before
+// it, which is harmless because a pixel already written fails the strict
+// depth test.
+VECTOR_CODE void DrawBillboardBlock(const BillboardRect& rect, const uint32_t* texels, int r, int c, int texel_y,
                                     __m256i depth32, __m128i depth16, __m256i transparent, __m256i tint) {
-  const __m256i texel_x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(billboard_texel_x + (c - rect.first_column)));
-  const __m256i texel = _mm256_i32gather_epi32(texels, _mm256_add_epi32(texel_x, texel_y), 4);
   __m128i* depth_at = reinterpret_cast<__m128i*>(&pixel_depth[r][c]);
   const __m128i old_depth = _mm_loadu_si128(depth_at);
   const __m256i nearer = _mm256_cmpgt_epi32(_mm256_cvtepu16_epi32(old_depth), depth32);
+  if (_mm256_testz_si256(nearer, nearer)) return;
+  const int32_t* texel_x = billboard_texel_x + (c - rect.first_column);
+  const uint32_t* t = texels + texel_y;
+  const __m256i texel = _mm256_setr_epi32(
+      static_cast<int>(t[texel_x[0]]), static_cast<int>(t[texel_x[1]]), static_cast<int>(t[texel_x[2]]),
+      static_cast<int>(t[texel_x[3]]), static_cast<int>(t[texel_x[4]]), static_cast<int>(t[texel_x[5]]),
+      static_cast<int>(t[texel_x[6]]), static_cast<int>(t[texel_x[7]]));
   const __m256i write = _mm256_andnot_si256(_mm256_cmpeq_epi32(texel, transparent), nearer);
   __m256i* pixel_at = reinterpret_cast<__m256i*>(view_surface + r * W + c);
   const __m256i pixel = _mm256_blendv_epi8(_mm256_loadu_si256(pixel_at), _mm256_and_si256(texel, tint), write);
@@ -280,14 +312,14 @@ VECTOR_CODE void DrawBillboardBlock(const BillboardRect& rect, const int* texels
 }
 
 VECTOR_CODE void DrawBillboardVector(const BillboardRect& rect, const SpriteImage& image) {
-  const int* texels = reinterpret_cast<const int*>(image.texels);
+  const uint32_t* texels = image.texels;
   const __m256i depth32 = _mm256_set1_epi32(rect.depth);
   const __m128i depth16 = _mm_set1_epi16(static_cast<int16_t>(rect.depth));
   const __m256i transparent = _mm256_set1_epi32(static_cast<int>(rect.transparent));
   const __m256i tint = _mm256_set1_epi32(static_cast<int>(tint_mask));
   const int last_block = rect.last_column - (STRIP - 1);
   for (int r = rect.first_row; r <= rect.last_row; ++r) {
-    const __m256i texel_y = _mm256_set1_epi32(billboard_texel_y[r - rect.first_row]);
+    const int texel_y = billboard_texel_y[r - rect.first_row];
     for (int c = rect.first_column;; c += STRIP) {
       const int block = std::min(c, last_block);
       DrawBillboardBlock(rect, texels, r, block, texel_y, depth32, depth16, transparent, tint);

@@ -127,8 +127,14 @@ inline void CastWalls(View& view, const Camera& cam) {
   map_grid[pX][pY] = saved;
 }
 
+// Pixels a billboard covers on screen and pixels it actually wrote.
+struct BillboardStats {
+  long covered = 0;
+  long written = 0;
+};
+
 inline void DrawBillboard(View& view, const Camera& cam, uint8_t hang, const SpriteImage& image, bool mirrored,
-                          float x, float y) {
+                          float x, float y, BillboardStats* stats = nullptr) {
   const float planeX = -cam.dir_y * 0.9f, planeY = cam.dir_x * 0.9f;
   const float relX = x - cam.pos_x, relY = y - cam.pos_y;
   const float invDet = 1 / (planeX * cam.dir_y - cam.dir_x * planeY);
@@ -154,6 +160,7 @@ inline void DrawBillboard(View& view, const Camera& cam, uint8_t hang, const Spr
   }
   const float v0 = foot - drawH < 0 ? static_cast<float>(std::abs(foot - drawH)) * stepV : 0.0f;
   const uint32_t transparent = image.texels[0];
+  if (stats && c1 >= c0 && r1 >= r0) stats->covered += static_cast<long>(c1 - c0 + 1) * (r1 - r0 + 1);
   for (int c = c0; c <= c1; ++c) {
     if (view.depth[c][300] > depth) {
       float v = v0;
@@ -165,6 +172,7 @@ inline void DrawBillboard(View& view, const Camera& cam, uint8_t hang, const Spr
           if (texel != transparent) {
             view.Put(c, r, texel);
             view.depth[c][r] = depth;
+            if (stats) ++stats->written;
           }
         }
         v += stepV;
