@@ -98,6 +98,7 @@ void SetupScreen() {
   const int height = static_cast<int>(width / 1.33333);
   PlatformSetClientSize(width, height);
   if (cfg.start_maximised != 0) PlatformMaximise();
+  menu_item = 0;  // the first screen has "Quit game" selected
   DrawMenu();
   LayoutScreen();
 }

@@ -18,6 +18,10 @@
 
 namespace present_test {
 
+// Sound tests need a device but no sound card: OpenAL Soft's null output,
+// chosen before anything opens a device.
+inline const int null_audio_output = setenv("ALSOFT_DRIVERS", "null", 0);
+
 // Runs a test inside a fresh temporary directory, the client state reset.
 class ScratchDir : public ::testing::Test {
  protected:
