@@ -36,7 +36,7 @@ uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] <
 
 // Checks the BMP header's picture size before SDL sees the file.
 bool PlausibleBmpHeader(const uint8_t* data, size_t size) {
-  if (size < 26 || data[0] != 'B' || data[1] != 'M') return false;
+  if (!data || size < 26 || size > static_cast<size_t>(MAX_BMP_FILE) || data[0] != 'B' || data[1] != 'M') return false;
   const uint32_t info_size = ReadLe32(data + 14);
   int64_t width, height;
   if (info_size == 12) {

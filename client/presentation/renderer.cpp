@@ -246,6 +246,27 @@ VECTOR_CODE void PrefetchStripTexels(int x0) {
 }
 #endif
 
+#ifdef VORNAX_X86
+VECTOR_CODE void FillPixelDepthVector() {
+  constexpr int BLOCKS = W / 16;  // 16 depths per 32-byte block
+  __m256i row[BLOCKS];
+  for (int b = 0; b < BLOCKS; ++b) row[b] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(wall_depth + 16 * b));
+  for (int r = 0; r < H; ++r)
+    for (int b = 0; b < BLOCKS; ++b) _mm256_storeu_si256(reinterpret_cast<__m256i*>(&pixel_depth[r][16 * b]), row[b]);
+}
+#endif
+
+// Every pixel starts at the depth of its column's wall.
+void FillPixelDepth() {
+#ifdef VORNAX_X86
+  if (vector_path) {
+    FillPixelDepthVector();
+    return;
+  }
+#endif
+  for (int r = 0; r < H; ++r) std::memcpy(pixel_depth[r], wall_depth, sizeof wall_depth);
+}
+
 void DrawWallStrips() {
   const uint32_t ceiling = ceiling_colour & tint_mask;
   const uint32_t floor = floor_colour & tint_mask;
@@ -259,8 +280,7 @@ void DrawWallStrips() {
 #endif
     DrawWallStripPortable(x0, ceiling, floor);
   }
-  // Every pixel starts at the depth of its column's wall.
-  for (int r = 0; r < H; ++r) std::memcpy(pixel_depth[r], wall_depth, sizeof wall_depth);
+  FillPixelDepth();
 }
 
 // ---------------------------------------------------------------- billboards
