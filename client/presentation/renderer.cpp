@@ -184,20 +184,68 @@ VECTOR_CODE void FillStripRows(int x0, int first, int last, __m256i pixels) {
   for (int r = first; r < last; ++r) _mm256_storeu_si256(reinterpret_cast<__m256i*>(view_surface + r * W + x0), pixels);
 }
 
-// Eight columns at once, row by row: each lane keeps its own texture row,
-// advancing it only on the rows its wall covers. Rows where some lanes show
-// ceiling or floor pick per lane; rows where all eight show wall need no
-// choice, and their texels are fetched and written one by one.
+struct StripLanes {
+  __m256i ceil_end, bottom, texel;
+  __m256 step, tex_last;
+};
+
+// Rows where some of the eight lanes show ceiling or floor: each lane picks,
+// and a lane's texture row advances only on the rows its wall covers.
+VECTOR_CODE __m256 DrawMixedRows(const StripLanes& lanes, int x0, int first, int last, __m256 tex_y, __m256i ceiling,
+                                 __m256i floor, __m256i tint) {
+  const uint32_t* base = WallTexelBase();
+  alignas(32) int32_t at[STRIP];
+  for (int r = first; r <= last; ++r) {
+    const __m256i index = _mm256_add_epi32(lanes.texel, _mm256_cvttps_epi32(_mm256_min_ps(tex_y, lanes.tex_last)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+    const __m256i row = _mm256_set1_epi32(r);
+    const __m256i above = _mm256_cmpgt_epi32(lanes.ceil_end, row);
+    const __m256i below = _mm256_cmpgt_epi32(row, lanes.bottom);
+    __m256i pixel = _mm256_setr_epi32(static_cast<int>(base[at[0]]), static_cast<int>(base[at[1]]),
+                                      static_cast<int>(base[at[2]]), static_cast<int>(base[at[3]]),
+                                      static_cast<int>(base[at[4]]), static_cast<int>(base[at[5]]),
+                                      static_cast<int>(base[at[6]]), static_cast<int>(base[at[7]]));
+    pixel = _mm256_and_si256(pixel, tint);
+    pixel = _mm256_blendv_epi8(pixel, floor, below);
+    pixel = _mm256_blendv_epi8(pixel, ceiling, above);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(view_surface + r * W + x0), pixel);
+    const __m256i off_wall = _mm256_or_si256(above, below);
+    tex_y = _mm256_add_ps(tex_y, _mm256_andnot_ps(_mm256_castsi256_ps(off_wall), lanes.step));
+  }
+  return tex_y;
+}
+
+// Rows where all eight lanes show wall: no choice to make.
+VECTOR_CODE __m256 DrawWallRows(const StripLanes& lanes, int x0, int first, int last, __m256 tex_y, __m256i tint) {
+  const uint32_t* base = WallTexelBase();
+  alignas(32) int32_t at[STRIP];
+  for (int r = first; r <= last; ++r) {
+    const __m256i index = _mm256_add_epi32(lanes.texel, _mm256_cvttps_epi32(_mm256_min_ps(tex_y, lanes.tex_last)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+    const __m256i pixel = _mm256_setr_epi32(static_cast<int>(base[at[0]]), static_cast<int>(base[at[1]]),
+                                            static_cast<int>(base[at[2]]), static_cast<int>(base[at[3]]),
+                                            static_cast<int>(base[at[4]]), static_cast<int>(base[at[5]]),
+                                            static_cast<int>(base[at[6]]), static_cast<int>(base[at[7]]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(view_surface + r * W + x0), _mm256_and_si256(pixel, tint));
+    tex_y = _mm256_add_ps(tex_y, lanes.step);
+  }
+  return tex_y;
+}
+
+// Eight columns at once, row by row, so that every store is a run of eight
+// pixels and eight texture rows advance together: ceiling rows, rows that
+// mix ceiling and wall, rows of wall only, rows that mix wall and floor,
+// floor rows.
 VECTOR_CODE void DrawWallStripVector(int x0, uint32_t ceiling, uint32_t floor) {
-  const __m256i ceil_end = _mm256_load_si256(reinterpret_cast<const __m256i*>(span_ceil_end + x0));
-  const __m256i bottom = _mm256_load_si256(reinterpret_cast<const __m256i*>(span_bottom + x0));
-  const __m256 step = _mm256_load_ps(span_step + x0);
-  const __m256 tex_last = _mm256_load_ps(span_tex_last + x0);
-  const __m256i texel = _mm256_load_si256(reinterpret_cast<const __m256i*>(span_texel + x0));
+  StripLanes lanes;
+  lanes.ceil_end = _mm256_load_si256(reinterpret_cast<const __m256i*>(span_ceil_end + x0));
+  lanes.bottom = _mm256_load_si256(reinterpret_cast<const __m256i*>(span_bottom + x0));
+  lanes.texel = _mm256_load_si256(reinterpret_cast<const __m256i*>(span_texel + x0));
+  lanes.step = _mm256_load_ps(span_step + x0);
+  lanes.tex_last = _mm256_load_ps(span_tex_last + x0);
   const __m256i ceiling_v = _mm256_set1_epi32(static_cast<int>(ceiling));
   const __m256i floor_v = _mm256_set1_epi32(static_cast<int>(floor));
   const __m256i tint = _mm256_set1_epi32(static_cast<int>(tint_mask));
-  const uint32_t* base = WallTexelBase();
   __m256 tex_y = _mm256_load_ps(span_tex_y + x0);
 
   int wall_first = H, wall_last = -1, solid_first = 0, solid_last = H - 1;
@@ -207,32 +255,13 @@ VECTOR_CODE void DrawWallStripVector(int x0, uint32_t ceiling, uint32_t floor) {
     solid_first = std::max(solid_first, span_ceil_end[c]);
     solid_last = std::min(solid_last, span_bottom[c]);
   }
-  if (solid_first > solid_last) solid_first = solid_last = wall_last + 1;  // no all-wall rows
-
-  alignas(32) int32_t at[STRIP];
   FillStripRows(x0, 0, wall_first, ceiling_v);
-  for (int r = wall_first; r <= wall_last; ++r) {
-    uint32_t* out = view_surface + r * W + x0;
-    const __m256i index = _mm256_add_epi32(texel, _mm256_cvttps_epi32(_mm256_min_ps(tex_y, tex_last)));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
-    if (r >= solid_first && r <= solid_last) {
-      for (int l = 0; l < STRIP; ++l) out[l] = base[at[l]] & tint_mask;
-      tex_y = _mm256_add_ps(tex_y, step);
-      continue;
-    }
-    const __m256i row = _mm256_set1_epi32(r);
-    const __m256i above = _mm256_cmpgt_epi32(ceil_end, row);
-    const __m256i below = _mm256_cmpgt_epi32(row, bottom);
-    __m256i pixel = _mm256_setr_epi32(static_cast<int>(base[at[0]]), static_cast<int>(base[at[1]]),
-                                      static_cast<int>(base[at[2]]), static_cast<int>(base[at[3]]),
-                                      static_cast<int>(base[at[4]]), static_cast<int>(base[at[5]]),
-                                      static_cast<int>(base[at[6]]), static_cast<int>(base[at[7]]));
-    pixel = _mm256_and_si256(pixel, tint);
-    pixel = _mm256_blendv_epi8(pixel, floor_v, below);
-    pixel = _mm256_blendv_epi8(pixel, ceiling_v, above);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), pixel);
-    const __m256i on_wall = _mm256_or_si256(above, below);
-    tex_y = _mm256_add_ps(tex_y, _mm256_andnot_ps(_mm256_castsi256_ps(on_wall), step));
+  if (solid_first <= solid_last) {
+    tex_y = DrawMixedRows(lanes, x0, wall_first, solid_first - 1, tex_y, ceiling_v, floor_v, tint);
+    tex_y = DrawWallRows(lanes, x0, solid_first, solid_last, tex_y, tint);
+    DrawMixedRows(lanes, x0, solid_last + 1, wall_last, tex_y, ceiling_v, floor_v, tint);
+  } else {
+    DrawMixedRows(lanes, x0, wall_first, wall_last, tex_y, ceiling_v, floor_v, tint);
   }
   FillStripRows(x0, std::max(wall_last + 1, wall_first), H, floor_v);
 }
