@@ -219,4 +219,5 @@ void MenuConnect() {
   awaiting_info = true;
   log_ack = 0;
   if (menu_open) ToggleMenu();
+  DrawMenu();  // the item reads "Disconnect" when the menu opens again
 }

@@ -193,6 +193,15 @@ TEST_F(Menu, ConnectClosesTheMenuAndDisconnectKeepsItOpen) {
   EXPECT_EQ(Lines(l_mvar.caption)[1], "+Connect");
 }
 
+TEST_F(Menu, ConnectingFromTheCommandLineShowsDisconnectInTheMenu) {
+  cfg.server_address = "127.0.0.1";
+  MenuConnect();
+  EXPECT_EQ(conn_state, CS_CONNECTING);
+  EXPECT_FALSE(menu_open);
+  Tap(ESCAPE);
+  EXPECT_EQ(Lines(l_mvar.caption)[1], " Disconnect");
+}
+
 TEST_F(Menu, EscapeTogglesTheMenuAndWhatIsShown) {
   Tap(ESCAPE);
   EXPECT_FALSE(menu_open);
