@@ -50,27 +50,30 @@ void LoadAllSounds() {
 
 bool AudioReady() { return context != nullptr; }
 
-bool InitAudioDevice(const char* device_name) {
-  if (!context) {
-    device = alcOpenDevice(device_name);
-    if (device) context = alcCreateContext(device, nullptr);
-    if (context && alcMakeContextCurrent(context) == ALC_FALSE) {
-      alcDestroyContext(context);
-      context = nullptr;
-    }
-    if (!context && device) {
-      alcCloseDevice(device);
-      device = nullptr;
-    }
-    if (context) {
-      for (uint32_t& source : sound_sources) {
-        ALuint name = 0;
-        alGenSources(1, &name);
-        source = name;
-        alSourcef(source, AL_GAIN, cfg.volume_factor);
-      }
-    }
+// Opens the device and its context and makes the 25 sources.
+static bool OpenDevice(const char* device_name) {
+  device = alcOpenDevice(device_name);
+  if (!device) return false;
+  context = alcCreateContext(device, nullptr);
+  if (!context || alcMakeContextCurrent(context) == ALC_FALSE) {
+    if (context) alcDestroyContext(context);
+    alcCloseDevice(device);
+    context = nullptr;
+    device = nullptr;
+    return false;
   }
+  for (uint32_t& source : sound_sources) {
+    ALuint name = 0;
+    alGenSources(1, &name);
+    source = name;
+    alSourcef(source, AL_GAIN, cfg.volume_factor);
+  }
+  return true;
+}
+
+bool InitAudioDevice(const char* device_name) {
+  CloseAudio();  // starting again (tests do) begins from nothing
+  OpenDevice(device_name);
   UpdateSoundPositions();
   LoadAllSounds();
   return context != nullptr;
