@@ -388,6 +388,41 @@ TEST_F(Camera_, FrameWithoutAnyPicturesShowsOnlyTheViewThroughAWhiteOverlay) {
   EXPECT_EQ(Pixel(0, 0), 0u);
 }
 
+// Decorations always, items only while present, effects while running with
+// their own value as hang offset, and the blank start image never.
+TEST_F(Camera_, FrameDrawsWhatTheWorldHolds) {
+  menu_open = false;
+  players[1].state = PS_ALIVE;
+  local_x = 10 * 64 + 32;
+  local_y = 10 * 64 + 32;
+  decoration_images[2] = SolidSprite(0x00AA00);
+  item_images[5] = SolidSprite(0x0000AA);
+  effect_images[EFFECT_PUFF][1] = SolidSprite(0xAA00AA, 64, 16);
+  decoration_images[0] = SpriteImage{};  // a blank 1 x 1 image: nothing to draw
+  decorations[1] = TMapObject{12.5f, 10.5f, 'c'};
+  decorations[2] = TMapObject{11.5f, 10.5f, 'a'};
+  RenderFrame();
+  EXPECT_EQ(Pixel(200, 200), 0x00AA00u);
+
+  map_items[7] = TMapItem{'5', 0, 11.5f, 10.5f};
+  RenderFrame();
+  EXPECT_EQ(Pixel(200, 200), 0x00AA00u);  // not present: not drawn
+  map_items[7].present = 1;
+  RenderFrame();
+  EXPECT_EQ(Pixel(200, 200), 0x0000AAu);
+
+  // A puff half a cell ahead with value 200 as its hang offset: high up.
+  effects[3] = TEffect{11.0f, 10.5f, 1, EFFECT_PUFF, 200};
+  RenderFrame();
+  // lift trunc((165 - 200) / 0.5 * 1.25) = -87: its lowest row is 62.
+  EXPECT_EQ(Pixel(200, 30), 0xAA00AAu);
+  EXPECT_EQ(Pixel(200, 62), 0xAA00AAu);
+  EXPECT_NE(Pixel(200, 63), 0xAA00AAu);
+  effects[3].frame = 4;  // free
+  RenderFrame();
+  EXPECT_NE(Pixel(200, 30), 0xAA00AAu);
+}
+
 TEST(FastSqrt, IsCloseToTheSquareRoot) {
   for (float v : {1.0f, 2.0f, 10.0f, 1234.5f, 1e8f}) EXPECT_NEAR(FastSqrt(v), std::sqrt(v), std::sqrt(v) * 0.002f) << v;
 }
