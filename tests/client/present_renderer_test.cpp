@@ -298,9 +298,9 @@ INSTANTIATE_TEST_SUITE_P(Paths, RendererBothPaths, ::testing::Values(true, false
 
 // ---------------------------------------------------------------- camera
 
-class Camera_ : public Renderer {};
+class CameraAndFrame : public Renderer {};
 
-TEST_F(Camera_, FollowsTheLocalPositionAndAngle) {
+TEST_F(CameraAndFrame, FollowsTheLocalPositionAndAngle) {
   players[1].state = PS_ALIVE;
   local_x = 640;
   local_y = 672;
@@ -320,7 +320,7 @@ TEST_F(Camera_, FollowsTheLocalPositionAndAngle) {
   EXPECT_EQ(net_angle, 90);
 }
 
-TEST_F(Camera_, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
+TEST_F(CameraAndFrame, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
   players[1].state = PS_ALIVE;
   SetupCamera();
   EXPECT_EQ(camera.eye_height, 165);
@@ -358,7 +358,7 @@ TEST_F(Camera_, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
   EXPECT_EQ(camera.tint_b, 255);
 }
 
-TEST_F(Camera_, SpectatorKeepsFollowingALivingPlayer) {
+TEST_F(CameraAndFrame, SpectatorKeepsFollowingALivingPlayer) {
   players[1].state = PS_SPECTATOR;
   players[5].state = PS_ALIVE;
   view_slot = 5;
@@ -369,7 +369,7 @@ TEST_F(Camera_, SpectatorKeepsFollowingALivingPlayer) {
   EXPECT_EQ(view_slot, 1);
 }
 
-TEST_F(Camera_, MenuShowsARedScreenInsteadOfTheView) {
+TEST_F(CameraAndFrame, MenuShowsARedScreenInsteadOfTheView) {
   menu_open = true;
   std::memset(view_surface, 0x11, sizeof view_surface);
   RenderFrame();
@@ -377,7 +377,7 @@ TEST_F(Camera_, MenuShowsARedScreenInsteadOfTheView) {
   EXPECT_EQ(view_surface[5000], 0x11111111u);  // the view is not drawn
 }
 
-TEST_F(Camera_, FrameWithoutAnyPicturesShowsOnlyTheViewThroughAWhiteOverlay) {
+TEST_F(CameraAndFrame, FrameWithoutAnyPicturesShowsOnlyTheViewThroughAWhiteOverlay) {
   menu_open = false;
   players[1].state = PS_SPECTATOR;
   local_x = local_y = 32 * 64 + 32;
@@ -390,7 +390,7 @@ TEST_F(Camera_, FrameWithoutAnyPicturesShowsOnlyTheViewThroughAWhiteOverlay) {
 
 // Decorations always, items only while present, effects while running with
 // their own value as hang offset, and the blank start image never.
-TEST_F(Camera_, FrameDrawsWhatTheWorldHolds) {
+TEST_F(CameraAndFrame, FrameDrawsWhatTheWorldHolds) {
   menu_open = false;
   players[1].state = PS_ALIVE;
   local_x = 10 * 64 + 32;
