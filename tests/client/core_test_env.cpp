@@ -1,0 +1,95 @@
+#include "core_test_env.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "client/core/client_state.h"
+#include "client/core/frame.h"
+#include "client/core/labels.h"
+#include "client/core/session.h"
+#include "client/core/world.h"
+#include "client/presentation/platform_headless.h"
+
+std::string EventLine(std::initializer_list<uint8_t> codes, const std::string& text) {
+  std::string line;
+  for (uint8_t c : codes) line.push_back(static_cast<char>(c));
+  return line + text;
+}
+
+void Deliver(const std::string& bytes, const std::string& sender) {
+  client_buf.clear();
+  std::memcpy(client_buf.receiveArea(), bytes.data(), std::min<size_t>(bytes.size(), MessageBuffer::kSize));
+  HandleDatagram(sender);
+}
+
+std::string Snapshot(uint16_t tick, const std::vector<SnapEntry>& entries, const std::vector<uint8_t>& items,
+                     OwnBlock own, uint16_t countdown) {
+  Datagram d;
+  d.byte('n').word(tick).word(countdown).byte(static_cast<uint8_t>(entries.size()));
+  for (const SnapEntry& e : entries) {
+    d.byte(e.slot).byte(e.state).byte(e.ping);
+    if (e.state >= 2) d.byte(e.frags);
+    if (e.state >= 3) d.word(e.x).word(e.y).word(e.dir);
+    if (e.state == 4) d.byte(e.gun);
+  }
+  d.byte(static_cast<uint8_t>(items.size()));
+  for (uint8_t i : items) d.byte(i);
+  d.byte(own.slot).byte(own.health).byte(own.armor).byte(own.ammo1).byte(own.ammo2).byte(own.gun);
+  return d.bytes();
+}
+
+std::string MapText(const std::vector<std::string>& rows, const std::string& header) {
+  std::string text = header;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (i > 0) text += '\r';
+    text += rows[i];
+  }
+  return text;
+}
+
+void LoadMap(const std::string& text) {
+  std::memset(map_text, 0, sizeof map_text);
+  std::memcpy(map_text + 1, text.data(), std::min<size_t>(text.size(), MAP_TEXT_SIZE - 1));
+  ClearMap();
+  DecodeMap();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+void CoreTest::SetUp() {
+  char cwd[4096];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  old_cwd_ = cwd;
+  std::string templ = (std::filesystem::temp_directory_path() / "vnxcore.XXXXXX").string();
+  ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+  dir_ = templ;
+  ASSERT_EQ(::chdir(dir_.c_str()), 0);
+  CloseNetwork();
+  HeadlessReset();
+  ResetClientState();
+  ResetLabels();
+  timer1_enabled = false;
+}
+
+void CoreTest::TearDown() {
+  CloseNetwork();
+  ASSERT_EQ(::chdir(old_cwd_.c_str()), 0);
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
+}

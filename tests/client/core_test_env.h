@@ -1,0 +1,67 @@
+// Shared fixture and helpers for the client core tests: every case runs in
+// its own temporary working directory with the client state, labels and
+// headless window as at program start.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Bytes of one datagram, built with the wire encodings.
+class Datagram {
+ public:
+  Datagram& byte(uint8_t v) {
+    bytes_.push_back(static_cast<char>(v));
+    return *this;
+  }
+  Datagram& word(uint16_t v) { return byte(static_cast<uint8_t>(v & 0xFF)).byte(static_cast<uint8_t>(v >> 8)); }
+  Datagram& str(const std::string& s) {
+    byte(static_cast<uint8_t>(s.size()));
+    bytes_ += s;
+    return *this;
+  }
+  Datagram& raw(const std::string& s) {
+    bytes_ += s;
+    return *this;
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+// One message-log line: the event code and its argument bytes, then text.
+std::string EventLine(std::initializer_list<uint8_t> codes, const std::string& text = "");
+
+// Hands a datagram to the client as if the socket had just received it.
+void Deliver(const std::string& bytes, const std::string& sender = "127.0.0.1");
+
+// A snapshot entry for one player.
+struct SnapEntry {
+  uint8_t slot, state, ping = 1, frags = 0;
+  uint16_t x = 0, y = 0, dir = 0;
+  uint8_t gun = 2;
+};
+struct OwnBlock {
+  uint8_t slot = 1, health = 100, armor = 0, ammo1 = 25, ammo2 = 0, gun = 2;
+};
+std::string Snapshot(uint16_t tick, const std::vector<SnapEntry>& entries, const std::vector<uint8_t>& items = {},
+                     OwnBlock own = {}, uint16_t countdown = 0);
+
+// The stored map text of a map made of these rows (header "000000").
+std::string MapText(const std::vector<std::string>& rows, const std::string& header = "000000");
+// Puts map text into the client's map table and decodes it.
+void LoadMap(const std::string& text);
+
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+class CoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string dir_;
+  std::string old_cwd_;
+};
