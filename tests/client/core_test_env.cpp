@@ -1,5 +1,9 @@
 #include "core_test_env.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +40,7 @@ std::string Snapshot(uint16_t tick, const std::vector<SnapEntry>& entries, const
     d.byte(e.slot).byte(e.state).byte(e.ping);
     if (e.state >= 2) d.byte(e.frags);
     if (e.state >= 3) d.word(e.x).word(e.y).word(e.dir);
-    if (e.state == 4) d.byte(e.gun);
+    if (e.state >= 4) d.byte(e.gun);
   }
   d.byte(static_cast<uint8_t>(items.size()));
   for (uint8_t i : items) d.byte(i);
@@ -92,4 +96,42 @@ void CoreTest::TearDown() {
   ASSERT_EQ(::chdir(old_cwd_.c_str()), 0);
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
+}
+
+void SleepMs(int ms) { ::usleep(static_cast<useconds_t>(ms) * 1000); }
+
+FakePeer::FakePeer() {
+  fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = 0;
+  if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) ADD_FAILURE() << "bind";
+  socklen_t len = sizeof a;
+  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+  port_ = ntohs(a.sin_port);
+}
+
+FakePeer::~FakePeer() { ::close(fd_); }
+
+std::string FakePeer::Receive(int timeout_ms) {
+  pollfd p{fd_, POLLIN, 0};
+  if (::poll(&p, 1, timeout_ms) <= 0) return "";
+  char data[6000];
+  const ssize_t n = ::recv(fd_, data, sizeof data, 0);
+  return n > 0 ? std::string(data, static_cast<size_t>(n)) : "";
+}
+
+std::vector<std::string> FakePeer::Drain() {
+  std::vector<std::string> all;
+  for (std::string d = Receive(0); !d.empty(); d = Receive(0)) all.push_back(d);
+  return all;
+}
+
+void FakePeer::SendTo(uint16_t port, const std::string& bytes) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(port);
+  ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "client/core/frame.h"
+
 // Bytes of one datagram, built with the wire encodings.
 class Datagram {
  public:
@@ -56,6 +58,7 @@ std::string MapText(const std::vector<std::string>& rows, const std::string& hea
 void LoadMap(const std::string& text);
 
 std::string ReadFile(const std::string& path);
+void SleepMs(int ms);
 bool FileExists(const std::string& path);
 
 class CoreTest : public ::testing::Test {
@@ -65,3 +68,32 @@ class CoreTest : public ::testing::Test {
   std::string dir_;
   std::string old_cwd_;
 };
+
+// A UDP socket on 127.0.0.1 that plays the server's side in protocol tests.
+class FakePeer {
+ public:
+  FakePeer();
+  ~FakePeer();
+  uint16_t port() const { return port_; }
+  // The next datagram within the time limit, or "" when none came.
+  std::string Receive(int timeout_ms = 1000);
+  // Every datagram already waiting.
+  std::vector<std::string> Drain();
+  void SendTo(uint16_t port, const std::string& bytes);
+
+ private:
+  int fd_ = -1;
+  uint16_t port_ = 0;
+};
+
+// Runs the client's frames until pred() holds or the frame limit is reached;
+// sleeps a little between frames so datagrams can travel.
+template <typename Pred>
+bool FramesUntil(Pred pred, int max_frames = 400) {
+  for (int i = 0; i < max_frames; ++i) {
+    ClientFrame();
+    if (pred()) return true;
+    SleepMs(5);
+  }
+  return false;
+}
