@@ -108,8 +108,8 @@ bool PlatformCaptureClientArea(std::vector<uint32_t>& pixels, int& w, int& h) {
   pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      uint32_t c = hud_overlay[(y * HUD_H / h) * HUD_W + x * HUD_W / w];
-      if (c == 0xFFFFFF) c = image1_visible ? view_surface[(y * VIEW_H / h) * VIEW_W + x * VIEW_W / w] : 0;
+      uint32_t c = hud_overlay[(y * HUD_H / h) * HUD_W + x * HUD_W / w] & 0xFFFFFF;
+      if (c == 0xFFFFFF) c = image1_visible ? view_surface[(y * VIEW_H / h) * VIEW_W + x * VIEW_W / w] & 0xFFFFFF : 0;
       pixels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = c;
     }
   }
