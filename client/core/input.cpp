@@ -19,13 +19,26 @@ constexpr uint8_t VK_RETURN = 13;
 constexpr uint8_t VK_ESCAPE = 27;
 constexpr size_t kChatLimit = 84;
 
+// A key released before any frame saw it down (a tap shorter than a frame)
+// is let go one frame late, so that frame still sees it newly pressed.
+bool release_pending[256];
+
 // 1 = went down since the last frame; the frame's ageing makes it 2 in
 // exactly one frame.
 bool NewlyPressed(uint8_t key) { return key_state[key] == 2; }
 bool Held(uint8_t key) { return key_state[key] > 0; }
 
 void PressKey(uint8_t key) {
+  release_pending[key] = false;
   if (key_state[key] == 0) key_state[key] = 1;
+}
+
+void ReleaseKey(uint8_t key) {
+  if (key_state[key] == 1) {
+    release_pending[key] = true;
+  } else {
+    key_state[key] = 0;
+  }
 }
 
 void TypeChat() {
@@ -69,11 +82,11 @@ void FormKeyDown(uint8_t key) {
   PressKey(key);  // auto-repeat only refreshes last_key
 }
 
-void FormKeyUp(uint8_t key) { key_state[key] = 0; }
+void FormKeyUp(uint8_t key) { ReleaseKey(key); }
 void FormKeyPress(uint8_t character) { last_char = character; }
 void Image2MouseDown(uint8_t button_code) { PressKey(button_code); }
-void Image2MouseUp(uint8_t button_code) { key_state[button_code] = 0; }
-void FormMouseUp(uint8_t button_code) { key_state[button_code] = 0; }
+void Image2MouseUp(uint8_t button_code) { ReleaseKey(button_code); }
+void FormMouseUp(uint8_t button_code) { ReleaseKey(button_code); }
 
 void FormMouseWheelDown() {
   if (!l_log.visible) return;
@@ -93,7 +106,12 @@ void FormMouseWheelUp() {
 }
 
 void AgeKeyStates() {
-  for (uint8_t& k : key_state) {
+  for (int key = 0; key < 256; ++key) {
+    uint8_t& k = key_state[key];
+    if (release_pending[key] && k != 1) {
+      k = 0;  // the frame before saw the tap
+      release_pending[key] = false;
+    }
     if (k != 0 && k != 255) ++k;
   }
 }

@@ -53,6 +53,21 @@ TEST_F(InputTest, KeyStatesCountFramesAndOneEventReachesOneFrame) {
   EXPECT_EQ(key_state['W'], 255);
   FormKeyUp('W');
   EXPECT_EQ(key_state['W'], 0);
+
+  // A tap between two frames still reaches one frame as a new press.
+  FormKeyDown('G');
+  FormKeyUp('G');
+  EXPECT_EQ(InputFrame(), ACT_SPECJOIN);
+  EXPECT_EQ(InputFrame(), ACT_NONE);
+  EXPECT_EQ(key_state['G'], 0);
+  FormKeyDown('G');
+  FormKeyUp('G');
+  FormKeyDown('G');  // pressed again before the frame: held on
+  InputFrame();
+  InputFrame();
+  EXPECT_EQ(key_state['G'], 3);
+  FormKeyUp('G');
+
   Image2MouseDown(4);
   InputFrame();
   EXPECT_EQ(key_state[4], 2);
