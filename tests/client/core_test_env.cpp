@@ -118,7 +118,10 @@ std::string FakePeer::Receive(int timeout_ms) {
   pollfd p{fd_, POLLIN, 0};
   if (::poll(&p, 1, timeout_ms) <= 0) return "";
   char data[6000];
-  const ssize_t n = ::recv(fd_, data, sizeof data, 0);
+  sockaddr_in from{};
+  socklen_t from_len = sizeof from;
+  const ssize_t n = ::recvfrom(fd_, data, sizeof data, 0, reinterpret_cast<sockaddr*>(&from), &from_len);
+  if (n >= 0) sender_port_ = ntohs(from.sin_port);
   return n > 0 ? std::string(data, static_cast<size_t>(n)) : "";
 }
 

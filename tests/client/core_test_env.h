@@ -75,6 +75,8 @@ class FakePeer {
   FakePeer();
   ~FakePeer();
   uint16_t port() const { return port_; }
+  // The port the last datagram received came from.
+  uint16_t sender_port() const { return sender_port_; }
   // The next datagram within the time limit, or "" when none came.
   std::string Receive(int timeout_ms = 1000);
   // Every datagram already waiting.
@@ -84,6 +86,7 @@ class FakePeer {
  private:
   int fd_ = -1;
   uint16_t port_ = 0;
+  uint16_t sender_port_ = 0;
 };
 
 // Runs the client's frames until pred() holds or the frame limit is reached;
