@@ -1,12 +1,7 @@
 // The real vornaxdm program under SDL's dummy video driver: it must start
 // with no config.cfg and no sound device, run its frames, talk UDP and end
 // cleanly.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
 
 #include "core_test_env.h"
 
@@ -14,41 +9,14 @@ namespace {
 
 class ProgramTest : public CoreTest {
  protected:
-  // Starts vornaxdm in the test's directory; returns its process id.
-  pid_t Start(const std::vector<std::string>& args) {
-    const std::string program = std::string(VORNAX_BINARY_DIR) + "/vornaxdm";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::setenv("SDL_VIDEODRIVER", "dummy", 1);
-      ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-      ::setenv("ALSOFT_DRIVERS", "null", 1);
-      std::vector<char*> argv;
-      argv.push_back(const_cast<char*>(program.c_str()));
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(program.c_str(), argv.data());
-      ::_exit(127);
-    }
-    return pid;
-  }
-  // The exit status, or -1 when it did not end within the time limit.
-  int Wait(pid_t pid, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-      SleepMs(20);
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return -1;
-  }
+  ChildProgram client;
 };
 
 TEST_F(ProgramTest, StartsWithoutConfigRunsItsFramesAndSavesTheDefaults) {
   ASSERT_FALSE(FileExists("config.cfg"));
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(Wait(Start({"--frames", "66"}), 60), 0);
+  ASSERT_TRUE(client.Start("vornaxdm", {"--frames", "66"}, "client.out"));
+  EXPECT_EQ(client.Wait(60), 0) << ReadFile("client.out");
   // 66 frames of 30 ms take about two seconds; there is no catch-up.
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1900));
   const std::string config = ReadFile("config.cfg");
@@ -58,7 +26,8 @@ TEST_F(ProgramTest, StartsWithoutConfigRunsItsFramesAndSavesTheDefaults) {
 
 TEST_F(ProgramTest, ConnectOptionReachesTheServerAndAnswersItsSnapshots) {
   FakePeer peer;
-  const pid_t pid = Start({"--connect", "127.0.0.1:" + std::to_string(peer.port()), "--frames", "150"});
+  ASSERT_TRUE(client.Start("vornaxdm", {"--connect", "127.0.0.1:" + std::to_string(peer.port()), "--frames", "150"},
+                           "client.out"));
   EXPECT_EQ(peer.Receive(10000), Datagram().byte('f').byte(28).str("VornaxPlayer").byte(0).bytes());
   const uint16_t client_port = peer.sender_port();
 
@@ -77,7 +46,7 @@ TEST_F(ProgramTest, ConnectOptionReachesTheServerAndAnswersItsSnapshots) {
   EXPECT_TRUE(info_stopped);
 
   // At the end of its frames it says goodbye.
-  EXPECT_EQ(Wait(pid, 60), 0);
+  EXPECT_EQ(client.Wait(60), 0) << ReadFile("client.out");
   std::vector<std::string> rest = peer.Drain();
   ASSERT_FALSE(rest.empty());
   EXPECT_EQ(rest.back(), "g");

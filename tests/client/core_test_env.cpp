@@ -4,7 +4,10 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -137,4 +140,61 @@ void FakePeer::SendTo(uint16_t port, const std::string& bytes) {
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   a.sin_port = htons(port);
   ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+}
+
+std::string ChildProgram::PathOf(const std::string& name) { return std::string(VORNAX_BINARY_DIR) + "/" + name; }
+
+bool ChildProgram::Start(const std::string& name, const std::vector<std::string>& args,
+                         const std::string& output_file) {
+  const std::string program = PathOf(name);
+  if (!FileExists(program)) return false;
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    const int out = ::open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out >= 0) {
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+    }
+    const int null_in = ::open("/dev/null", O_RDONLY);
+    if (null_in >= 0) ::dup2(null_in, 0);
+    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ::setenv("ALSOFT_DRIVERS", "null", 1);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid_ > 0;
+}
+
+int ChildProgram::Wait(int seconds) {
+  if (pid_ <= 0) return -1;
+  for (int waited = 0; waited < seconds * 50; ++waited) {
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    }
+    SleepMs(20);
+  }
+  Kill();
+  return -1;
+}
+
+void ChildProgram::Kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  for (int i = 0; i < 100; ++i) {
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      return;
+    }
+    SleepMs(20);
+  }
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
 }

@@ -89,6 +89,25 @@ class FakePeer {
   uint16_t sender_port_ = 0;
 };
 
+// One of the real programs from the build directory, started in the current
+// working directory with its output in a file; killed when the object goes.
+class ChildProgram {
+ public:
+  ChildProgram() = default;
+  ~ChildProgram() { Kill(); }
+  ChildProgram(const ChildProgram&) = delete;
+  ChildProgram& operator=(const ChildProgram&) = delete;
+  static std::string PathOf(const std::string& name);  // in the build directory
+  bool Start(const std::string& name, const std::vector<std::string>& args, const std::string& output_file);
+  // The exit status, or -1 when it did not end within the time limit (it is
+  // then killed).
+  int Wait(int seconds);
+  void Kill();
+
+ private:
+  int pid_ = -1;
+};
+
 // Runs the client's frames until pred() holds or the frame limit is reached;
 // sleeps a little between frames so datagrams can travel.
 template <typename Pred>
