@@ -283,7 +283,6 @@ void HandleDatagram(const std::string& sender_address) {
 }
 
 void ReceiveMessages() {
-  client_buf.clear();
   while (true) {
     client_buf.clear();
     const int n = UdpReceive(client_buf.receiveArea(), MessageBuffer::kSize);

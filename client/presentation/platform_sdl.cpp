@@ -2,7 +2,6 @@
 // into the window handlers of the game, and the 30 ms frame loop.
 #include "client/presentation/platform_sdl.h"
 
-#include <array>
 #include <cstdio>
 
 #include "client/core/client_state.h"
@@ -204,7 +203,11 @@ void SdlRunFrames(long max_frames) {
       while (SDL_PollEvent(&e)) HandleEvent(e);
     }
     const uint32_t now = SDL_GetTicks();
-    if (static_cast<int32_t>(now - due) < 0 || !timer1_enabled) continue;
+    if (!timer1_enabled) {
+      due = now + FRAME_INTERVAL_MS;  // the timer's first tick comes an interval after it starts
+      continue;
+    }
+    if (static_cast<int32_t>(now - due) < 0) continue;
     ClientFrame();
     if (!quit_requested) SdlPresent();
     // A late tick runs one frame; missed ticks are not made up.
