@@ -19,7 +19,6 @@ constexpr uint8_t CHAT_WAIT_TICKS = 60;
 constexpr uint8_t DATAGRAM_WAIT_TICKS = 15;
 constexpr uint16_t LOG_BATCH = 10;
 constexpr uint16_t LOG_LAG_LIMIT = 96;
-constexpr uint8_t SNAPSHOT_TAIL = 6;
 
 // ---- Datagrams from senders without a slot ----
 

@@ -152,7 +152,6 @@ void NET_BATCHSEND() {
     // A datagram that could not be sent is lost; the others still go.
     sent += n > 0 ? n : 1;
   }
-  batch.count = 0;
 }
 
 void NET_RESET() {

@@ -31,7 +31,7 @@ inline void NET_WRITESTRING(const ShortStr& s) { NET_BUF.writeString(s); }
 // Datagrams that share a common part: the first common_length bytes of
 // NET_BUF, followed by a short tail of each receiver's own. They go out
 // together in one system call; NET_BUF must keep the common part until
-// NET_BATCHSEND.
+// NET_BATCHSEND. The batch stays as it is until the next NET_BATCHBEGIN.
 constexpr int NET_BATCH_LIMIT = 24;
 constexpr int NET_TAIL_LIMIT = 8;
 void NET_BATCHBEGIN(uint16_t common_length);
