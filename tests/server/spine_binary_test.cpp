@@ -17,7 +17,7 @@
 namespace spine {
 namespace {
 
-enum class Stdin { DevNull, ClosedPipe };
+enum class Stdin { DevNull, ClosedPipe, Terminal };
 
 // Makes every socket() call of this process and its programs fail, the one
 // way to make the socket step of the start-up fail on purpose.
@@ -37,6 +37,7 @@ void forbidSockets() {
 class ServerProcess {
  public:
   ServerProcess(std::vector<std::string> args, Stdin in = Stdin::DevNull, bool sockets_fail = false) {
+    if (in == Stdin::Terminal) openTerminal();
     int out[2], inp[2];
     EXPECT_EQ(pipe(out), 0);
     EXPECT_EQ(pipe(inp), 0);
@@ -48,6 +49,10 @@ class ServerProcess {
         int null = open("/dev/null", O_RDONLY);
         dup2(null, STDIN_FILENO);
         close(null);
+      } else if (in == Stdin::Terminal) {
+        int terminal = open(terminal_name_.c_str(), O_RDWR);
+        dup2(terminal, STDIN_FILENO);
+        close(terminal);
       } else {
         dup2(inp[0], STDIN_FILENO);  // the write end is closed: end of input at once
       }
@@ -71,7 +76,11 @@ class ServerProcess {
       waitpid(pid_, nullptr, 0);
     }
     close(out_);
+    if (terminal_ >= 0) close(terminal_);
   }
+
+  // Types a line on the terminal the program reads.
+  void typeLine() { EXPECT_EQ(write(terminal_, "\n", 1), 1); }
 
   // Reads until `count` lines have arrived or the time is up.
   std::vector<std::string> lines(size_t count, int timeout_ms = 5000) {
@@ -110,8 +119,18 @@ class ServerProcess {
 
  private:
   size_t complete_lines() const { return static_cast<size_t>(std::count(text_.begin(), text_.end(), '\n')); }
+  void openTerminal() {
+    terminal_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal_, 0);
+    grantpt(terminal_);
+    unlockpt(terminal_);
+    terminal_name_ = ptsname(terminal_);
+  }
+
   pid_t pid_ = -1;
   int out_ = -1;
+  int terminal_ = -1;
+  std::string terminal_name_;
   bool exited_ = false;
   std::string text_;
 };
@@ -187,6 +206,16 @@ TEST(ServerProgram, StartUpFailureWithoutAConsoleEndsWithoutWaiting) {
     EXPECT_EQ(shown[0], "UDP initialization failed! [ socket() ]");
     EXPECT_EQ(server.exitStatus(), 1);
   }
+}
+
+TEST(ServerProgram, StartUpFailureOnATerminalWaitsForEnter) {
+  ServerProcess server({"-port", std::to_string(freePort())}, Stdin::Terminal, true);
+  auto shown = server.lines(1);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown[0], "UDP initialization failed! [ socket() ]");
+  EXPECT_EQ(server.exitStatus(300), -1);
+  server.typeLine();
+  EXPECT_EQ(server.exitStatus(), 1);
 }
 
 }  // namespace
