@@ -13,12 +13,15 @@ volatile sig_atomic_t stop_requested = 0;
 void requestStop(int) { stop_requested = 1; }
 
 // No SA_RESTART: a signal cuts the pause short, so the loop ends at once.
-void catchStopSignals() {
+void setUpSignals() {
   struct sigaction action {};
   action.sa_handler = requestStop;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A console reader that goes away (a pipe into a program that ended) must
+  // not take the running game down with it.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 void pauseBetweenTicks() {
@@ -29,7 +32,7 @@ void pauseBetweenTicks() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  catchStopSignals();
+  setUpSignals();
   if (!GAMESTART(argc, argv)) {
     NET_STOP();
     return 1;

@@ -116,6 +116,11 @@ class ServerProcess {
     return -1;
   }
   void signal(int sig) { kill(pid_, sig); }
+  // The reader of the console goes away.
+  void closeOutput() {
+    close(out_);
+    out_ = -1;
+  }
 
  private:
   size_t complete_lines() const { return static_cast<size_t>(std::count(text_.begin(), text_.end(), '\n')); }
@@ -174,6 +179,21 @@ TEST(ServerProgram, ConnectLineAppearsAtOnceAndSigintEndsWithZero) {
   EXPECT_EQ(shown[1], "Pipe?[2J, v28");
   EXPECT_EQ(shown[3], "Eve?? connected!");
   server.signal(SIGINT);
+  EXPECT_EQ(server.exitStatus(), 0);
+}
+
+TEST(ServerProgram, KeepsRunningWhenTheConsoleReaderGoesAway) {
+  uint16_t port = freePort();
+  ServerProcess server({"-port", std::to_string(port)});
+  ASSERT_EQ(server.lines(3).size(), 3u);
+  server.closeOutput();
+  UdpPeer peer;
+  uint16_t saved = NET_PORT;
+  NET_PORT = port;
+  peer.send(connectMessage("Reader gone"));  // printed into the closed pipe
+  NET_PORT = saved;
+  EXPECT_EQ(server.exitStatus(300), -1);
+  server.signal(SIGTERM);
   EXPECT_EQ(server.exitStatus(), 0);
 }
 
