@@ -29,7 +29,7 @@ struct DisplayText {
   size_t len = 0;
   void add(std::string_view s) {
     size_t n = s.size() < sizeof ch - len ? s.size() : sizeof ch - len;
-    std::memcpy(ch + len, s.data(), n);
+    if (n) std::memcpy(ch + len, s.data(), n);
     len += n;
   }
   std::string_view view() const { return std::string_view(ch, len); }

@@ -48,15 +48,10 @@ TEST_F(MessageLog, DisplayTextOfEveryEventCode) {
   EXPECT_EQ(SV_CLIENTSLIST[3].team, 2);
 }
 
-TEST_F(MessageLog, ConnectNameIsCutTo20AndWeaponsAndTeamsUseTheirTables) {
+TEST_F(MessageLog, ConnectLineNameIsCutTo20) {
   SV_ADDMSG(line({EV_CONNECT, 1, 0}, std::string(30, 'x')));
   EXPECT_EQ(SV_CLIENTSLIST[1].name, std::string(20, 'x'));
-  for (uint8_t w = 1; w <= 5; ++w) SV_ADDMSG(line({EV_KILL, w, 1, 1}));
-  for (uint8_t t = 0; t <= 3; ++t) SV_ADDMSG(line({EV_TEAMWIN, t}));
-  std::string x(20, 'x');
-  EXPECT_EQ(consoleText(), x + " connected!\n" + x + " > knife > " + x + "\n" + x + " > pistol > " + x + "\n" + x +
-                               " > mp40 > " + x + "\n" + x + " > chaingun > " + x + "\n" + x + " > rifle > " + x +
-                               "\nSS team  WINS!\nMutants team  WINS!\nSoldiers team  WINS!\nOfficers team  WINS!\n");
+  EXPECT_EQ(consoleText(), std::string(20, 'x') + " connected!\n");
 }
 
 TEST_F(MessageLog, UnknownEmptyAndMalformedLinesAreStoredButPrintNothing) {

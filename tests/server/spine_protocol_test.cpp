@@ -171,19 +171,6 @@ TEST_F(Protocol, InputFieldsAreStoredAndOnlyAcknowledgementsInRangeCount) {
   EXPECT_EQ(c.log_ack, SV_LOGI);
 }
 
-TEST_F(Protocol, ShortInputReadsMissingFieldsAsZero) {
-  UdpPeer peer;
-  connect(peer, "Short");
-  ClientRecord& c = SV_CLIENTSLIST[1];
-  c.dir = 77;
-  peer.send(Bytes("h\x05\x00\x5a", 4));
-  GAMECYCLE();
-  EXPECT_EQ(c.ping_tick, 5);
-  EXPECT_EQ(c.dir, 90);  // the high byte was missing
-  EXPECT_EQ(c.action, 0);
-  EXPECT_EQ(c.want_x, 0);
-}
-
 TEST_F(Protocol, InputBudgetLimitsAppliedMessagesPerWindow) {
   UdpPeer peer;
   connect(peer, "Fast");  // connected in the tick that made SV_PINGVAR 1
@@ -246,42 +233,6 @@ TEST_F(Protocol, SnapshotOfOneSpectator) {
   expected += Bytes("\x02\x01\x04", 3);
   expected += Bytes("\x03\x64\x19\x19\x00\x02", 6);
   EXPECT_EQ(snaps[0], expected);
-}
-
-TEST_F(Protocol, SnapshotEntriesGrowWithTheState) {
-  UdpPeer peer;
-  connect(peer, "S");
-  ClientRecord& c = SV_CLIENTSLIST[1];
-  c.joined = 1;
-  SV_CURPLAYERS = 1;
-  c.frags = 9;
-  c.x = 0x1234;
-  c.y = 0x0456;
-  c.dir = 270;
-  c.fire_anim = 5;
-  c.wait = 3;  // keeps the weapon in hand as it is
-  c.gun = 4;
-  peer.drain();
-  GAMECYCLE();
-  auto snaps = peer.drainCode(MSG_SNAPSHOT);
-  ASSERT_EQ(snaps.size(), 1u);
-  const Bytes& s = snaps[0];
-  ASSERT_GE(s.size(), 6u + 11u);
-  EXPECT_EQ(byteAt(s, 5), 1);
-  EXPECT_EQ(byteAt(s, 6), 1);
-  EXPECT_EQ(byteAt(s, 7), PS_FIRING);
-  EXPECT_EQ(byteAt(s, 9), 9);
-  EXPECT_EQ(wordAt(s, 10), 0x1234);
-  EXPECT_EQ(wordAt(s, 12), 0x0456);
-  EXPECT_EQ(wordAt(s, 14), 270);
-  EXPECT_EQ(byteAt(s, 16), 4);
-  c.health = 0;
-  GAMECYCLE();
-  snaps = peer.drainCode(MSG_SNAPSHOT);
-  ASSERT_EQ(snaps.size(), 1u);
-  EXPECT_EQ(byteAt(snaps[0], 7), PS_DEAD);
-  EXPECT_EQ(byteAt(snaps[0], 9), 9);
-  EXPECT_EQ(byteAt(snaps[0], 10), 3);  // item count follows the 4-byte entry
 }
 
 TEST_F(Protocol, GameInformationCarriesTheMapTextExactlyAtMostEvery15Ticks) {

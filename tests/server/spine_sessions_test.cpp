@@ -158,13 +158,5 @@ TEST_F(Sessions, LinesKeepFlowingAcrossTheWrapOfTheLineCounter) {
   EXPECT_EQ(SV_CLIENTSLIST[1].log_ack, 7);
 }
 
-TEST_F(Sessions, RemovingAFreeSlotChangesNothing) {
-  PLAYER_REMOVE(3);
-  PLAYER_REMOVE(0);
-  PLAYER_REMOVE(200);
-  EXPECT_EQ(SV_LOGI, 2);
-  EXPECT_EQ(SV_CURCLIENTS, 0);
-}
-
 }  // namespace
 }  // namespace spine
