@@ -32,6 +32,7 @@ void ScriptedClient::handle(int len) {
         state_ = 1;
         awaiting_info_ = true;
         log_ack_ = 0;
+        session_has_lines_ = false;
       }
       break;
     default: break;
@@ -91,7 +92,11 @@ void ScriptedClient::onLog() {
     buf_.readString(line);
     uint16_t index = static_cast<uint16_t>(last - (n - 1) + i);
     if (static_cast<int16_t>(index - log_ack_) <= 0) continue;
-    log_.push_back({index, line.str()});
+    if (session_has_lines_ && index != static_cast<uint16_t>(last_index_ + 1)) ++order_faults_;
+    session_has_lines_ = true;
+    last_index_ = index;
+    ++lines_received_;
+    if (keep_log_) log_.push_back({index, line.str()});
   }
   log_ack_ = last;
 }

@@ -30,6 +30,9 @@ class ScriptedClient {
   // One 30 ms frame: take every waiting datagram, then send one message.
   void frame();
 
+  // Long runs count lines instead of keeping them.
+  void setKeepLog(bool keep) { keep_log_ = keep; }
+
   bool connected() const { return state_ == 2; }
   uint8_t slot() const { return slot_; }
   uint8_t health() const { return health_; }
@@ -40,6 +43,9 @@ class ScriptedClient {
   int snapshots() const { return snapshots_; }
   int serverFullReplies() const { return server_full_; }
   const std::vector<LoggedLine>& log() const { return log_; }
+  long linesReceived() const { return lines_received_; }
+  // Lines that did not follow the previous one of the same connection.
+  long orderFaults() const { return order_faults_; }
   const SeenPlayer& player(int slot) const { return players_[slot]; }
   // Faults seen in what the server sent (malformed counts, impossible values).
   const std::vector<std::string>& problems() const { return problems_; }
@@ -73,5 +79,10 @@ class ScriptedClient {
   int server_full_ = 0;
   SeenPlayer players_[MAX_SLOTS + 1];
   std::vector<LoggedLine> log_;
+  bool keep_log_ = true;
+  bool session_has_lines_ = false;
+  uint16_t last_index_ = 0;
+  long lines_received_ = 0;
+  long order_faults_ = 0;
   std::vector<std::string> problems_;
 };
