@@ -52,7 +52,7 @@ TEST_F(CombatTest, DamageIsSplitBetweenArmourAndHealth) {
   };
   UseMap({});
   for (const Case& k : cases) {
-    SV_RESETALL();
+    ResetServer();
     AddPlayer(1, 500, 500);
     AddPlayer(2, 1000, 500);
     SV_CLIENTSLIST[2].armor = k.armor;
@@ -272,7 +272,7 @@ TEST_F(CombatTest, TestedTraceMatchesThePlainTraceOnRandomShots) {
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   int hits = 0, shots = 0;
   for (int round = 0; round < 400; ++round) {
-    SV_RESETALL();
+    ResetServer();
     std::vector<std::string> rows(64, std::string(64, ' '));
     for (auto& row : rows)
       for (char& ch : row) ch = pick(0, 99) < 3 ? 'A' : pick(0, 99) < 3 ? 'e' : ' ';

@@ -1,28 +1,22 @@
 #include "game_fixture.h"
 
+#include <cstring>
+
 namespace game_test {
 
 void UseMap(std::initializer_list<std::string> rows) { UseMap(std::vector<std::string>(rows)); }
 
+std::string MapText(const std::vector<std::string>& rows) {
+  // The first row follows the header directly; a carriage return ends each row.
+  std::string text = "000000";
+  for (size_t r = 0; r < rows.size(); ++r) text += (r ? "\r" : "") + rows[r];
+  return text;
+}
+
 void UseMap(const std::vector<std::string>& rows) {
-  for (int c = 1; c <= MAP_CELLS; ++c)
-    for (int r = 1; r <= MAP_CELLS; ++r) SV_MAP.cells[c][r] = CELL_FREE;
-  for (auto& item : SV_MAP.items) item = MapItem{};
-  SV_MAP.item_count = 0;
-  SV_MAP.spawn_count = 0;
-  for (size_t r = 0; r < rows.size() && r < MAP_CELLS; ++r) {
-    for (size_t c = 0; c < rows[r].size() && c < MAP_CELLS; ++c) {
-      const uint8_t ch = static_cast<uint8_t>(rows[r][c]);
-      const int col = static_cast<int>(c) + 1, row = static_cast<int>(r) + 1;
-      SV_MAP.cells[col][row] = MAP_ISBWALL(ch) ? CELL_WALL : MAP_ISPWALL(ch) ? CELL_OBSTACLE : CELL_FREE;
-      if (MAP_ISITEM(ch) && SV_MAP.item_count < MAX_ITEMS) {
-        MapItem& item = SV_MAP.items[++SV_MAP.item_count];
-        item = MapItem{0, Centre(col), Centre(row), ch};
-      }
-      if (MAP_ISSPAWN(ch) && SV_MAP.spawn_count < MAX_SPAWNS)
-        SV_MAP.spawns[++SV_MAP.spawn_count] = SpawnPoint{Centre(col), Centre(row)};
-    }
-  }
+  std::memset(SV_MAPL[1].text, 0, sizeof SV_MAPL[1].text);
+  MAPFROMSTR(1, MapText(rows).c_str());
+  SV_LOADCURMAP(1);
 }
 
 void AddSpectator(uint8_t slot) {

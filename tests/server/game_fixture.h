@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "server/core/console.h"
+#include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
 #include "server/core/startup.h"
@@ -23,8 +26,10 @@ namespace game_test {
 // Centre of cell (column, row), in position units.
 constexpr uint16_t Centre(int cell) { return static_cast<uint16_t>(64 * cell + 32); }
 
-// Makes the given rows the current map: row 1 is the first string, column 1
-// its first character, with the characters of a map file.
+// The stored text of a map with these rows (black ceiling and floor).
+std::string MapText(const std::vector<std::string>& rows);
+// Makes the given rows the current map through the server's own loader: row 1
+// is the first string, column 1 its first character, as in a map file.
 void UseMap(std::initializer_list<std::string> rows);
 void UseMap(const std::vector<std::string>& rows);
 
@@ -44,9 +49,28 @@ std::string Bytes(std::initializer_list<int> bytes);
 // and armour at most 100, ammunition within its maximum, next_gun owned.
 void ExpectInvariants();
 
+// Every test starts from a freshly reset server whose console goes to a
+// file of its own.
 class GameTest : public ::testing::Test {
  protected:
-  void SetUp() override { SV_RESETALL(); }
+  void SetUp() override {
+    SV_RESETALL();
+    console_ = std::tmpfile();
+    CON_SETOUTPUT(console_);
+  }
+  void TearDown() override {
+    SV_RESETALL();
+    CON_SETOUTPUT(nullptr);
+    if (console_) std::fclose(console_);
+  }
+  // For tests that run several cases: a fresh server, console kept aside.
+  void ResetServer() {
+    SV_RESETALL();
+    CON_SETOUTPUT(console_);
+  }
+
+ private:
+  FILE* console_ = nullptr;
 };
 
 }  // namespace game_test

@@ -75,7 +75,7 @@ TEST_F(MovementTest, RequestsAreTakenOnlyBelowTheStepLimit) {
       EXPECT_EQ(nx, x) << k.dx << "," << k.dy;  // ignored entirely, not shortened
       EXPECT_EQ(ny, y) << k.dx << "," << k.dy;
     }
-    SV_RESETALL();
+    ResetServer();
     UseMap({});
   }
 }

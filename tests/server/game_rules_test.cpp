@@ -47,7 +47,7 @@ TEST_F(RulesTest, ItemKindsGiveWhatThePlayerCanUse) {
       {'9', {100, 25, 25, 0}, {100, 25, 25, 0}, 5, 240},
   };
   for (const Case& k : cases) {
-    SV_RESETALL();
+    ResetServer();
     StandOnItem(k.kind, k.before);
     PLAYER_ITEMS(1);
     const ClientRecord& c = SV_CLIENTSLIST[1];
@@ -182,7 +182,7 @@ TEST_F(RulesTest, FreeForAllEndsWhenAPlayerReachesTheLimit) {
 
 TEST_F(RulesTest, ScoreLimitsOfOneAndOfTwoHundredFiftyFive) {
   for (uint8_t limit : {1, 255}) {
-    SV_RESETALL();
+    ResetServer();
     UseMap({});
     SV_SCORELIMIT = limit;
     AddPlayer(1, 500, 500);
