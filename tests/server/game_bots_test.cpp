@@ -197,21 +197,6 @@ TEST_F(BotsTest, EnemyBehindAWallIsLostAndScanningMovesOn) {
   EXPECT_EQ(b.bot_target, 2);
 }
 
-TEST_F(BotsTest, EnemyTestSkipsSpectatorsTheDeadAndTeamMates) {
-  UseMap({});
-  PlaceBot(1000, 1000, 2);
-  AddPlayer(2, 1200, 1000, 0);
-  EXPECT_TRUE(BOT_CHECK_ENEMY(1, 2));
-  SV_TEAMPLAY = 1;
-  EXPECT_FALSE(BOT_CHECK_ENEMY(1, 2));
-  SV_TEAMPLAY = 0;
-  SV_CLIENTSLIST[2].health = 0;
-  EXPECT_FALSE(BOT_CHECK_ENEMY(1, 2));
-  SV_CLIENTSLIST[2].health = 10;
-  SV_CLIENTSLIST[2].joined = 0;
-  EXPECT_FALSE(BOT_CHECK_ENEMY(1, 2));
-}
-
 TEST_F(BotsTest, HurtOrShortBotHeadsForTheNearestUsefulItem) {
   // Row 10: health at column 4, ammunition at 9, the rifle at 12 and armour
   // at 14; the bot stands at column 11.

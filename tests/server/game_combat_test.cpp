@@ -146,15 +146,6 @@ TEST_F(CombatTest, NearerEnemyTakesTheHitAndTiesGoToTheLowerSlot) {
   EXPECT_EQ(PLAYER_TRACE(1).victim, 9);
 }
 
-TEST_F(CombatTest, TeamPlayShotsPassThroughTeamMates) {
-  UseMap({});
-  SV_TEAMPLAY = 1;
-  AddPlayer(1, 500, 1000, 2);
-  AddPlayer(2, 700, 1000, 2);
-  AddPlayer(3, 900, 1000, 3);
-  EXPECT_EQ(PLAYER_TRACE(1).victim, 3);
-}
-
 TEST_F(CombatTest, FiringSpendsAmmunitionAndStartsTheReload) {
   UseMap({});
   AddPlayer(1, 500, 1000);
