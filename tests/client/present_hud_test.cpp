@@ -80,6 +80,48 @@ TEST_F(Hud, LivingPlayerSeesGunPanelAndIcons) {
   EXPECT_EQ(Overlay(131, 150), 0x0000C3u);
 }
 
+// Characters written in the HUD colour from x on, up to the next number:
+// the headless platform draws each character as one solid cell.
+int TextCells(int x, int until) {
+  int cells = 0;
+  bool inside = false;
+  for (int px = x; px < until; ++px) {
+    const bool text = Overlay(px, 200 + 13) == 0xC8DCC8u;
+    if (text && !inside) ++cells;
+    inside = text;
+  }
+  return cells;
+}
+
+TEST_F(Hud, NumbersShowOwnValuesOrDashesWhenFollowingSomeoneElse) {
+  players[1].state = PS_ALIVE;
+  players[1].gun = 2;
+  players[1].frags = 12;
+  health = 100;
+  armor = 0;
+  ammo[1] = 25;
+  ammo[2] = 7;
+  DrawHud();
+  EXPECT_EQ(TextCells(10, 59), 2);
+  EXPECT_EQ(TextCells(59, 116), 3);
+  EXPECT_EQ(TextCells(116, 168), 1);
+  EXPECT_EQ(TextCells(168, 218), 2);
+  players[1].gun = 5;  // the rifle uses the second kind of ammunition
+  DrawHud();
+  EXPECT_EQ(TextCells(168, 218), 1);
+
+  my_slot = 1;
+  view_slot = 5;  // spectating, following slot 5
+  players[1].state = PS_SPECTATOR;
+  players[5].state = PS_FIRING;
+  players[5].frags = 3;
+  DrawHud();
+  EXPECT_EQ(TextCells(10, 59), 1);
+  EXPECT_EQ(TextCells(59, 116), 4);
+  EXPECT_EQ(TextCells(116, 168), 4);
+  EXPECT_EQ(TextCells(168, 218), 4);
+}
+
 TEST_F(Hud, DeadPlayerHasNoGunAndOutOfRangeValuesAreKeptInRange) {
   players[1].state = PS_DEAD;
   players[1].gun = 9;

@@ -15,6 +15,8 @@
 
 #include "client/core/client_state.h"
 #include "client/core/labels.h"
+#include "client/core/session.h"
+#include "client/presentation/platform_headless.h"
 
 namespace present_test {
 
@@ -33,10 +35,13 @@ class ScratchDir : public ::testing::Test {
     std::filesystem::current_path(dir_);
     std::filesystem::create_directory("sprites");
     std::filesystem::create_directory("sounds");
+    CloseNetwork();
+    HeadlessReset();
     ResetClientState();
     ResetLabels();
   }
   void TearDown() override {
+    CloseNetwork();
     std::filesystem::current_path(old_dir_);
     std::filesystem::remove_all(dir_);
   }
