@@ -1,0 +1,17 @@
+#include "tools/assetgen/assets.h"
+
+void AddSprite(std::vector<PictureFile>& out, const std::string& path, const Canvas& canvas, Rgb key) {
+  out.push_back({path, canvas.width(), canvas.height(), canvas.Flatten(key)});
+}
+
+void AddOpaque(std::vector<PictureFile>& out, const std::string& path, const Canvas& canvas) {
+  std::vector<Rgb> pixels = canvas.Flatten(Rgb{});
+  for (Rgb& p : pixels)
+    if (p == RgbOf(0xFFFFFF)) p = RgbOf(0xFEFEFE);
+  out.push_back({path, canvas.width(), canvas.height(), std::move(pixels)});
+}
+
+Rgb TeamColour(int team) {
+  static const Rgb colours[4] = {RgbOf(0xB02828), RgbOf(0x3C9A30), RgbOf(0x2E56C8), RgbOf(0xD8A818)};
+  return colours[team & 3];
+}

@@ -1,0 +1,7 @@
+#include "tools/assetgen/assets.h"
+std::vector<PictureFile> MakeDecorations() { return {}; }
+std::vector<PictureFile> MakeItems() { return {}; }
+std::vector<PictureFile> MakeSkins() { return {}; }
+std::vector<PictureFile> MakeEffects() { return {}; }
+std::vector<PictureFile> MakeHud() { return {}; }
+std::vector<SoundFile> MakeSounds() { return {}; }
