@@ -1,7 +1,10 @@
 #include "tools/assetgen/assets.h"
 
 void AddSprite(std::vector<PictureFile>& out, const std::string& path, const Canvas& canvas, Rgb key) {
-  out.push_back({path, canvas.width(), canvas.height(), canvas.Flatten(key)});
+  // Texel (0, 0) names the transparent colour, so it must be background.
+  std::vector<Rgb> pixels = canvas.Flatten(key);
+  pixels[0] = key;
+  out.push_back({path, canvas.width(), canvas.height(), std::move(pixels)});
 }
 
 void AddOpaque(std::vector<PictureFile>& out, const std::string& path, const Canvas& canvas) {

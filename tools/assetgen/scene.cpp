@@ -202,7 +202,7 @@ Rgb Scene::Shade(const Primitive& p, const SurfacePoint& hit, Vec3 viewDir) cons
   const float diffuse = std::max(0.0f, Dot(n, light));
   const Vec3 reflected = n * (2 * Dot(n, light)) - light;
   const float specular = std::pow(std::max(0.0f, -Dot(reflected, viewDir)), 12.0f) * p.material.shine;
-  const Rgb lit = Scale(base, 0.38f + 0.8f * diffuse);
+  const Rgb lit = Scale(base, 0.5f + 0.75f * diffuse);
   return Offset(lit, int(specular * 110));
 }
 

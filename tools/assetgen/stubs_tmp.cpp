@@ -1,7 +1,5 @@
 #include "tools/assetgen/assets.h"
-std::vector<PictureFile> MakeDecorations() { return {}; }
 std::vector<PictureFile> MakeItems() { return {}; }
-std::vector<PictureFile> MakeSkins() { return {}; }
 std::vector<PictureFile> MakeEffects() { return {}; }
 std::vector<PictureFile> MakeHud() { return {}; }
 std::vector<SoundFile> MakeSounds() { return {}; }
