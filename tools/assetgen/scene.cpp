@@ -213,19 +213,25 @@ void Scene::Render(Canvas& canvas, const Camera& camera) const {
     for (int px = 0; px < canvas.width(); ++px) {
       const float u = (px + 0.5f - camera.originX) / camera.scale;
       const float v = (camera.originY - (py + 0.5f)) / camera.scale;
-      const Vec3 origin = screenRight * u + screenUp * v - viewDir * 500.0f;
+      Vec3 origin = screenRight * u + screenUp * v - viewDir * 500.0f;
+      Vec3 dir = viewDir;
+      if (camera.eyeDistance > 0) {
+        // Rays fan out from one eye through the picture plane at the origin.
+        origin = viewDir * -camera.eyeDistance;
+        dir = Normalize(screenRight * u + screenUp * v - origin);
+      }
       float best = kMiss;
       const Primitive* bestPrim = nullptr;
       SurfacePoint bestHit;
       for (const Primitive& prim : primitives_) {
         float t;
         SurfacePoint hit;
-        if (Intersect(prim, origin, viewDir, t, hit) && t < best) {
+        if (Intersect(prim, origin, dir, t, hit) && t < best) {
           best = t;
           bestPrim = &prim;
           bestHit = hit;
         }
       }
-      if (bestPrim) canvas.Set(px, py, Shade(*bestPrim, bestHit, viewDir));
+      if (bestPrim) canvas.Set(px, py, Shade(*bestPrim, bestHit, dir));
     }
 }

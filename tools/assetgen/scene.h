@@ -48,6 +48,7 @@ struct Camera {
   float pitch = 0;          // degrees looking down
   float scale = 1;          // pixels per world unit
   float originX = 32, originY = 64;  // pixel where the world origin appears
+  float eyeDistance = 0;    // 0: parallel rays; otherwise a perspective eye this far back
 };
 
 class Scene {
