@@ -1,2 +1,0 @@
-#include "tools/assetgen/assets.h"
-std::vector<SoundFile> MakeSounds() { return {}; }
