@@ -199,6 +199,26 @@ void Bevel(Canvas& c, int x0, int y0, int x1, int y1, int size, float light, flo
     }
 }
 
+Canvas RolledX(const Canvas& c, int dx) {
+  Canvas out(c.width(), c.height(), {}, false);
+  for (int y = 0; y < c.height(); ++y)
+    for (int x = 0; x < c.width(); ++x)
+      if (c.Opaque(x, y)) out.Set((x + dx) % c.width(), y, c.Get(x, y));
+  return out;
+}
+
+void SettleOnFloor(Canvas& c) {
+  int lowest = -1;
+  for (int y = 0; y < c.height(); ++y)
+    for (int x = 0; x < c.width(); ++x)
+      if (c.Opaque(x, y)) lowest = y;
+  const int shift = c.height() - 1 - lowest;
+  if (lowest < 0 || shift == 0) return;
+  Canvas moved(c.width(), c.height(), {}, false);
+  moved.Paste(c, 0, shift);
+  c = moved;
+}
+
 void Outline(Canvas& c, Rgb colour) {
   std::vector<std::pair<int, int>> edge;
   for (int y = 0; y < c.height(); ++y)

@@ -91,6 +91,11 @@ void DrawLine(Canvas& c, float x0, float y0, float x1, float y1, float thickness
 void VerticalGradient(Canvas& c, int x0, int y0, int x1, int y1, Rgb top, Rgb bottom);
 // Lit top and left edges, shadowed bottom and right: raised panels.
 void Bevel(Canvas& c, int x0, int y0, int x1, int y1, int size, float light, float dark);
+// The picture shifted right by dx with wrap-around; a tile stays a tile.
+Canvas RolledX(const Canvas& c, int dx);
+// Moves the drawing down so its lowest pixel sits on the bottom row: the
+// client stands billboards on the floor by their bottom edge.
+void SettleOnFloor(Canvas& c);
 // Marks every transparent pixel that touches an opaque one with colour.
 void Outline(Canvas& c, Rgb colour);
 // Multiplies every opaque pixel in the rectangle by 1 +- amount noise.

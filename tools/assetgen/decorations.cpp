@@ -428,6 +428,7 @@ std::vector<PictureFile> MakeDecorations() {
   std::vector<PictureFile> out;
   for (const Decoration& d : decorations) {
     Canvas c = d.make();
+    if (!d.hung) SettleOnFloor(c);
     Outline(c, RgbOf(0x181410));
     AddSprite(out, std::string("sprites/d") + d.letter + ".bmp", c, d.hung ? kCeilingKey : kSpriteKey);
   }

@@ -16,6 +16,7 @@ Material Glow(Rgb c) { return Material{c, 0.0f, true, nullptr}; }
 Canvas RenderItem(const Scene& s, int width, int height, float scale, float pitch = 22) {
   Canvas c(width, height, {}, false);
   s.Render(c, Camera{pitch, scale, width / 2.0f, height - 2.0f});
+  SettleOnFloor(c);
   Outline(c, RgbOf(0x141210));
   return c;
 }

@@ -15,6 +15,6 @@ void AddOpaque(std::vector<PictureFile>& out, const std::string& path, const Can
 }
 
 Rgb TeamColour(int team) {
-  static const Rgb colours[4] = {RgbOf(0xB02828), RgbOf(0x3C9A30), RgbOf(0x2E56C8), RgbOf(0xD8A818)};
+  static const Rgb colours[4] = {RgbOf(0xB02828), RgbOf(0x3C9A30), RgbOf(0x2E56C8), RgbOf(0xE8C828)};
   return colours[team & 3];
 }

@@ -161,7 +161,9 @@ Canvas MetalPlates(Rgb metal, int plate, uint64_t seed) {
       for (float rx : {px + 6.0f, px + plate - 6.0f})
         for (float ry : {py + 6.0f, py + plate - 6.0f}) Rivet(c, rx, ry, metal);
     }
-  return c;
+  // Joints inside the tile rather than on its edge, so neighbouring wall
+  // cells meet in the middle of a plate.
+  return RolledX(c, plate / 2);
 }
 
 // Glazed square tiles with grout lines and a glossy highlight.
