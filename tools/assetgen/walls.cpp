@@ -187,17 +187,20 @@ Canvas Tiles(Rgb tileA, Rgb tileB, Rgb grout, int tile, uint64_t seed) {
   return c;
 }
 
-// Patches of moss creeping from the mortar and the bottom of the wall.
+// Moss creeping from the bottom of the wall and along the dark mortar:
+// coarse noise decides where it grows, fine noise breaks it into tufts.
 void Moss(Canvas& c, uint64_t seed, float amount) {
-  TileNoise noise(seed, kSize);
+  TileNoise coarse(seed, kSize), fine(seed + 1, kSize);
+  Rng rng(seed);
   for (int y = 0; y < kSize; ++y)
     for (int x = 0; x < kSize; ++x) {
-      const float n = noise.Fractal(float(x), float(y), 32, 4);
-      const float low = float(y) / kSize * 0.25f;
-      const float m = n + low - (1.0f - amount);
-      if (m > 0) {
-        const Rgb moss = Mix(RgbOf(0x3C5A1E), RgbOf(0x6E8A2C), noise.At(float(x), float(y), 4));
-        c.Set(x, y, Mix(c.Get(x, y), moss, std::min(1.0f, m * 4)));
+      const Rgb here = c.Get(x, y);
+      const float darkness = 1.0f - (here.r + here.g + here.b) / (3 * 160.0f);
+      const float grow = coarse.Fractal(float(x), float(y), 32, 3) + float(y) / kSize * 0.35f + darkness * 0.3f;
+      const float tuft = fine.Fractal(float(x), float(y), 4, 2);
+      if (grow + tuft * 0.5f > 1.55f - amount) {
+        const Rgb moss = Mix(RgbOf(0x2E4A16), RgbOf(0x7A9A30), tuft * 0.8f + rng.Range(0, 0.2f));
+        c.Set(x, y, moss);
       }
     }
 }
@@ -316,17 +319,45 @@ Canvas Hedge(uint64_t seed) {
   return c;
 }
 
+// Rock faces from cellular noise: every cell a facet with its own tint,
+// lit along its slope, with dark cracks where two facets meet.
 Canvas CaveRock(uint64_t seed) {
   Canvas c(kSize, kSize);
+  Rng rng(seed);
+  constexpr int kCells = 6, kStep = kSize / kCells;
+  float px[kCells][kCells], py[kCells][kCells], tint[kCells][kCells];
+  for (int i = 0; i < kCells; ++i)
+    for (int j = 0; j < kCells; ++j) {
+      px[i][j] = (i + rng.Range(0.15f, 0.85f)) * kStep;
+      py[i][j] = (j + rng.Range(0.15f, 0.85f)) * kStep;
+      tint[i][j] = rng.Range(0.75f, 1.15f);
+    }
   TileNoise noise(seed, kSize);
   for (int y = 0; y < kSize; ++y)
     for (int x = 0; x < kSize; ++x) {
-      const float n = noise.Fractal(float(x), float(y), 64, 5);
-      // Sharp ridges from folding the noise: cracks and ledges.
-      const float ridge = 1.0f - std::fabs(n * 2 - 1);
-      const float lit = noise.Fractal(float(x) + 2, float(y) + 2, 64, 5) - n;
-      const Rgb rock = Mix(RgbOf(0x4A4036), RgbOf(0x8C7E6A), n);
-      c.Set(x, y, Scale(rock, 0.7f + 0.5f * ridge * ridge - lit * 4));
+      float d1 = 1e9f, d2 = 1e9f, dx1 = 0, dy1 = 0, t1 = 1;
+      for (int i = -1; i <= kCells; ++i)
+        for (int j = -1; j <= kCells; ++j) {
+          const int wi = (i + kCells) % kCells, wj = (j + kCells) % kCells;
+          const float cx = px[wi][wj] + (i - wi) * kStep, cy = py[wi][wj] + (j - wj) * kStep;
+          const float d = std::hypot(x - cx, y - cy);
+          if (d < d1) {
+            d2 = d1;
+            d1 = d;
+            dx1 = x - cx;
+            dy1 = y - cy;
+            t1 = tint[wi][wj];
+          } else if (d < d2) {
+            d2 = d;
+          }
+        }
+      const float n = noise.Fractal(float(x), float(y), 16, 3);
+      // Facets bulge towards their centre: lit on the upper left side.
+      const float slope = (-dx1 - dy1) / (kStep * 0.9f);
+      float f = t1 * (0.85f + 0.25f * slope) * (0.8f + 0.4f * n);
+      if (d2 - d1 < 1.5f) f *= 0.35f;
+      else if (d2 - d1 < 3.0f) f *= 0.7f;
+      c.Set(x, y, Scale(Mix(RgbOf(0x5A4E40), RgbOf(0x8A7C66), n), f));
     }
   return c;
 }
@@ -428,7 +459,7 @@ std::vector<WallRecipe> Recipes() {
       {'M', [] { Canvas c = Masonry(GreyStone(), 113); Banner(c, TeamColour(2), 2); return c; }},
       {'N', [] { Canvas c = Masonry(GreyStone(), 114); Banner(c, TeamColour(3), 3); return c; }},
       {'O', [] { Canvas c = Masonry(GreyStone(), 115); Moss(c, 215, 0.45f); return c; }},
-      {'P', [=] { Canvas c = Masonry(Brick(RgbOf(0x8A3A2A), mortar), 116); Moss(c, 216, 0.5f); return c; }},
+      {'P', [=] { Canvas c = Masonry(Brick(RgbOf(0x8A3A2A), mortar), 116); Moss(c, 216, 0.3f); return c; }},
       {'Q', [] { return Tiles(RgbOf(0xE8E8E0), RgbOf(0x3A6AB0), RgbOf(0x8A8A84), 16, 117); }},
       {'R', [] { return Tiles(RgbOf(0x4A8A5A), RgbOf(0x3A7A4A), RgbOf(0x2A3A2C), 16, 118); }},
       {'S', [] { return CaveRock(119); }},
