@@ -6,7 +6,7 @@
 //   C red brick                  P mossy red brick
 //   D yellow-brown brick         Q white and blue tiles
 //   E light wood panelling       R green tiles
-//   F dark wood with frames      S rough cave rock
+//   F dark wood with frames      S rough fieldstone
 //   G blue metal plates          T sandstone blocks
 //   H grey riveted metal         U stone with a barred window
 //   I grey metal door            V concrete with hazard stripes
