@@ -93,12 +93,15 @@ Canvas GunPicture(int weapon, bool firing) {
     s.Ellipsoid(muzzle + Vec3{1, 0, 0}, Vec3{1.3f, 5.5f, 1.3f} * size, edge);
     s.Ellipsoid(muzzle + Vec3{1, 0, 0}, Vec3{1.3f, 1.3f, 5.5f} * size, edge);
   }
-  s.Render(c, Camera{24, 4.2f, width / 2.0f, height / 2.0f, 34});
   if (firing && weapon == 1) {
-    // A swish arc beside the thrusting blade.
+    // A swish: arcs swept by the blade, behind it.
     for (int i = 0; i < 3; ++i)
-      DrawLine(c, 78.0f + i * 4, 14.0f + i * 2, 92.0f + i * 4, 44.0f + i * 2, 1, Mix(RgbOf(0xD0D8E8), RgbOf(0x7A8090), i / 2.0f));
+      for (float a = -1.9f; a < -0.7f; a += 0.01f)
+        c.Set(int(60 + (50 - i * 3) * std::cos(a)), int(96 + (80 - i * 3) * std::sin(a)),
+              Mix(RgbOf(0xE0E8F0), RgbOf(0x8A90A0), i / 2.0f));
   }
+  // The knife is small, so it is shown closer.
+  s.Render(c, Camera{24, weapon == 1 ? 5.5f : 4.2f, width / 2.0f, height / 2.0f, 34});
   Outline(c, RgbOf(0x101010));
   return c;
 }

@@ -6,7 +6,7 @@
 //   C red brick                  P mossy red brick
 //   D yellow-brown brick         Q white and blue tiles
 //   E light wood panelling       R green tiles
-//   F dark wood with frames      S rough fieldstone
+//   F bookshelf                  S rough fieldstone
 //   G blue metal plates          T sandstone blocks
 //   H grey riveted metal         U stone with a barred window
 //   I grey metal door            V concrete with hazard stripes
@@ -285,6 +285,36 @@ Canvas WoodDoor(uint64_t seed) {
   return c;
 }
 
+// Four shelves of books with coloured spines between dark wooden posts; a
+// post straddles the tile edge so shelf units stand side by side.
+Canvas Bookshelf(uint64_t seed) {
+  Canvas c = Planks(RgbOf(0x3A2412), 16, seed);
+  Rng rng(seed);
+  const Rgb spines[] = {RgbOf(0x8A2020), RgbOf(0x245A2A), RgbOf(0x23306A), RgbOf(0x6A4A22),
+                        RgbOf(0x5A1A4A), RgbOf(0x9A7A3A), RgbOf(0x2A2A2A), RgbOf(0x7A3A1A)};
+  for (int shelf = 0; shelf < 4; ++shelf) {
+    const int bottom = shelf * 32 + 28;
+    int x = 5;
+    while (x < 123) {
+      const int width = std::min(rng.Int(3, 7), 123 - x);
+      const int height = rng.Int(17, 25);
+      const Rgb spine = spines[rng.Int(0, 7)];
+      for (int bx = x; bx < x + width; ++bx)
+        for (int y = bottom - height; y < bottom; ++y) {
+          const float shade = CylinderShade(bx + 0.5f, x + width / 2.0f, width / 2.0f + 0.5f);
+          const bool band = y == bottom - height + 3 || y == bottom - 5;
+          c.Set(bx, y, Scale(band ? RgbOf(0xC8A040) : spine, shade));
+        }
+      x += width;
+    }
+    FillRect(c, 0, bottom, kSize, bottom + 4, RgbOf(0x5A3A1C));    // shelf board
+    Bevel(c, 0, bottom, kSize, bottom + 4, 1, 1.4f, 0.6f);
+  }
+  for (int x : {0, 1, 2, 125, 126, 127})
+    for (int y = 0; y < kSize; ++y) c.Set(x, y, Scale(RgbOf(0x4A2E16), x < 3 ? 0.9f : 1.0f));  // posts
+  return c;
+}
+
 Canvas BlastDoor(uint64_t seed) {
   Canvas c = MetalPlates(RgbOf(0x60646A), 32, seed);
   // Yellow and black diagonal stripes in two bands.
@@ -443,13 +473,7 @@ std::vector<WallRecipe> Recipes() {
       {'C', [=] { return Masonry(Brick(RgbOf(0x9A3A28), mortar), 103); }},
       {'D', [=] { return Masonry(Brick(RgbOf(0xB08A4A), RgbOf(0x5A4A38)), 104); }},
       {'E', [] { return Planks(RgbOf(0xB07C44), 16, 105); }},
-      {'F',
-       [] {
-         Canvas c = Planks(RgbOf(0x5E3A1E), 16, 106);
-         for (int py : {4, 68})
-           for (int px : {4, 68}) Bevel(c, px, py, px + 56, py + 56, 4, 1.35f, 0.55f);
-         return c;
-       }},
+      {'F', [] { return Bookshelf(106); }},
       {'G', [] { return MetalPlates(RgbOf(0x3C5A96), 64, 107); }},
       {'H', [] { return MetalPlates(RgbOf(0x7A7C80), 32, 108); }},
       {'I', [] { return MetalDoor(109); }},
