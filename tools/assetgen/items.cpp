@@ -1,6 +1,6 @@
 // Items '0'..'9', standing on the floor: armour, mp40, chaingun, mixed
 // ammunition, ammunition box, small / medium / large health, the mega item
-// and the rifle. Weapons are 48 x 24, everything else 32 x 32.
+// and the rifle. Weapons are 60 x 30, everything else 40 x 40.
 #include <cmath>
 
 #include "tools/assetgen/assets.h"
@@ -13,8 +13,14 @@ Material Matte(Rgb c) { return Material{c, 0.0f, false, nullptr}; }
 Material Shiny(Rgb c, float shine) { return Material{c, shine, false, nullptr}; }
 Material Glow(Rgb c) { return Material{c, 0.0f, true, nullptr}; }
 
+// Items are modelled about 32 units tall and shown a quarter larger, so they
+// read well from across a room.
+constexpr float kItemScale = 1.25f;
+constexpr int kItemSize = 40;
+
 Canvas RenderItem(const Scene& s, int width, int height, float scale, float pitch = 22) {
   Canvas c(width, height, {}, false);
+  scale *= kItemScale;
   s.Render(c, Camera{pitch, scale, width / 2.0f, height - 2.0f});
   SettleOnFloor(c);
   Outline(c, RgbOf(0x141210));
@@ -27,7 +33,7 @@ Canvas WeaponItem(int weapon) {
   const float centre = (WeaponMuzzle(weapon) + WeaponRear(weapon)) / 2;
   Scene s(Translate({-centre, 6.5f, 0}).Then(RotateY(-15)));
   BuildWeapon(s, weapon);
-  return RenderItem(s, 48, 24, 42.0f / length, 12);
+  return RenderItem(s, 60, 30, 42.0f / length, 12);
 }
 
 // A white case with a red cross on its front; size tells how much it heals.
@@ -39,7 +45,7 @@ Canvas MedicalKit(float half, bool handle, Rgb body) {
   s.Box({0, half * 0.75f, front}, {half * 0.18f, half * 0.5f, 0.3f}, red);
   s.Box({0, half * 0.75f, front}, {half * 0.5f, half * 0.18f, 0.3f}, red);
   if (handle) s.Capsule({-half * 0.4f, half * 1.6f, 0}, {half * 0.4f, half * 1.6f, 0}, 1.0f, Shiny(RgbOf(0x303030), 0.5f));
-  return RenderItem(s, 32, 32, 1.0f);
+  return RenderItem(s, kItemSize, kItemSize, 1.0f);
 }
 
 Canvas Armour() {
@@ -53,7 +59,7 @@ Canvas Armour() {
   for (float side : {-7.0f, 7.0f}) s.Ellipsoid({side, 23, 0}, {4, 3, 5}, Shiny(RgbOf(0x6A8A6A), 0.8f));
   s.Box({0, 4, 0}, {10, 2, 6}, Matte(RgbOf(0x4A3420)));                              // belt
   s.Box({0, 4, -6.1f}, {2, 1.5f, 0.3f}, Shiny(RgbOf(0xC0A040), 0.9f));
-  return RenderItem(s, 32, 32, 1.0f, 12);
+  return RenderItem(s, kItemSize, kItemSize, 1.0f, 12);
 }
 
 void Cartridge(Scene& s, Vec3 at, float length, float radius) {
@@ -67,7 +73,7 @@ Canvas MixedAmmo() {
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 2; ++j) Cartridge(s, {-8.5f + i * 3.5f, 6, -2.0f + j * 3.5f}, 4, 1.1f);
   for (int i = 0; i < 3; ++i) Cartridge(s, {5.0f + i * 3.2f, 0, 2.0f - i}, 12, 1.2f);   // rifle rounds
-  return RenderItem(s, 32, 32, 1.0f);
+  return RenderItem(s, kItemSize, kItemSize, 1.0f);
 }
 
 Canvas AmmoBox() {
@@ -75,7 +81,7 @@ Canvas AmmoBox() {
   s.Box({0, 7, 0}, {12, 7, 6}, Shiny(RgbOf(0x4A5A2A), 0.4f));
   s.Box({0, 14.5f, 0}, {12.5f, 1, 6.5f}, Shiny(RgbOf(0x3A4A22), 0.4f));
   s.Capsule({-4, 17, 0}, {4, 17, 0}, 1.0f, Shiny(RgbOf(0x303030), 0.6f));
-  Canvas c = RenderItem(s, 32, 32, 1.0f);
+  Canvas c = RenderItem(s, kItemSize, kItemSize, 1.0f);
   DrawText3x5(c, 8, 20, "AMMO", RgbOf(0xE0C840));
   return c;
 }
@@ -85,7 +91,7 @@ Canvas MegaItem() {
   s.Ellipsoid({0, 14, 0}, {12, 12, 12}, Glow(RgbOf(0x3A6AE0)));
   s.Ellipsoid({-3, 17, -8}, {6, 6, 4}, Glow(RgbOf(0x7AA8FF)));
   s.Ellipsoid({-4.5f, 19, -11}, {2.5f, 2.5f, 1}, Glow(RgbOf(0xE0F0FF)));
-  Canvas c = RenderItem(s, 32, 32, 1.0f, 0);
+  Canvas c = RenderItem(s, kItemSize, kItemSize, 1.0f, 0);
   // A white cross inside the orb and a ring of sparkles round it.
   FillRect(c, 14, 11, 18, 25, RgbOf(0xF0F4FF));
   FillRect(c, 9, 16, 23, 20, RgbOf(0xF0F4FF));
