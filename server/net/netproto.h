@@ -3,11 +3,20 @@
 
 #include <cstdint>
 
+#include "protocol/shortstr.h"
+
 // Reads and handles every waiting datagram.
 void NET_INPUT();
+// Handles the one datagram that is in NET_BUF (position 1), sent from the
+// given address and port. NET_INPUT calls it for each datagram it receives.
+void NET_HANDLEDATAGRAM(const ShortStr& address, uint16_t port);
 // Builds the snapshot once and sends it, with each receiver's private tail,
 // to every connected human client.
 void NET_OUTPUT();
+// The two halves of NET_OUTPUT: building the datagrams, and the system call
+// that sends them all.
+void NET_BUILDSNAPSHOTS();
+void NET_SENDSNAPSHOTS();
 void NET_WRITEMAP(uint8_t map_number);
 void NET_WRITEITEMS();
 // The two on-demand senders of the per-slot pass.

@@ -27,3 +27,21 @@ inline void NET_WRITEBYTE(uint8_t v) { NET_BUF.writeByte(v); }
 inline void NET_WRITECHAR(char c) { NET_BUF.writeChar(c); }
 inline void NET_WRITEWORD(uint16_t v) { NET_BUF.writeWord(v); }
 inline void NET_WRITESTRING(const ShortStr& s) { NET_BUF.writeString(s); }
+
+// Datagrams that share a common part: the first common_length bytes of
+// NET_BUF, followed by a short tail of each receiver's own. They go out
+// together in one system call; NET_BUF must keep the common part until
+// NET_BATCHSEND. The batch stays as it is until the next NET_BATCHBEGIN.
+constexpr int NET_BATCH_LIMIT = 24;
+constexpr int NET_TAIL_LIMIT = 8;
+void NET_BATCHBEGIN(uint16_t common_length);
+void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* tail, uint8_t tail_length);
+void NET_BATCHSEND();
+
+// Benchmarks build every datagram but skip the system calls while this is set.
+extern bool NET_MUTED;
+
+// Closes the socket if one is open and clears the buffer and the batch.
+void NET_RESET();
+// The socket handle, for tests that need to know whether one is open.
+int NET_SOCKETHANDLE();

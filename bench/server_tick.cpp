@@ -1,0 +1,152 @@
+// One active tick of a full server (24 human clients on loopback), in two
+// figures: the tick's own work without any system call, and the system call
+// that sends the 24 snapshots.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+
+#include "protocol/protocol.h"
+#include "server/core/console.h"
+#include "server/core/msglog.h"
+#include "server/core/settings.h"
+#include "server/core/startup.h"
+#include "server/net/netproto.h"
+#include "server/net/sessions.h"
+#include "server/net/udp.h"
+#include "server/sim/rules.h"
+#include "server/sim/world.h"
+
+namespace {
+
+struct Client {
+  int fd = -1;
+  uint16_t port = 0;
+};
+
+Client clients[MAX_SLOTS];
+
+Client openClient() {
+  Client c;
+  c.fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(c.fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t size = sizeof a;
+  getsockname(c.fd, reinterpret_cast<sockaddr*>(&a), &size);
+  c.port = ntohs(a.sin_port);
+  fcntl(c.fd, F_SETFL, fcntl(c.fd, F_GETFL, 0) | O_NONBLOCK);
+  return c;
+}
+
+void sendTo(const Client& c, const std::string& bytes) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(NET_PORT);
+  sendto(c.fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+void drainClients() {
+  char buf[6000];
+  for (const Client& c : clients)
+    while (recv(c.fd, buf, sizeof buf, 0) >= 0) {
+    }
+}
+
+// A running match: 24 clients in every state, each 25 log lines behind and
+// never acknowledging, so log batches keep going out, spread over the ticks.
+void setUpFullServer() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  SV_RESETALL();
+  CON_SETOUTPUT(std::fopen("/dev/null", "w"));
+  char name[] = "vornaxdm_server", port_option[] = "-port", port[] = "0";
+  char* argv[] = {name, port_option, port};
+  if (!GAMESTART(3, argv)) std::abort();
+  for (int i = 0; i < MAX_SLOTS; ++i) {
+    clients[i] = openClient();
+    std::string connect = {static_cast<char>(MSG_CONNECT), static_cast<char>(PROTOCOL_VERSION), 6};
+    connect += "player" + std::string(1, static_cast<char>('a' + i)) + std::string(1, static_cast<char>(i % 4));
+    sendTo(clients[i], connect);
+  }
+  GAMECYCLE();
+  if (SV_CURCLIENTS != MAX_SLOTS) std::abort();
+  for (int i = 0; i < 30; ++i) SV_ADDMSG(ShortStr(std::string(1, static_cast<char>(EV_SERVERINFO)) + "a line of text"));
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    ClientRecord& c = SV_CLIENTSLIST[s];
+    c.joined = s % 4 != 0;
+    c.health = s % 4 == 1 ? 0 : 80;
+    c.fire_anim = s % 4 == 3 ? 200 : 0;
+    c.log_ack = static_cast<uint16_t>(SV_LOGI - 25);
+    c.log_wait = static_cast<uint8_t>(s % 15);
+  }
+  SV_CURPLAYERS = 18;
+  drainClients();
+}
+
+void keepClientsAlive() {
+  for (int s = 1; s <= MAX_SLOTS; ++s) SV_CLIENTSLIST[s].idle = 0;
+}
+
+// Figure 1: bots and clocks, items, the per-slot pass with its log batches,
+// and the snapshot with 24 private tails; every system call skipped.
+void BM_TickWithoutSystemCalls(benchmark::State& state) {
+  setUpFullServer();
+  NET_MUTED = true;
+  for (auto _ : state) {
+    keepClientsAlive();
+    SV_OTHER();
+    SV_MAPITEMS();
+    SV_PLAYERS();
+    NET_BUILDSNAPSHOTS();
+    benchmark::DoNotOptimize(NET_BUF.data);
+  }
+  NET_MUTED = false;
+}
+BENCHMARK(BM_TickWithoutSystemCalls)->Unit(benchmark::kNanosecond)->Repetitions(15)->ReportAggregatesOnly(true);
+
+// Figure 2: the 24 snapshots of one tick leaving in one sendmmsg call.
+void BM_SendSnapshots(benchmark::State& state) {
+  setUpFullServer();
+  keepClientsAlive();
+  NET_BUILDSNAPSHOTS();
+  int64_t n = 0;
+  for (auto _ : state) {
+    NET_SENDSNAPSHOTS();
+    if (++n % 128 == 0) {
+      state.PauseTiming();
+      drainClients();
+      state.ResumeTiming();
+    }
+  }
+}
+BENCHMARK(BM_SendSnapshots)->Unit(benchmark::kNanosecond)->Repetitions(15)->ReportAggregatesOnly(true);
+
+// For comparison: the whole tick as the server runs it, system calls included.
+void BM_WholeTick(benchmark::State& state) {
+  setUpFullServer();
+  int64_t n = 0;
+  for (auto _ : state) {
+    keepClientsAlive();
+    GAMECYCLE();
+    if (++n % 128 == 0) {
+      state.PauseTiming();
+      drainClients();
+      state.ResumeTiming();
+    }
+  }
+}
+BENCHMARK(BM_WholeTick)->Unit(benchmark::kNanosecond)->Repetitions(15)->ReportAggregatesOnly(true);
+
+}  // namespace
+
+BENCHMARK_MAIN();

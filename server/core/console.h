@@ -1,0 +1,21 @@
+// The operator's console: a plain scrolling text window. Lines appear at once
+// also when the output goes to a pipe or a file.
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+// Clears the screen, but only when the output is a terminal: a log file or a
+// pipe gets no escape sequences.
+void CON_CLEAR();
+// Writes one line. Bytes that a terminal would act on (control characters,
+// DEL, the C1 controls in UTF-8) are shown as '?', because names and chat
+// come from the network.
+void CON_WRITELINE(std::string_view text);
+// Waits for Enter after a start-up failure, but only when there is a terminal
+// to read: a detached server (stdin closed, a pipe, /dev/null) goes on at once.
+void CON_WAITENTER();
+
+// Tests send the console to a file of their own; nullptr means stdout.
+void CON_SETOUTPUT(FILE* out);
+void CON_RESET();

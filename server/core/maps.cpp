@@ -1,0 +1,186 @@
+#include "server/core/maps.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "server/core/settings.h"
+#include "server/core/startup.h"
+#include "server/net/sessions.h"
+#include "server/sim/world.h"
+
+MapEntry SV_MAPL[MAP_LIST_SIZE + 1];
+
+namespace {
+
+constexpr char FREE_ENTRY[] = "-";
+constexpr char BUILTIN_NAME[] = "DefMap";
+// Header "000000", then five rows; the CR right after the header leaves row 1 empty.
+constexpr char BUILTIN_TEXT[] = "000000\r ArA \rB@ aA\ry 0 o\rAh19A\r ApA ";
+
+constexpr int HEADER_LENGTH = 6;
+constexpr int FIRST_ROW_POSITION = HEADER_LENGTH + 1;
+constexpr int LINE_LIMIT = 255;
+constexpr uint8_t CR = 13;
+constexpr uint16_t MATCH_END_TICKS = 495;
+
+bool isFree(const MapEntry& e) { return e.name == FREE_ENTRY; }
+
+void setBorderAndFloor() {
+  for (int c = 0; c <= MAP_CELLS + 1; ++c)
+    for (int r = 0; r <= MAP_CELLS + 1; ++r)
+      SV_MAP.cells[c][r] = (c == 0 || r == 0 || c == MAP_CELLS + 1 || r == MAP_CELLS + 1) ? CELL_WALL : CELL_FREE;
+}
+
+// Reads one line of a text file ended by LF or CR LF (or the end of the
+// file). Keeps the first 255 characters and skips the rest of the line.
+// False when the file has no more lines.
+bool readLine(FILE* f, char (&line)[LINE_LIMIT + 1], int& length) {
+  length = 0;
+  int ch = std::fgetc(f);
+  if (ch == EOF) return false;
+  while (ch != EOF && ch != '\n') {
+    if (length < LINE_LIMIT) line[length++] = static_cast<char>(ch);
+    ch = std::fgetc(f);
+  }
+  if (length > 0 && line[length - 1] == '\r') --length;
+  return true;
+}
+
+// The header is the first six characters of the first line. Missing
+// characters, or a 0 byte that would end the text early, become '0': clients
+// read anything but a digit as 0 anyway.
+void storeHeader(MapEntry& e, const char* line, int length) {
+  for (int i = 0; i < HEADER_LENGTH; ++i) {
+    char ch = i < length ? line[i] : '0';
+    e.text[1 + i] = ch ? static_cast<uint8_t>(ch) : '0';
+  }
+}
+
+// Appends the body rows, each followed by a CR, and returns the position of
+// the last byte written. Nothing is written past position 4222, so the row
+// that crosses that limit is cut there.
+int storeRows(MapEntry& e, FILE* f) {
+  char line[LINE_LIMIT + 1];
+  int length = 0;
+  int p = HEADER_LENGTH;
+  while (p < MAP_TEXT_SIZE && readLine(f, line, length)) {
+    for (int i = 0; i < length && p < MAP_TEXT_SIZE; ++i) e.text[++p] = static_cast<uint8_t>(line[i]);
+    if (p < MAP_TEXT_SIZE) e.text[++p] = CR;
+  }
+  return p;
+}
+
+int findEntryForFile() {
+  for (int m = 1; m <= MAP_LIST_SIZE; ++m)
+    if (isFree(SV_MAPL[m]) || SV_MAPL[m].name == BUILTIN_NAME) return m;
+  return 0;
+}
+
+void clearCurrentMap(uint8_t entry) {
+  for (int c = 1; c <= MAP_CELLS; ++c)
+    for (int r = 1; r <= MAP_CELLS; ++r) SV_MAP.cells[c][r] = CELL_FREE;
+  for (auto& item : SV_MAP.items) {
+    item.kind = 0;
+    item.respawn = 0;
+  }
+  SV_MAP.item_count = 0;
+  SV_MAP.spawn_count = 0;
+  SV_MAP.map_index = entry;
+}
+
+uint16_t cellCentre(int cell) { return static_cast<uint16_t>(CELL_SIZE * cell + CELL_SIZE / 2); }
+
+void placeCell(uint8_t ch, int c, int r) {
+  uint8_t cell = CELL_FREE;
+  if (MAP_ISPWALL(ch)) cell = CELL_OBSTACLE;
+  if (MAP_ISBWALL(ch)) cell = CELL_WALL;
+  SV_MAP.cells[c][r] = cell;
+  if (MAP_ISITEM(ch) && SV_MAP.item_count < MAX_ITEMS) {
+    MapItem& item = SV_MAP.items[++SV_MAP.item_count];
+    item = MapItem{0, cellCentre(c), cellCentre(r), ch};
+  }
+  // The spawn table holds 64 points; later '@' cells are plain floor.
+  if (MAP_ISSPAWN(ch) && SV_MAP.spawn_count < MAX_SPAWNS) {
+    SV_MAP.spawns[++SV_MAP.spawn_count] = SpawnPoint{cellCentre(c), cellCentre(r)};
+  }
+}
+
+bool validEntry(uint8_t entry) { return entry >= 1 && entry <= MAP_LIST_SIZE; }
+
+}  // namespace
+
+void DEFAULTMAPS() {
+  setBorderAndFloor();
+  for (int m = 1; m <= MAP_LIST_SIZE; ++m) {
+    SV_MAPL[m].name.assign(FREE_ENTRY);
+    std::memset(SV_MAPL[m].text, 0, sizeof SV_MAPL[m].text);
+  }
+  SV_MAPL[1].name.assign(BUILTIN_NAME);
+  MAPFROMSTR(1, BUILTIN_TEXT);
+}
+
+void MAPFROMSTR(uint8_t entry, const char* text) {
+  if (!validEntry(entry)) return;
+  size_t n = std::strlen(text);
+  if (n > MAP_TEXT_SIZE - 1) n = MAP_TEXT_SIZE - 1;  // keep room for the 0 byte
+  std::memcpy(SV_MAPL[entry].text + 1, text, n);
+}
+
+void MAPFROMFILE(const ShortStr& name) {
+  int m = findEntryForFile();
+  if (m == 0) return;
+  std::string path = "maps/" + name.str() + ".vnxm";
+  if (!EXISTFILE(path.c_str())) return;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return;
+  MapEntry& e = SV_MAPL[m];
+  std::memset(e.text, 0, sizeof e.text);
+  char line[LINE_LIMIT + 1];
+  int length = 0;
+  if (!readLine(f, line, length)) length = 0;
+  storeHeader(e, line, length);
+  int p = storeRows(e, f);
+  std::fclose(f);
+  e.name = name;
+  // The 0 byte replaces the CR of the last row. A file without rows keeps
+  // its whole header and ends right after it.
+  e.text[p > HEADER_LENGTH ? p : FIRST_ROW_POSITION] = 0;
+}
+
+void SV_LOADCURMAP(uint8_t entry) {
+  if (!validEntry(entry) || isFree(SV_MAPL[entry])) return;
+  clearCurrentMap(entry);
+  const uint8_t* text = SV_MAPL[entry].text;
+  int c = 1;
+  int r = 1;
+  for (int p = FIRST_ROW_POSITION; p <= MAP_TEXT_SIZE && text[p] != 0 && r <= MAP_CELLS; ++p) {
+    if (text[p] == CR) {
+      c = 1;
+      ++r;
+    } else if (c <= MAP_CELLS) {
+      placeCell(text[p], c, r);
+      ++c;
+    }
+  }
+}
+
+void SV_KICKALL() {
+  for (int s = 1; s <= MAX_SLOTS; ++s) PLAYER_REMOVE(static_cast<uint8_t>(s));
+}
+
+void SV_MAPNEXT() {
+  SV_KICKALL();
+  int current = validEntry(SV_MAP.map_index) ? SV_MAP.map_index : MAP_LIST_SIZE;
+  int next = current;
+  for (int step = 1; step <= MAP_LIST_SIZE; ++step) {
+    int m = (current - 1 + step) % MAP_LIST_SIZE + 1;
+    if (!isFree(SV_MAPL[m])) {
+      next = m;
+      break;
+    }
+  }
+  SV_LOADCURMAP(static_cast<uint8_t>(next));
+}
+
+void SV_SCORELIMITHIT() { SV_SCOREBOARD = MATCH_END_TICKS; }

@@ -1,0 +1,132 @@
+#include "server/core/msglog.h"
+
+#include <cstring>
+
+#include "protocol/protocol.h"
+#include "server/core/console.h"
+#include "server/sim/world.h"
+
+ShortStr SV_LOG[LOG_LINES];
+uint16_t SV_LOGI;
+
+namespace {
+
+constexpr const char* STR_CCON = " connected!";
+constexpr const char* STR_DCON = " disconnected!";
+constexpr const char* STR_COUT = " time out!";
+constexpr const char* STR_CENT = " has joined the game!";
+constexpr const char* STR_CLEV = " has left the game!";
+constexpr const char* STR_CWIN = " WINS!";
+constexpr const char* STR_TEAM = " team ";
+
+constexpr size_t EV_CONNECT_NAME = 3;  // the name starts after code, slot, team
+constexpr size_t NAME_LIMIT = 20;
+
+// A display text can pass 255 characters (a 20-character name, ": " and 253
+// characters of chat), so it is built in a larger fixed buffer.
+struct DisplayText {
+  char ch[512];
+  size_t len = 0;
+  void add(std::string_view s) {
+    size_t n = s.size() < sizeof ch - len ? s.size() : sizeof ch - len;
+    if (n) std::memcpy(ch + len, s.data(), n);
+    len += n;
+  }
+  std::string_view view() const { return std::string_view(ch, len); }
+};
+
+// Argument byte i of a line; 0 when the line is too short to hold it.
+uint8_t argument(const ShortStr& line, size_t i) { return i < line.len ? line[i] : 0; }
+
+std::string_view rest(const ShortStr& line, size_t from) {
+  return from < line.len ? std::string_view(line.ch + from, line.len - from) : std::string_view();
+}
+
+bool validSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
+
+// Each printer builds the display text of one event code; false means the
+// line names no valid slot, team or weapon and shows nothing.
+using EventPrinter = bool (*)(const ShortStr& line, DisplayText& out);
+
+bool namePlus(uint8_t slot, const char* tail, DisplayText& out) {
+  if (!validSlot(slot)) return false;
+  out.add(SV_CLIENTSLIST[slot].name.view());
+  out.add(tail);
+  return true;
+}
+
+bool printConnect(const ShortStr& line, DisplayText& out) {
+  uint8_t slot = argument(line, 1);
+  if (!validSlot(slot)) return false;
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  c.team = argument(line, 2);
+  c.name.assign(rest(line, EV_CONNECT_NAME));
+  c.name.cut(NAME_LIMIT);
+  return namePlus(slot, STR_CCON, out);
+}
+
+bool printDisconnect(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_DCON, out); }
+bool printTimeout(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_COUT, out); }
+bool printJoin(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_CENT, out); }
+bool printLeave(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_CLEV, out); }
+bool printWin(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_CWIN, out); }
+
+bool printChat(const ShortStr& line, DisplayText& out) {
+  if (!namePlus(argument(line, 1), ": ", out)) return false;
+  out.add(rest(line, 2));
+  return true;
+}
+
+bool printKill(const ShortStr& line, DisplayText& out) {
+  uint8_t weapon = argument(line, 1);
+  uint8_t killer = argument(line, 2);
+  uint8_t victim = argument(line, 3);
+  if (weapon < 1 || weapon > NUM_WEAPONS || !validSlot(victim)) return false;
+  if (!namePlus(killer, " > ", out)) return false;
+  out.add(GUNS_NAME[weapon]);
+  out.add(" > ");
+  out.add(SV_CLIENTSLIST[victim].name.view());
+  return true;
+}
+
+bool printTeamWin(const ShortStr& line, DisplayText& out) {
+  uint8_t team = argument(line, 1);
+  if (team >= NUM_TEAMS) return false;
+  out.add(TEAMNAME[team]);
+  out.add(STR_TEAM);
+  out.add(STR_CWIN);
+  return true;
+}
+
+bool printServerInfo(const ShortStr& line, DisplayText& out) {
+  out.add(rest(line, 1));
+  return true;
+}
+
+constexpr EventPrinter EVENT_PRINTERS[EV_SERVERINFO + 1] = {
+    nullptr,         printConnect, printDisconnect, printTimeout, printChat,      printKill,
+    printJoin,       printLeave,   printWin,        printTeamWin, printServerInfo,
+};
+
+}  // namespace
+
+void SV_CLEARLOG() {
+  for (auto& line : SV_LOG) line.clear();
+  SV_LOGI = 0;
+}
+
+void SV_ADDMSG(const ShortStr& line) {
+  SV_LOGI = static_cast<uint16_t>(SV_LOGI + 1);
+  for (int k = LOG_LINES - 2; k >= 0; --k) SV_LOG[k + 1] = SV_LOG[k];
+  SV_LOG[0] = line;
+  SC_LOGMESS(line);
+}
+
+void SC_LOGMESS(const ShortStr& line) {
+  if (line.empty()) return;
+  uint8_t code = line[0];
+  if (code > EV_SERVERINFO || EVENT_PRINTERS[code] == nullptr) return;
+  DisplayText text;
+  if (!EVENT_PRINTERS[code](line, text) || text.len == 0) return;
+  CON_WRITELINE(text.view());
+}

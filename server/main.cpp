@@ -1,0 +1,46 @@
+// vornaxdm_server: start up, then one tick every 30 ms until the process is
+// told to stop.
+#include <signal.h>
+#include <time.h>
+
+#include "server/core/startup.h"
+#include "server/net/udp.h"
+
+namespace {
+
+volatile sig_atomic_t stop_requested = 0;
+
+void requestStop(int) { stop_requested = 1; }
+
+// No SA_RESTART: a signal cuts the pause short, so the loop ends at once.
+void setUpSignals() {
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  // A console reader that goes away (a pipe into a program that ended) must
+  // not take the running game down with it.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+void pauseBetweenTicks() {
+  timespec pause{0, 30 * 1000 * 1000};
+  nanosleep(&pause, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setUpSignals();
+  if (!GAMESTART(argc, argv)) {
+    NET_STOP();
+    return 1;
+  }
+  while (!stop_requested) {
+    GAMECYCLE();
+    pauseBetweenTicks();
+  }
+  NET_STOP();
+  return 0;
+}

@@ -1,0 +1,75 @@
+#include "e2e/relay.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+
+#include <algorithm>
+
+#include "e2e/process.h"
+
+LossyRelay::LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed)
+    : server_port_(server_port), faults_(faults), rng_(seed), client_addr_(clients), client_known_(clients, false) {
+  for (int i = 0; i < clients; ++i) links_.push_back(std::make_unique<UdpSocket>());
+  pending_.reserve(4096);
+  thread_ = std::thread([this] { run(); });
+}
+
+LossyRelay::~LossyRelay() {
+  stop_ = true;
+  thread_.join();
+}
+
+void LossyRelay::run() {
+  std::vector<pollfd> fds(links_.size());
+  for (size_t i = 0; i < links_.size(); ++i) fds[i] = {links_[i]->fd(), POLLIN, 0};
+  while (!stop_) {
+    poll(fds.data(), fds.size(), 1);
+    for (size_t i = 0; i < links_.size(); ++i) pump(static_cast<int>(i));
+    sendDue(NowMs());
+  }
+}
+
+void LossyRelay::pump(int link) {
+  uint8_t buf[6000];
+  sockaddr_in from{};
+  int n;
+  while ((n = links_[link]->receive(buf, sizeof buf, &from)) >= 0) {
+    bool from_server = ntohs(from.sin_port) == server_port_;
+    if (!from_server) {
+      client_addr_[link] = from;
+      client_known_[link] = true;
+    }
+    schedule(link, !from_server, buf, n);
+  }
+}
+
+void LossyRelay::schedule(int link, bool to_server, const uint8_t* data, int len) {
+  std::uniform_real_distribution<double> chance(0.0, 1.0);
+  std::uniform_int_distribution<int> delay(0, faults_.max_delay_ms);
+  if (chance(rng_) < faults_.loss) {
+    ++counts_.dropped;
+    return;
+  }
+  int copies = 1;
+  if (chance(rng_) < faults_.duplicate) {
+    copies = 2;
+    ++counts_.duplicated;
+  }
+  for (int c = 0; c < copies; ++c)
+    pending_.push_back({NowMs() + delay(rng_), link, to_server, std::vector<uint8_t>(data, data + len)});
+}
+
+void LossyRelay::sendDue(long long now) {
+  auto due = std::stable_partition(pending_.begin(), pending_.end(),
+                                   [now](const Pending& p) { return p.due_ms > now; });
+  for (auto it = due; it != pending_.end(); ++it) {
+    UdpSocket& s = *links_[it->link];
+    if (it->to_server) {
+      s.sendTo(server_port_, it->data.data(), it->data.size());
+    } else if (client_known_[it->link]) {
+      s.sendTo(client_addr_[it->link], it->data.data(), it->data.size());
+    }
+    ++counts_.forwarded;
+  }
+  pending_.erase(due, pending_.end());
+}

@@ -1,0 +1,55 @@
+// A UDP relay on loopback that loses, duplicates, delays and so reorders
+// datagrams between test clients and a server. Each client gets a relay
+// port of its own, so the server sees one sender per client.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "e2e/udp.h"
+
+struct RelayFaults {
+  double loss = 0.20;       // chance a datagram is dropped
+  double duplicate = 0.05;  // chance a datagram is sent twice
+  int max_delay_ms = 100;   // each copy is held 0..max_delay_ms
+};
+
+struct RelayCounts {
+  std::atomic<long> forwarded{0}, dropped{0}, duplicated{0};
+};
+
+class LossyRelay {
+ public:
+  LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed);
+  ~LossyRelay();
+  // The port client i must send to.
+  uint16_t portFor(int client) const { return links_[client]->port(); }
+  const RelayCounts& counts() const { return counts_; }
+
+ private:
+  struct Pending {
+    long long due_ms;
+    int link;
+    bool to_server;
+    std::vector<uint8_t> data;
+  };
+  void run();
+  void pump(int link);
+  void schedule(int link, bool to_server, const uint8_t* data, int len);
+  void sendDue(long long now);
+
+  uint16_t server_port_;
+  RelayFaults faults_;
+  std::mt19937 rng_;
+  std::vector<std::unique_ptr<UdpSocket>> links_;
+  std::vector<sockaddr_in> client_addr_;
+  std::vector<bool> client_known_;
+  std::vector<Pending> pending_;
+  RelayCounts counts_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};

@@ -1,0 +1,154 @@
+#include "e2e/scripted_client.h"
+
+#include <cmath>
+#include <cstring>
+
+ScriptedClient::ScriptedClient(std::string name, uint8_t team, uint16_t target_port)
+    : name_(std::move(name)), team_(team), target_port_(target_port) {}
+
+void ScriptedClient::frame() {
+  int n;
+  buf_.clear();
+  while ((n = socket_.receive(buf_.receiveArea(), MessageBuffer::kSize)) > 0) {
+    handle(n);
+    buf_.clear();
+  }
+  if (state_ == 1 && frame_ % 33 == 0) sendConnect();
+  if (state_ == 2) sendInput();
+  ++frame_;
+}
+
+void ScriptedClient::handle(int len) {
+  (void)len;
+  uint8_t code = buf_.readByte();
+  switch (code) {
+    case MSG_SNAPSHOT: onSnapshot(); break;
+    case MSG_SERVERFULL: ++server_full_; break;
+    case MSG_GAMEINFO: if (state_ == 2) onGameInfo(); break;
+    case MSG_LOG: if (state_ == 2 && !awaiting_info_) onLog(); break;
+    case MSG_NOTCONNECTED:
+      if (state_ == 2) {
+        ++not_connected_;
+        state_ = 1;
+        awaiting_info_ = true;
+        log_ack_ = 0;
+        session_has_lines_ = false;
+      }
+      break;
+    default: break;
+  }
+}
+
+void ScriptedClient::onSnapshot() {
+  tick_ = buf_.readWord();
+  countdown_ = buf_.readWord();
+  for (auto& p : players_) p.state = PS_NONE;
+  int n = buf_.readByte();
+  if (n > MAX_SLOTS) problems_.push_back("snapshot with more than 24 entries");
+  for (int i = 0; i < n; ++i) {
+    uint8_t s = buf_.readByte();
+    uint8_t st = buf_.readByte();
+    buf_.readByte();  // ping
+    if (s < 1 || s > MAX_SLOTS || st < PS_SPECTATOR || st > PS_FIRING) {
+      problems_.push_back("snapshot entry out of range");
+      return;
+    }
+    SeenPlayer& p = players_[s];
+    p.state = st;
+    if (st >= PS_DEAD) p.frags = buf_.readByte();
+    if (st >= PS_ALIVE) {
+      p.x = buf_.readWord();
+      p.y = buf_.readWord();
+      buf_.readWord();
+    }
+    if (st == PS_FIRING) buf_.readByte();
+  }
+  int items = buf_.readByte();
+  for (int i = 0; i < items; ++i) buf_.readByte();
+  slot_ = buf_.readByte();
+  health_ = buf_.readByte();
+  ++snapshots_;
+  if (state_ == 1) state_ = 2;
+}
+
+void ScriptedClient::onGameInfo() {
+  log_ack_ = buf_.readWord();
+  while (buf_.pos <= MessageBuffer::kSize && buf_.readByte() != 0) {
+  }
+  awaiting_info_ = false;
+}
+
+// A batch carries the lines after the server's idea of our acknowledgement,
+// which may lag behind ours when an input message was lost: take only the
+// lines we do not have yet.
+void ScriptedClient::onLog() {
+  uint16_t last = buf_.readWord();
+  int n = buf_.readByte();
+  int16_t newer = static_cast<int16_t>(last - log_ack_);
+  if (newer <= 0) return;
+  if (n < 1 || n > 10) problems_.push_back("log batch with a bad count");
+  for (int i = 0; i < n; ++i) {
+    ShortStr line;
+    buf_.readString(line);
+    uint16_t index = static_cast<uint16_t>(last - (n - 1) + i);
+    if (static_cast<int16_t>(index - log_ack_) <= 0) continue;
+    if (session_has_lines_ && index != static_cast<uint16_t>(last_index_ + 1)) ++order_faults_;
+    session_has_lines_ = true;
+    last_index_ = index;
+    ++lines_received_;
+    if (keep_log_) log_.push_back({index, line.str()});
+  }
+  log_ack_ = last;
+}
+
+void ScriptedClient::sendConnect() {
+  buf_.clear();
+  buf_.writeByte(MSG_CONNECT);
+  buf_.writeByte(PROTOCOL_VERSION);
+  buf_.writeString(ShortStr(name_));
+  buf_.writeByte(team_);
+  socket_.sendTo(target_port_, buf_.bytes(), buf_.length());
+}
+
+uint8_t ScriptedClient::chooseAction() {
+  if (awaiting_info_) return ACT_INFO;
+  // Ask to join while still spectating; the server's toggle cooldown is 90
+  // ticks, so asking again later only repeats a request that was lost.
+  bool spectating = slot_ >= 1 && slot_ <= MAX_SLOTS && players_[slot_].state == PS_SPECTATOR;
+  if (spectating && frame_ - last_join_request_ > 120) {
+    last_join_request_ = frame_;
+    return ACT_SPECJOIN;
+  }
+  return ACT_FIRE;  // shoots while alive, asks to respawn while dead
+}
+
+uint16_t ScriptedClient::aimDirection() const {
+  const SeenPlayer& me = players_[slot_ >= 1 && slot_ <= MAX_SLOTS ? slot_ : 0];
+  double best = 1e9;
+  uint16_t dir = 0;
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    const SeenPlayer& p = players_[s];
+    if (s == slot_ || p.state < PS_ALIVE) continue;
+    double dx = double(p.x) - me.x, dy = double(p.y) - me.y;
+    double d = dx * dx + dy * dy;
+    if (d < best) {
+      best = d;
+      double deg = std::atan2(dy, dx) * 180.0 / M_PI;
+      dir = static_cast<uint16_t>(std::lround(deg < 0 ? deg + 360 : deg) % 360);
+    }
+  }
+  return dir;
+}
+
+void ScriptedClient::sendInput() {
+  const SeenPlayer& me = players_[slot_ >= 1 && slot_ <= MAX_SLOTS ? slot_ : 0];
+  buf_.clear();
+  buf_.writeByte(MSG_INPUT);
+  buf_.writeWord(tick_);
+  buf_.writeWord(aimDirection());
+  buf_.writeByte(chooseAction());
+  buf_.writeWord(me.x);
+  buf_.writeWord(me.y);
+  buf_.writeWord(log_ack_);
+  socket_.sendTo(target_port_, buf_.bytes(), buf_.length());
+}

@@ -1,0 +1,88 @@
+// A game client without a window: it speaks the real protocol over UDP,
+// keeps the message log exactly as a player's client must (every line once,
+// in order), and plays by a simple script: join, face the nearest enemy,
+// fire, respawn when dead.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "e2e/udp.h"
+#include "protocol/msgbuf.h"
+#include "protocol/protocol.h"
+
+struct LoggedLine {
+  uint16_t index;
+  std::string text;
+};
+
+struct SeenPlayer {
+  uint8_t state = PS_NONE;
+  uint8_t frags = 0;
+  uint16_t x = 0, y = 0;
+};
+
+class ScriptedClient {
+ public:
+  ScriptedClient(std::string name, uint8_t team, uint16_t target_port);
+
+  // One 30 ms frame: take every waiting datagram, then send one message.
+  void frame();
+
+  // Long runs count lines instead of keeping them.
+  void setKeepLog(bool keep) { keep_log_ = keep; }
+
+  bool connected() const { return state_ == 2; }
+  uint8_t slot() const { return slot_; }
+  uint8_t health() const { return health_; }
+  uint16_t serverTick() const { return tick_; }
+  uint16_t countdown() const { return countdown_; }
+  bool hasInfo() const { return !awaiting_info_; }
+  int timesNotConnected() const { return not_connected_; }
+  int snapshots() const { return snapshots_; }
+  int serverFullReplies() const { return server_full_; }
+  const std::vector<LoggedLine>& log() const { return log_; }
+  long linesReceived() const { return lines_received_; }
+  // Lines that did not follow the previous one of the same connection.
+  long orderFaults() const { return order_faults_; }
+  const SeenPlayer& player(int slot) const { return players_[slot]; }
+  // Faults seen in what the server sent (malformed counts, impossible values).
+  const std::vector<std::string>& problems() const { return problems_; }
+
+ private:
+  void handle(int len);
+  void onSnapshot();
+  void onGameInfo();
+  void onLog();
+  void sendConnect();
+  void sendInput();
+  uint8_t chooseAction();
+  uint16_t aimDirection() const;
+
+  std::string name_;
+  uint8_t team_;
+  uint16_t target_port_;
+  UdpSocket socket_;
+  MessageBuffer buf_;
+  int state_ = 1;  // 1 connecting, 2 connected
+  int frame_ = 0;
+  bool awaiting_info_ = true;
+  int last_join_request_ = -1000;
+  uint8_t slot_ = 0;
+  uint8_t health_ = 0;
+  uint16_t tick_ = 0;
+  uint16_t countdown_ = 0;
+  uint16_t log_ack_ = 0;
+  int not_connected_ = 0;
+  int snapshots_ = 0;
+  int server_full_ = 0;
+  SeenPlayer players_[MAX_SLOTS + 1];
+  std::vector<LoggedLine> log_;
+  bool keep_log_ = true;
+  bool session_has_lines_ = false;
+  uint16_t last_index_ = 0;
+  long lines_received_ = 0;
+  long order_faults_ = 0;
+  std::vector<std::string> problems_;
+};
