@@ -65,14 +65,10 @@ play_locally() {
   # The server clears its console and never reads input: it runs in the
   # background with its console going to a log file.
   build/vornaxdm_server -port "$GAME_PORT" -bots 5 -name "Local game" "${maps[@]}" </dev/null >"$log" 2>&1 &
-  local server=$!
-  trap 'kill "$server" 2>/dev/null || true' EXIT
+  server_pid=$!
+  trap 'kill "$server_pid" 2>/dev/null || true' EXIT
   echo "Server running (log in $log); starting the game"
-  local client_options=()
-  if build/vornaxdm --help 2>&1 | grep -q -- --connect; then
-    client_options=(--connect "127.0.0.1:$GAME_PORT")
-  fi
-  build/vornaxdm "${client_options[@]}"
+  build/vornaxdm --connect "127.0.0.1:$GAME_PORT"
 }
 
 if [[ ${1:-} == --server ]]; then
