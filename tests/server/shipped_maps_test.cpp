@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "server/core/maps.h"
-#include "server/sim/movement.h"
 #include "server/sim/world.h"
 
 namespace {
@@ -49,8 +48,10 @@ void LoadAsServer(const std::string& name) {
   fs::current_path(previous);
 }
 
+// The loaded grid; the ring round it (column or row 0 and 65) is wall.
 uint8_t CellAt(int column, int row) {
-  return CGGXY(uint16_t(CELL_SIZE * column + CELL_SIZE / 2), uint16_t(CELL_SIZE * row + CELL_SIZE / 2));
+  if (column < 0 || row < 0 || column > MAP_CELLS + 1 || row > MAP_CELLS + 1) return CELL_WALL;
+  return SV_MAP.cells[column][row];
 }
 
 using Cell = std::pair<int, int>;
