@@ -3,31 +3,12 @@
 // would have given it. Also: running ticks allocates nothing.
 #include "spine_helpers.h"
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-}  // namespace
+#include "alloc_counter.h"
 
-// Counts every allocation made while `counting` is set. The replacements pair
-// malloc with free by design, which the compiler cannot see.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  if (counting) ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+using alloc_counter::allocations;
+using alloc_counter::counting;
 
 namespace spine {
 namespace {

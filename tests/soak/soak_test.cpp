@@ -87,8 +87,6 @@ long TicksToRun() {
 }
 
 TEST(Soak, BotsAndAHumanThroughMapChangesAndCounterWraps) {
-  // TEMPORARY until the game rules land: without them no bot exists.
-  if (FileExists(std::string(VORNAX_SOURCE_DIR) + "/server/stand_ins_game.cpp")) GTEST_SKIP() << "no game rules yet";
   TempDir dir;
   std::filesystem::create_directories(dir.path() + "/maps");
   WriteFile(dir.path() + "/maps/hall.vnxm", kHall);

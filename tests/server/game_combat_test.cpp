@@ -1,0 +1,308 @@
+#include <cmath>
+#include <random>
+
+#include "game_fixture.h"
+
+namespace game_test {
+namespace {
+
+using CombatTest = GameTest;
+
+// The shot trace written plainly: every slot tested at every trace point.
+ShotEnd ReferenceTrace(uint8_t slot) {
+  const ClientRecord& c = SV_CLIENTSLIST[slot];
+  const uint8_t g = c.gun;
+  const int k = GUNS_DISPER[g];
+  const int spread = k > 0 ? SV_PINGVAR % (2 * k) - k : 0;
+  const float a = static_cast<float>((c.dir + spread + 360) % 360) * 0.0174532925f;
+  const float sx = std::cos(a) * static_cast<float>(GUNS_BSTEP[g]);
+  const float sy = std::sin(a) * static_cast<float>(GUNS_BSTEP[g]);
+  float fx = c.x, fy = c.y;
+  uint16_t px = c.x, py = c.y;
+  unsigned covered = 0;
+  for (uint16_t point = 0;; ++point) {
+    if (CGGXY(px, py) == CELL_WALL) return {0, point};
+    if (uint8_t v = PLAYERINPOINT(px, py, slot)) return {v, point};
+    covered += GUNS_BSTEP[g];
+    fx += sx;
+    px = static_cast<uint16_t>(static_cast<int32_t>(fx));
+    fy += sy;
+    py = static_cast<uint16_t>(static_cast<int32_t>(fy));
+    if (covered > GUNS_BDIST[g]) return {0, static_cast<uint16_t>(point + 1)};
+  }
+}
+
+void Give(uint8_t slot, uint8_t gun) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  c.has_gun[gun] = 1;
+  c.gun = c.next_gun = gun;
+}
+
+TEST_F(CombatTest, DamageIsSplitBetweenArmourAndHealth) {
+  struct Case {
+    uint8_t weapon, armor, health;
+    int armor_after, health_after;
+  } cases[] = {
+      {2, 25, 100, 17, 96},  // 8 against 25
+      {1, 25, 100, 0, 63},   // knife: 50 against 25
+      {5, 0, 100, 0, 60},    // rifle against no armour
+      {5, 100, 100, 60, 80}, // rifle against full armour
+      {2, 8, 4, 0, 0},       // a loss equal to the remaining health kills
+      {5, 0, 30, 0, 0},
+  };
+  UseMap({});
+  for (const Case& k : cases) {
+    ResetServer();
+    AddPlayer(1, 500, 500);
+    AddPlayer(2, 1000, 500);
+    SV_CLIENTSLIST[2].armor = k.armor;
+    SV_CLIENTSLIST[2].health = k.health;
+    PLAYER_DAMAGE(1, 2, k.weapon);
+    EXPECT_EQ(SV_CLIENTSLIST[2].armor, k.armor_after) << int(k.weapon) << " vs " << int(k.armor);
+    EXPECT_EQ(SV_CLIENTSLIST[2].health, k.health_after) << int(k.weapon) << " vs " << int(k.armor);
+    EXPECT_EQ(SV_CLIENTSLIST[1].frags, k.health_after == 0 ? 1 : 0);
+  }
+}
+
+TEST_F(CombatTest, KillCreditsTheShooterLogsItAndDelaysRespawn) {
+  UseMap({});
+  AddPlayer(3, 500, 500);
+  AddPlayer(7, 1000, 500);
+  SV_CLIENTSLIST[7].health = 10;
+  const uint16_t lines = SV_LOGI;
+  PLAYER_DAMAGE(3, 7, 5);
+  EXPECT_EQ(SV_CLIENTSLIST[7].health, 0);
+  EXPECT_EQ(PLAYER_STATE(7), PS_DEAD);
+  EXPECT_EQ(SV_CLIENTSLIST[7].wait, 30);
+  EXPECT_EQ(SV_CLIENTSLIST[3].frags, 1);
+  EXPECT_EQ(SV_LOGI, lines + 1);
+  EXPECT_EQ(LogLine(), Bytes({EV_KILL, 5, 3, 7}));
+  EXPECT_EQ(SV_SCOREBOARD, 0);
+}
+
+TEST_F(CombatTest, ChaingunSpreadCyclesWithTheTickCounter) {
+  // Eight targets 2500 units east, one per spread angle -4..3: a degree is
+  // 43 units there, wider than a hit box, so only the exact angle hits.
+  UseMap({});
+  const uint16_t x0 = 200, y0 = 2100;
+  AddPlayer(1, x0, y0);
+  Give(1, 4);
+  for (int offset = -4; offset <= 3; ++offset) {
+    const double a = offset * 0.0174532925;
+    AddPlayer(static_cast<uint8_t>(offset + 6), static_cast<uint16_t>(x0 + 2500 * std::cos(a)),
+              static_cast<uint16_t>(y0 + 2500 * std::sin(a)));
+  }
+  const struct {
+    uint16_t tick;
+    int offset;
+  } shots[] = {{0, -4}, {3, -1}, {6, 2}, {9, -3}, {7, 3}};
+  for (const auto& shot : shots) {
+    SV_PINGVAR = shot.tick;
+    EXPECT_EQ(PLAYER_TRACE(1).victim, shot.offset + 6) << "tick " << shot.tick;
+  }
+  Give(1, 3);  // the mp40 has no spread
+  SV_PINGVAR = 5;
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 6);
+}
+
+TEST_F(CombatTest, TraceStartsAtTheShooterAndStopsAtWallsNotObstacles) {
+  UseMap({"", "", "", "          e     A"});  // obstacle in column 11, wall in column 17 of row 4
+  AddPlayer(1, Centre(3), Centre(4));
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 0);
+  const ShotEnd wall = PLAYER_TRACE(1);
+  EXPECT_EQ(wall.point, (64 * 17 - Centre(3)) / 10 + 1);  // first point inside column 17
+  AddPlayer(2, Centre(14), Centre(4));  // behind the obstacle, before the wall
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 2);
+  AddPlayer(3, Centre(3) + 29, Centre(4) - 29);  // inside the shooter's own hit box
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 3);
+  EXPECT_EQ(PLAYER_TRACE(1).point, 0);
+  SV_CLIENTSLIST[2].x = Centre(18);  // behind the wall
+  SV_CLIENTSLIST[3].in_use = 0;
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 0);
+}
+
+TEST_F(CombatTest, KnifeReachesFortyUnitsPlusAHitBox) {
+  UseMap({});
+  AddPlayer(1, 1000, 1000);
+  Give(1, 1);
+  AddPlayer(2, 1069, 1000);
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 2);
+  EXPECT_EQ(PLAYER_TRACE(1).point, 4);
+  SV_CLIENTSLIST[2].x = 1070;
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 0);
+  EXPECT_EQ(PLAYER_TRACE(1).point, 5);  // points 0, 10, 20, 30, 40 tested
+}
+
+TEST_F(CombatTest, NearerEnemyTakesTheHitAndTiesGoToTheLowerSlot) {
+  UseMap({});
+  AddPlayer(1, 500, 1000);
+  AddPlayer(9, 900, 1000);
+  AddPlayer(4, 700, 1000);
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 4);
+  SV_CLIENTSLIST[4].x = 905;  // same trace point now covers both
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 4);
+  SV_CLIENTSLIST[9].x = 896;
+  SV_CLIENTSLIST[4].x = 920;
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 9);
+}
+
+TEST_F(CombatTest, FiringSpendsAmmunitionAndStartsTheReload) {
+  UseMap({});
+  AddPlayer(1, 500, 1000);
+  AddPlayer(2, 900, 1000);
+  ClientRecord& c = SV_CLIENTSLIST[1];
+  PLAYER_SHOOT(1);
+  EXPECT_EQ(c.ammo[1], 24);
+  EXPECT_EQ(c.wait, GUNS_RELOAD[2]);
+  EXPECT_EQ(c.fire_anim, GUNS_GANIM[2]);
+  EXPECT_EQ(SV_CLIENTSLIST[2].health, 96);
+
+  // The rifle without its own ammunition does nothing at all.
+  c.wait = 0;
+  c.fire_anim = 0;
+  Give(1, 5);
+  PLAYER_SHOOT(1);
+  EXPECT_EQ(c.wait, 0);
+  EXPECT_EQ(c.fire_anim, 0);
+  EXPECT_EQ(c.gun, 5);
+  EXPECT_EQ(SV_CLIENTSLIST[2].health, 96);
+
+  // The knife uses none and always fires.
+  Give(1, 1);
+  c.ammo[1] = 0;
+  SV_CLIENTSLIST[2].x = 530;
+  PLAYER_SHOOT(1);
+  EXPECT_EQ(c.wait, GUNS_RELOAD[1]);
+  EXPECT_LT(SV_CLIENTSLIST[2].health, 96);
+}
+
+TEST_F(CombatTest, ActionsSelectOnlyOwnedWeaponsAndFireOncePerReload) {
+  UseMap({});
+  AddPlayer(1, 500, 1000);
+  AddPlayer(2, 900, 1000);
+  ClientRecord& c = SV_CLIENTSLIST[1];
+  c.action = ACT_GUN5;
+  PLAYER_ACTIONS(1);
+  EXPECT_EQ(c.next_gun, 2);
+  c.action = ACT_GUN1;
+  PLAYER_ACTIONS(1);
+  EXPECT_EQ(c.next_gun, 1);
+  c.action = 2;
+  PLAYER_ACTIONS(1);
+  for (uint8_t code : {0, 6, 9, 12, 15, 200}) {
+    c.action = code;
+    PLAYER_ACTIONS(1);
+    EXPECT_EQ(c.next_gun, 2);
+    EXPECT_EQ(c.wait, 0);
+  }
+  c.action = ACT_FIRE;
+  for (int i = 0; i < 5; ++i) PLAYER_ACTIONS(1);  // many messages, one shot
+  EXPECT_EQ(c.ammo[1], 24);
+  EXPECT_EQ(SV_CLIENTSLIST[2].health, 96);
+}
+
+TEST_F(CombatTest, DirectionOfThreeSixtyOrMoreFiresModulo) {
+  UseMap({});
+  AddPlayer(1, 500, 1000);
+  SV_CLIENTSLIST[1].dir = 370;
+  AddPlayer(2, static_cast<uint16_t>(500 + 1000 * std::cos(10 * 0.0174532925)),
+            static_cast<uint16_t>(1000 + 1000 * std::sin(10 * 0.0174532925)));
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 2);
+}
+
+TEST_F(CombatTest, DeadPlayerRespawnsOnFireOnlyAfterTheDelay) {
+  UseMap({"@"});
+  AddPlayer(1, 500, 1000);
+  AddPlayer(2, 900, 1000);
+  ClientRecord& c = SV_CLIENTSLIST[2];
+  c.health = 1;
+  PLAYER_DAMAGE(1, 2, 2);
+  c.action = ACT_FIRE;
+  for (int tick = 0; tick < 30; ++tick) {
+    PLAYER_ACTIONS(2);
+    EXPECT_EQ(c.health, 0) << tick;
+    SimTick();
+  }
+  PLAYER_ACTIONS(2);
+  EXPECT_EQ(c.health, 100);
+  EXPECT_EQ(c.x, Centre(1));
+  EXPECT_EQ(c.wait, 10);
+  for (int tick = 0; tick < 10; ++tick) {
+    SimTick();
+    if (tick < 9) {
+      PLAYER_ACTIONS(2);
+      EXPECT_EQ(c.ammo[1], 25) << "no shot during the respawn guard";
+    }
+  }
+  PLAYER_ACTIONS(2);
+  EXPECT_EQ(c.ammo[1], 24);
+}
+
+TEST_F(CombatTest, CountdownClearsActionsSoNothingMovesFiresOrCollects) {
+  UseMap({"", "", "", "", "", "", "", "", "", "         5"});
+  AddPlayer(1, Centre(10), Centre(10) - 40);
+  AddPlayer(2, Centre(14), Centre(10) - 40);
+  ClientRecord& c = SV_CLIENTSLIST[1];
+  c.health = 50;
+  c.is_bot = 1;
+  SV_SCOREBOARD = 100;
+  c.action = ACT_FIRE;
+  c.want_y = Centre(10) - 30;
+  PLAYER_ACTIONS(1);
+  EXPECT_EQ(c.action, ACT_NONE);
+  EXPECT_EQ(c.ammo[1], 25);
+  EXPECT_EQ(c.health, 50);
+  c.health = 0;
+  c.action = ACT_FIRE;
+  PLAYER_ACTIONS(1);
+  EXPECT_EQ(c.health, 0);  // no respawn either
+}
+
+TEST_F(CombatTest, TestedTraceMatchesThePlainTraceOnRandomShots) {
+  std::mt19937 rng(12345);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int hits = 0, shots = 0;
+  for (int round = 0; round < 400; ++round) {
+    ResetServer();
+    std::vector<std::string> rows(64, std::string(64, ' '));
+    for (auto& row : rows)
+      for (char& ch : row) ch = pick(0, 99) < 3 ? 'A' : pick(0, 99) < 3 ? 'e' : ' ';
+    UseMap(rows);
+    SV_TEAMPLAY = static_cast<uint8_t>(pick(0, 1));
+    for (uint8_t j = 1; j <= MAX_SLOTS; ++j) {
+      if (pick(0, 9) == 0) continue;
+      AddPlayer(j, static_cast<uint16_t>(pick(64, 4159)), static_cast<uint16_t>(pick(64, 4159)),
+                static_cast<uint8_t>(pick(0, 3)));
+      if (pick(0, 9) == 0) SV_CLIENTSLIST[j].health = 0;
+      if (pick(0, 9) == 0) SV_CLIENTSLIST[j].joined = 0;
+    }
+    for (int s = 0; s < 60; ++s) {
+      const uint8_t shooter = static_cast<uint8_t>(pick(1, MAX_SLOTS));
+      ClientRecord& c = SV_CLIENTSLIST[shooter];
+      if (!c.in_use) continue;
+      // Crowd some players around the shooter so that many shots hit.
+      c.dir = static_cast<uint16_t>(pick(0, 719));
+      for (int n = 0; n < 3; ++n) {
+        const uint8_t other = static_cast<uint8_t>(pick(1, MAX_SLOTS));
+        SV_CLIENTSLIST[other].x = static_cast<uint16_t>(c.x + pick(-400, 400));
+        SV_CLIENTSLIST[other].y = static_cast<uint16_t>(c.y + pick(-400, 400));
+      }
+      // And some right at the edge of the ray's reach, far along it.
+      const double a = c.dir * 0.0174532925, along = pick(0, 3000), beside = pick(-45, 45);
+      const uint8_t edge = static_cast<uint8_t>(pick(1, MAX_SLOTS));
+      SV_CLIENTSLIST[edge].x = static_cast<uint16_t>(c.x + along * std::cos(a) - beside * std::sin(a));
+      SV_CLIENTSLIST[edge].y = static_cast<uint16_t>(c.y + along * std::sin(a) + beside * std::cos(a));
+      c.gun = static_cast<uint8_t>(pick(1, 5));
+      SV_PINGVAR = static_cast<uint16_t>(pick(0, 65535));
+      const ShotEnd fast = PLAYER_TRACE(shooter), plain = ReferenceTrace(shooter);
+      ASSERT_EQ(fast.victim, plain.victim) << "round " << round << " shot " << s;
+      ASSERT_EQ(fast.point, plain.point) << "round " << round << " shot " << s;
+      hits += fast.victim != 0;
+      ++shots;
+    }
+  }
+  EXPECT_GT(hits, shots / 10);  // the comparison covered hits, not only walls
+}
+
+}  // namespace
+}  // namespace game_test
