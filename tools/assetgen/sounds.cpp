@@ -109,7 +109,7 @@ Signal Death(int team) {
   // A last gasp of breath after the cry.
   Signal gasp = WhiteNoise(0.3f, rng);
   Filter(gasp, FilterKind::kBandPass, 900, 1.5f);
-  Shape(gasp, [](float t) { return 0.2f * std::sin(3.14159f * t / 0.3f); });
+  Shape(gasp, [](float t) { return 0.06f * std::sin(3.14159f * t / 0.3f); });
   MixInto(s, gasp, 0.75f);
   return s;
 }
