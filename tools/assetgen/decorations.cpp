@@ -88,7 +88,8 @@ Canvas Bones() {
   s.Capsule({2, 1.2f, -4}, {18, 1.2f, 4}, 1.3f, bone);
   s.Capsule({4, 1.2f, 6}, {16, 1.2f, -2}, 1.2f, bone);
   s.Capsule({-20, 1, -2}, {-10, 1, 8}, 1.2f, bone);
-  for (float e : {2.0f, 18.0f, 4.0f, 16.0f}) s.Ellipsoid({e, 1.5f, e < 10 ? (e < 3 ? -4.0f : 6.0f) : (e > 17 ? 4.0f : -2.0f)}, {2, 1.8f, 2}, bone);
+  for (Vec3 knuckle : {Vec3{2, 1.5f, -4}, Vec3{18, 1.5f, 4}, Vec3{4, 1.5f, 6}, Vec3{16, 1.5f, -2}})
+    s.Ellipsoid(knuckle, {2, 1.8f, 2}, bone);  // the ends of the long bones
   for (int i = 0; i < 4; ++i) s.Capsule({-2.0f + i * 3, 1, -10}, {0.0f + i * 3, 4, -2}, 0.9f, bone);  // ribs
   return Render(s, 30, kSize, 1.4f);
 }
@@ -311,13 +312,12 @@ Canvas Vase() {
 
 Canvas Sandbags() {
   Scene s;
-  const Material sack = Matte(RgbOf(0xB0A070));
+  // A pyramid of sacks, each a slightly different shade of canvas.
   for (int row = 0; row < 3; ++row)
     for (int i = 0; i < 3 - row; ++i) {
       const float x = (i - (2 - row) / 2.0f) * 16;
       s.Ellipsoid({x, 4.5f + row * 8, 0}, {8.5f, 4.8f, 6}, Matte(Scale(RgbOf(0xB0A070), 0.9f + 0.05f * ((i + row) % 3))));
     }
-  (void)sack;
   return Render(s, 14);
 }
 
