@@ -4,7 +4,7 @@
 //   A grey stone blocks          N gold banner on grey stone (team 3)
 //   B dark large stone blocks    O mossy grey stone
 //   C red brick                  P mossy red brick
-//   D yellow-brown brick         Q white and blue tiles
+//   D yellow-brown brick         Q pale tiles, blue band
 //   E light wood panelling       R green tiles
 //   F bookshelf                  S rough fieldstone
 //   G blue metal plates          T sandstone blocks
@@ -484,7 +484,15 @@ std::vector<WallRecipe> Recipes() {
       {'N', [] { Canvas c = Masonry(GreyStone(), 114); Banner(c, TeamColour(3), 3); return c; }},
       {'O', [] { Canvas c = Masonry(GreyStone(), 115); Moss(c, 215, 0.45f); return c; }},
       {'P', [=] { Canvas c = Masonry(Brick(RgbOf(0x8A3A2A), mortar), 116); Moss(c, 216, 0.3f); return c; }},
-      {'Q', [] { return Tiles(RgbOf(0xE8E8E0), RgbOf(0x3A6AB0), RgbOf(0x8A8A84), 16, 117); }},
+      {'Q',
+       [] {
+         // Pale glazed tiles with one band of dark blue ones across the middle.
+         Canvas c = Tiles(RgbOf(0xE0E0D8), RgbOf(0xB8C8DC), RgbOf(0x8A8A84), 16, 117);
+         Canvas band = Tiles(RgbOf(0x2A4A90), RgbOf(0x2A4A90), RgbOf(0x8A8A84), 16, 217);
+         for (int y = 48; y < 64; ++y)
+           for (int x = 0; x < 128; ++x) c.Set(x, y, band.Get(x, y));
+         return c;
+       }},
       {'R', [] { return Tiles(RgbOf(0x4A8A5A), RgbOf(0x3A7A4A), RgbOf(0x2A3A2C), 16, 118); }},
       {'S', [] { return CaveRock(119); }},
       {'T',
