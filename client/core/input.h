@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Window handlers: they only record, the next frame acts.
 void FormKeyDown(uint8_t key);
@@ -29,3 +30,7 @@ void CloseChat();
 void NextViewPlayer();
 void TakeScreenshot();
 void UpdateFps();
+// The frame-rate clock starts again from now (start-up).
+void ResetFrameClock();
+// A 24-bit Windows bitmap of 0x00RRGGBB pixels, top row first in memory.
+bool WriteBmpFile(const std::string& path, const std::vector<uint32_t>& pixels, int w, int h);

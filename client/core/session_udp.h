@@ -1,0 +1,20 @@
+// The client's one UDP socket: non-blocking, IPv4, bound to any local
+// address. Sends and receives are raw bytes; the session code above it
+// owns the message buffer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class UdpOpenResult : uint8_t { Ok, SocketFailed, NonBlockingFailed };
+
+UdpOpenResult UdpOpen();
+bool UdpBind(uint16_t port);
+bool UdpIsOpen();
+void UdpClose();
+// Bytes received (at most size), 0 or less when nothing usable was read.
+// The sender's dotted address is kept until the next receive.
+int UdpReceive(uint8_t* data, int size);
+const char* UdpSenderAddress();
+// Sends to a dotted IPv4 address; an address that is not one is not sent to.
+void UdpSend(const std::string& address, uint16_t port, const uint8_t* data, int size);

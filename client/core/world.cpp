@@ -1,0 +1,294 @@
+// The client's copy of the map, the effects list, the own-position history,
+// the per-player step after each snapshot entry and the client's own shot
+// traces. Everything here works on the fixed global tables.
+#include "client/core/world.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "client/core/client_state.h"
+#include "client/presentation/audio.h"
+#include "client/presentation/renderer.h"
+
+namespace {
+
+constexpr int kMinPos = 65;
+constexpr int kMaxPos = 4159;
+constexpr float kDegToRad = 0.0174532925f;
+
+// Client weapon tables, indexed by weapon 1..5 (0 unused).
+constexpr uint8_t kShotInterval[NUM_WEAPONS + 1] = {0, 20, 18, 5, 3, 30};
+constexpr uint8_t kFirePose[NUM_WEAPONS + 1] = {0, 10, 6, 3, 2, 6};
+constexpr int kSpread[NUM_WEAPONS + 1] = {0, 0, 0, 0, 4, 0};
+constexpr int kTraceStep[NUM_WEAPONS + 1] = {0, 10, 10, 10, 10, 10};
+constexpr int kRange[NUM_WEAPONS + 1] = {0, 49, 6000, 6000, 6000, 6000};
+constexpr uint8_t kHitFlash[NUM_WEAPONS + 1] = {0, 80, 30, 30, 30, 80};
+
+constexpr uint32_t kGrey78 = 0x4E4E4E;
+constexpr uint32_t kGrey118 = 0x767676;
+
+bool IsSolid(uint8_t c) { return (c >= 'A' && c <= 'Z') || c == '[' || (c >= 'e' && c <= 'z'); }
+bool BlocksShots(uint8_t c) { return (c >= 'A' && c <= 'Z') || c == '['; }
+bool IsDecoration(uint8_t c) { return c >= 'a' && c <= 'z'; }
+bool IsItem(uint8_t c) { return c >= '0' && c <= '9'; }
+
+uint16_t ClampPos(int v) { return static_cast<uint16_t>(std::clamp(v, kMinPos, kMaxPos)); }
+uint8_t ClampWeapon(uint8_t w) { return std::clamp<uint8_t>(w, 1, NUM_WEAPONS); }
+
+// The grid cell holding a position; anything past the border ring reads as
+// the border, so no probe can leave the table.
+uint8_t CellAt(unsigned x, unsigned y) {
+  unsigned col = x / 64, row = y / 64;
+  if (col > 65 || row > 65) return '[';
+  return static_cast<uint8_t>(map_grid[col][row]);
+}
+
+uint8_t ColourChannel(uint8_t c) { return (c >= '0' && c <= '9') ? static_cast<uint8_t>(28 * (c - '0')) : 0; }
+
+uint32_t ColourFrom(int first_position) {
+  return (uint32_t(ColourChannel(map_text[first_position])) << 16) |
+         (uint32_t(ColourChannel(map_text[first_position + 1])) << 8) | ColourChannel(map_text[first_position + 2]);
+}
+
+void ClearGrid() {
+  std::memset(map_grid, ' ', sizeof map_grid);
+  for (int i = 0; i < 66; ++i) {
+    map_grid[i][0] = map_grid[i][65] = '[';
+    map_grid[0][i] = map_grid[65][i] = '[';
+  }
+}
+
+// Places one map character at column c, row r; the counters number the
+// decorations and items in reading order, as the server numbers its items.
+void PlaceCell(uint8_t ch, int c, int r, int& next_decoration, int& next_item) {
+  if (IsSolid(ch)) map_grid[c][r] = static_cast<char>(ch);
+  if (next_decoration <= MAX_DECORATIONS && IsDecoration(ch)) {
+    decorations[next_decoration++] = TMapObject{c + 0.5f, r + 0.5f, ch};
+  }
+  if (next_item <= MAX_MAP_ITEMS && IsItem(ch)) {
+    map_items[next_item++] = TMapItem{ch, 0, c + 0.5f, r + 0.5f};
+  }
+}
+
+// The shot's result when it meets a player: a tint for the view player,
+// blood and a pain sound for anyone else.
+void HitPlayer(uint8_t victim, uint8_t weapon, float px, float py) {
+  if (victim == view_slot) {
+    TintFlash(0, kHitFlash[weapon], kHitFlash[weapon]);
+    return;
+  }
+  AddEffect(static_cast<uint8_t>(frame_counter + 102), EFFECT_BLOOD, px / 64, py / 64);
+  PlaySound(snd_skinP[players[victim].team & 3], victim);
+}
+
+void SpawnPlayer(uint8_t s) {
+  TClient& p = players[s];
+  p.gun = 2;
+  AddEffect(0, EFFECT_SPAWN, p.fx, p.fy);
+  PlaySound(snd_spawn, s);
+  if (s == my_slot) {
+    view_slot = s;
+    local_x = p.x;
+    local_y = p.y;
+    ClearHistory();
+    PushHistory(local_x, local_y);
+  }
+}
+
+// Direction code of the held movement keys: 1 forward, then counter-clockwise
+// in 45 degree steps to 8 forward-right; 0 when nothing moves.
+int MovementCode() {
+  int m = 0;
+  if (key_state[cfg.key_forward] > 0) m = 1;
+  if (key_state[cfg.key_backward] > 0) m = (m == 1) ? 0 : 5;
+  if (key_state[cfg.key_left] > 0) m = (m == 0) ? 3 : (m == 1) ? 2 : 4;
+  if (key_state[cfg.key_right] > 0) m = (m == 0) ? 7 : (m == 1) ? 8 : (m == 5) ? 6 : 0;
+  return m;
+}
+
+}  // namespace
+
+void ClearMap() {
+  ClearGrid();
+  for (int i = 1; i <= MAX_DECORATIONS; ++i) decorations[i] = TMapObject{0, 0, 0};
+  for (int i = 1; i <= MAX_MAP_ITEMS; ++i) map_items[i] = TMapItem{'1', 0, 0, 0};
+  for (auto& e : effects) e = TEffect{0, 0, 8, 0, 0};
+  floor_colour = kGrey118;
+  ceiling_colour = kGrey78;
+}
+
+void DecodeMap() {
+  map_text[MAP_TEXT_SIZE] = 0;  // the scan below always meets a terminator
+  ceiling_colour = ColourFrom(1);
+  floor_colour = ColourFrom(4);
+  // A text shorter than its header ends before the body starts.
+  for (int i = 1; i <= 6; ++i) {
+    if (map_text[i] == 0) return;
+  }
+  int c = 1, r = 1, next_decoration = 1, next_item = 1;
+  for (int pos = 7; pos <= MAP_TEXT_SIZE && map_text[pos] != 0 && r <= 64; ++pos) {
+    uint8_t ch = map_text[pos];
+    if (ch == 13) {
+      c = 1;
+      ++r;
+    } else if (c <= 64) {
+      PlaceCell(ch, c, r, next_decoration, next_item);
+      ++c;
+    }
+  }
+}
+
+void AddEffect(uint8_t value, uint8_t kind, float x, float y) {
+  for (auto& e : effects) {
+    if (e.frame >= 4) {
+      e = TEffect{x, y, 0, kind, value};
+      return;
+    }
+  }
+}
+
+void BeginSnapshot() {
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    players[s].prev_state = players[s].state;
+    players[s].state = PS_NONE;
+  }
+  for (int i = 1; i <= MAX_MAP_ITEMS; ++i) map_items[i].present = 0;
+  restart_countdown = 0;
+}
+
+void ApplyPlayerUpdate(uint8_t s) {
+  if (s < 1 || s > MAX_SLOTS) return;
+  TClient& p = players[s];
+  p.x = ClampPos(p.x);
+  p.y = ClampPos(p.y);
+  p.fx = p.x / 64.0f;
+  p.fy = p.y / 64.0f;
+
+  if (p.prev_state < PS_ALIVE && p.state >= PS_ALIVE) SpawnPlayer(s);
+
+  if (p.shot_timer == 0 && p.state == PS_FIRING) {
+    p.gun = ClampWeapon(p.gun);
+    p.shot_timer = kShotInterval[p.gun];
+    p.fire_pose = kFirePose[p.gun];
+    TraceShot(s);
+  }
+
+  if (view_slot != my_slot && s == view_slot) {
+    local_x = p.x;
+    local_y = p.y;
+    view_angle = p.dir;
+  }
+
+  // The server's position stands unless it is one we predicted lately.
+  if (s == my_slot && !InHistory(p.x, p.y)) {
+    ClearHistory();
+    view_slot = s;
+    local_x = p.x;
+    local_y = p.y;
+    PushHistory(local_x, local_y);
+  }
+}
+
+void TraceShot(uint8_t s) {
+  if (s < 1 || s > MAX_SLOTS) return;
+  const TClient& shooter = players[s];
+  const uint8_t w = ClampWeapon(shooter.gun);
+  int offset = 0;
+  // The spread follows the server's tick, so every client traces the same shot.
+  if (kSpread[w] > 0) offset = (server_tick % (2 * kSpread[w])) - kSpread[w];
+  const int degrees = (shooter.dir + offset + 360) % 360;
+  const float angle = static_cast<float>(degrees) * kDegToRad;
+  const float step = static_cast<float>(kTraceStep[w]);
+  const float dx = std::cos(angle) * step;
+  const float dy = std::sin(angle) * step;
+
+  PlaySound(snd_g[w], s);
+
+  float px = shooter.x, py = shooter.y;
+  int ix = shooter.x, iy = shooter.y;
+  for (int travelled = 0;;) {
+    uint8_t cell = ShotCell(static_cast<uint16_t>(ix), static_cast<uint16_t>(iy));
+    if (cell == 1) {
+      // The puff goes one step back, in front of the wall.
+      AddEffect(static_cast<uint8_t>(frame_counter + 102), EFFECT_PUFF, (px - dx) / 64, (py - dy) / 64);
+      return;
+    }
+    if (cell == 2) return;
+    uint8_t hit = ShotHitPlayer(static_cast<uint16_t>(ix), static_cast<uint16_t>(iy), s);
+    if (hit != 0) {
+      HitPlayer(hit, w, px, py);
+      return;
+    }
+    travelled += kTraceStep[w];
+    px += dx;
+    ix = static_cast<int>(px);
+    py += dy;
+    iy = static_cast<int>(py);
+    if (travelled > kRange[w]) return;
+  }
+}
+
+uint8_t ShotCell(uint16_t x, uint16_t y) {
+  unsigned col = x / 64u, row = y / 64u;
+  if (col == 0 || row == 0 || col >= 65 || row >= 65) return 2;
+  return BlocksShots(static_cast<uint8_t>(map_grid[col][row])) ? 1 : 0;
+}
+
+uint8_t ShotHitPlayer(uint16_t x, uint16_t y, uint8_t shooter) {
+  const uint8_t shooter_team = (shooter >= 1 && shooter <= MAX_SLOTS) ? players[shooter].team : 0;
+  for (uint8_t i = 1; i <= MAX_SLOTS; ++i) {
+    const TClient& p = players[i];
+    if (i == shooter) continue;
+    // prev_state: later entries of the snapshot being read are not known yet.
+    if (p.prev_state != PS_ALIVE && p.prev_state != PS_FIRING) continue;
+    if (!(x - 30 < p.x && p.x < x + 30 && y - 30 < p.y && p.y < y + 30)) continue;
+    if (team_play != 0 && p.team == shooter_team) continue;
+    return i;
+  }
+  return 0;
+}
+
+void MoveLocal() {
+  const int m = MovementCode();
+  if (m > 0) {
+    const float heading = static_cast<float>(net_angle - 45 * (m - 1)) * kDegToRad;
+    const uint16_t nx = ClampPos(local_x + static_cast<int>(11 * std::cos(heading)));
+    const uint16_t ny = ClampPos(local_y + static_cast<int>(11 * std::sin(heading)));
+    const uint8_t state = players[my_slot].state;
+    if (state == PS_ALIVE || state == PS_FIRING) {
+      // Axis by axis, so the player slides along walls.
+      if (IsFree(nx, local_y)) local_x = nx;
+      if (IsFree(local_x, ny)) local_y = ny;
+    } else {
+      local_x = nx;  // a spectator flies through walls
+      local_y = ny;
+    }
+  }
+  PushHistory(local_x, local_y);
+}
+
+bool IsFree(uint16_t x, uint16_t y) {
+  const unsigned lx = x - 15u, hx = x + 15u, ly = y - 15u, hy = y + 15u;
+  return !IsSolid(CellAt(lx, ly)) && !IsSolid(CellAt(lx, hy)) && !IsSolid(CellAt(hx, hy)) &&
+         !IsSolid(CellAt(hx, ly));
+}
+
+void PushHistory(uint16_t x, uint16_t y) {
+  std::memmove(history_x, history_x + 1, sizeof history_x - sizeof history_x[0]);
+  std::memmove(history_y, history_y + 1, sizeof history_y - sizeof history_y[0]);
+  history_x[HISTORY_LEN - 1] = x;
+  history_y[HISTORY_LEN - 1] = y;
+}
+
+void ClearHistory() {
+  std::memset(history_x, 0, sizeof history_x);
+  std::memset(history_y, 0, sizeof history_y);
+}
+
+bool InHistory(uint16_t x, uint16_t y) {
+  for (int i = 0; i < HISTORY_LEN; ++i) {
+    if (history_x[i] == x && history_y[i] == y) return true;
+  }
+  return false;
+}

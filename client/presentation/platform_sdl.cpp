@@ -1,0 +1,297 @@
+// The SDL2 window: geometry, cursor, clock, the keyboard and mouse turned
+// into the window handlers of the game, and the 30 ms frame loop.
+#include "client/presentation/platform_sdl.h"
+
+#include <cstdio>
+
+#include "client/core/client_state.h"
+#include "client/core/frame.h"
+#include "client/core/input.h"
+#include "client/core/platform.h"
+#include "client/presentation/hud.h"
+
+namespace {
+
+constexpr int kDesignClientW = 792;
+constexpr int kDesignClientH = 500;
+
+SDL_Window* window = nullptr;
+SDL_Renderer* renderer = nullptr;
+bool quit_requested = false;
+
+// While the cursor is hidden the mouse is read as relative motion; the
+// cursor position the game sees is then this virtual one.
+bool relative_mouse = false;
+int virtual_cursor_x = 0, virtual_cursor_y = 0;
+
+// SDL scancodes to the Windows virtual-key codes config.cfg stores. Keys
+// by position, so the bindings do not move with the keyboard layout.
+struct KeyMapping {
+  SDL_Scancode scancode;
+  uint8_t vk;
+};
+constexpr KeyMapping kKeyMappings[] = {
+    {SDL_SCANCODE_BACKSPACE, 8},     {SDL_SCANCODE_TAB, 9},          {SDL_SCANCODE_RETURN, 13},
+    {SDL_SCANCODE_KP_ENTER, 13},     {SDL_SCANCODE_LSHIFT, 16},      {SDL_SCANCODE_RSHIFT, 16},
+    {SDL_SCANCODE_LCTRL, 17},        {SDL_SCANCODE_RCTRL, 17},       {SDL_SCANCODE_LALT, 18},
+    {SDL_SCANCODE_RALT, 18},         {SDL_SCANCODE_PAUSE, 19},       {SDL_SCANCODE_CAPSLOCK, 20},
+    {SDL_SCANCODE_ESCAPE, 27},       {SDL_SCANCODE_SPACE, 32},       {SDL_SCANCODE_PAGEUP, 33},
+    {SDL_SCANCODE_PAGEDOWN, 34},     {SDL_SCANCODE_END, 35},         {SDL_SCANCODE_HOME, 36},
+    {SDL_SCANCODE_LEFT, 37},         {SDL_SCANCODE_UP, 38},          {SDL_SCANCODE_RIGHT, 39},
+    {SDL_SCANCODE_DOWN, 40},         {SDL_SCANCODE_PRINTSCREEN, 44}, {SDL_SCANCODE_INSERT, 45},
+    {SDL_SCANCODE_DELETE, 46},       {SDL_SCANCODE_0, '0'},          {SDL_SCANCODE_1, '1'},
+    {SDL_SCANCODE_2, '2'},           {SDL_SCANCODE_3, '3'},          {SDL_SCANCODE_4, '4'},
+    {SDL_SCANCODE_5, '5'},           {SDL_SCANCODE_6, '6'},          {SDL_SCANCODE_7, '7'},
+    {SDL_SCANCODE_8, '8'},           {SDL_SCANCODE_9, '9'},          {SDL_SCANCODE_A, 'A'},
+    {SDL_SCANCODE_B, 'B'},           {SDL_SCANCODE_C, 'C'},          {SDL_SCANCODE_D, 'D'},
+    {SDL_SCANCODE_E, 'E'},           {SDL_SCANCODE_F, 'F'},          {SDL_SCANCODE_G, 'G'},
+    {SDL_SCANCODE_H, 'H'},           {SDL_SCANCODE_I, 'I'},          {SDL_SCANCODE_J, 'J'},
+    {SDL_SCANCODE_K, 'K'},           {SDL_SCANCODE_L, 'L'},          {SDL_SCANCODE_M, 'M'},
+    {SDL_SCANCODE_N, 'N'},           {SDL_SCANCODE_O, 'O'},          {SDL_SCANCODE_P, 'P'},
+    {SDL_SCANCODE_Q, 'Q'},           {SDL_SCANCODE_R, 'R'},          {SDL_SCANCODE_S, 'S'},
+    {SDL_SCANCODE_T, 'T'},           {SDL_SCANCODE_U, 'U'},          {SDL_SCANCODE_V, 'V'},
+    {SDL_SCANCODE_W, 'W'},           {SDL_SCANCODE_X, 'X'},          {SDL_SCANCODE_Y, 'Y'},
+    {SDL_SCANCODE_Z, 'Z'},           {SDL_SCANCODE_LGUI, 91},        {SDL_SCANCODE_RGUI, 92},
+    {SDL_SCANCODE_APPLICATION, 93},  {SDL_SCANCODE_KP_0, 96},        {SDL_SCANCODE_KP_1, 97},
+    {SDL_SCANCODE_KP_2, 98},         {SDL_SCANCODE_KP_3, 99},        {SDL_SCANCODE_KP_4, 100},
+    {SDL_SCANCODE_KP_5, 101},        {SDL_SCANCODE_KP_6, 102},       {SDL_SCANCODE_KP_7, 103},
+    {SDL_SCANCODE_KP_8, 104},        {SDL_SCANCODE_KP_9, 105},       {SDL_SCANCODE_KP_MULTIPLY, 106},
+    {SDL_SCANCODE_KP_PLUS, 107},     {SDL_SCANCODE_KP_MINUS, 109},   {SDL_SCANCODE_KP_PERIOD, 110},
+    {SDL_SCANCODE_KP_DIVIDE, 111},   {SDL_SCANCODE_F1, 112},         {SDL_SCANCODE_F2, 113},
+    {SDL_SCANCODE_F3, 114},          {SDL_SCANCODE_F4, 115},         {SDL_SCANCODE_F5, 116},
+    {SDL_SCANCODE_F6, 117},          {SDL_SCANCODE_F7, 118},         {SDL_SCANCODE_F8, 119},
+    {SDL_SCANCODE_F9, 120},          {SDL_SCANCODE_F10, 121},        {SDL_SCANCODE_F11, 122},
+    {SDL_SCANCODE_F12, 123},         {SDL_SCANCODE_NUMLOCKCLEAR, 144}, {SDL_SCANCODE_SCROLLLOCK, 145},
+    {SDL_SCANCODE_SEMICOLON, 186},   {SDL_SCANCODE_EQUALS, 187},     {SDL_SCANCODE_COMMA, 188},
+    {SDL_SCANCODE_MINUS, 189},       {SDL_SCANCODE_PERIOD, 190},     {SDL_SCANCODE_SLASH, 191},
+    {SDL_SCANCODE_GRAVE, 192},       {SDL_SCANCODE_LEFTBRACKET, 219}, {SDL_SCANCODE_BACKSLASH, 220},
+    {SDL_SCANCODE_RIGHTBRACKET, 221}, {SDL_SCANCODE_APOSTROPHE, 222},
+};
+
+uint8_t VirtualKey(SDL_Scancode sc) {
+  for (const KeyMapping& m : kKeyMappings) {
+    if (m.scancode == sc) return m.vk;
+  }
+  return 0;
+}
+
+// Keys that also type a control character, as a key press would report it.
+uint8_t ControlCharacter(uint8_t vk) {
+  switch (vk) {
+    case 8: case 9: case 13: case 27: return vk;
+    default: return 0;
+  }
+}
+
+uint8_t MouseButtonCode(uint8_t sdl_button) {
+  switch (sdl_button) {
+    case SDL_BUTTON_LEFT: return 1;
+    case SDL_BUTTON_RIGHT: return 2;
+    case SDL_BUTTON_MIDDLE: return 4;
+    default: return 0;
+  }
+}
+
+// Typed text arrives as UTF-8; the game's characters are the codes 0..255.
+void TypeText(const char* utf8) {
+  const auto* s = reinterpret_cast<const unsigned char*>(utf8);
+  while (*s) {
+    uint32_t cp = *s++;
+    if (cp >= 0xC0 && cp < 0xE0 && (*s & 0xC0) == 0x80) {
+      cp = ((cp & 0x1F) << 6) | (*s++ & 0x3F);
+    } else if (cp >= 0x80) {
+      while ((*s & 0xC0) == 0x80) ++s;  // outside the game's character range
+      continue;
+    }
+    if (cp >= 32 && cp <= 255 && cp != 127) FormKeyPress(static_cast<uint8_t>(cp));
+  }
+}
+
+void HandleKeyDown(const SDL_KeyboardEvent& key) {
+  const uint8_t vk = VirtualKey(key.keysym.scancode);
+  if (vk == 0) return;
+  FormKeyDown(vk);
+  if (uint8_t c = ControlCharacter(vk)) FormKeyPress(c);
+}
+
+void HandleWindowEvent(const SDL_WindowEvent& e) {
+  switch (e.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED: FormActivate(); break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED: LayoutScreen(); break;
+    case SDL_WINDOWEVENT_CLOSE: quit_requested = true; break;
+    default: break;
+  }
+}
+
+void HandleEvent(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_QUIT: quit_requested = true; break;
+    case SDL_KEYDOWN: HandleKeyDown(e.key); break;
+    case SDL_KEYUP:
+      if (uint8_t vk = VirtualKey(e.key.keysym.scancode)) FormKeyUp(vk);
+      break;
+    case SDL_TEXTINPUT: TypeText(e.text.text); break;
+    case SDL_MOUSEBUTTONDOWN:
+      if (uint8_t code = MouseButtonCode(e.button.button)) Image2MouseDown(code);
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (uint8_t code = MouseButtonCode(e.button.button)) Image2MouseUp(code);
+      break;
+    case SDL_MOUSEWHEEL:
+      if (e.wheel.y > 0) FormMouseWheelUp();
+      if (e.wheel.y < 0) FormMouseWheelDown();
+      break;
+    case SDL_MOUSEMOTION:
+      if (relative_mouse) {
+        virtual_cursor_x += e.motion.xrel;
+        virtual_cursor_y += e.motion.yrel;
+      }
+      break;
+    case SDL_WINDOWEVENT: HandleWindowEvent(e.window); break;
+    default: break;
+  }
+}
+
+SDL_Renderer* CreateRenderer() {
+  // Any renderer will do; the dummy video driver only has the software one.
+  if (SDL_Renderer* r = SDL_CreateRenderer(window, -1, 0)) return r;
+  return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+}
+
+}  // namespace
+
+SDL_Window* SdlWindow() { return window; }
+SDL_Renderer* SdlRenderer() { return renderer; }
+
+bool SdlOpenWindow() {
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+    std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+    return false;
+  }
+  window = SDL_CreateWindow("Vornax : DeathMatch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kDesignClientW,
+                            kDesignClientH, 0);
+  if (!window) {
+    std::fprintf(stderr, "SDL_CreateWindow: %s\n", SDL_GetError());
+    return false;
+  }
+  renderer = CreateRenderer();
+  if (!renderer || !SdlCreateDrawing()) {
+    std::fprintf(stderr, "SDL renderer: %s\n", SDL_GetError());
+    return false;
+  }
+  SDL_StartTextInput();
+  return true;
+}
+
+void SdlCloseWindow() {
+  SdlDestroyDrawing();
+  if (renderer) SDL_DestroyRenderer(renderer);
+  if (window) SDL_DestroyWindow(window);
+  renderer = nullptr;
+  window = nullptr;
+  SDL_Quit();
+}
+
+void SdlRunFrames(long max_frames) {
+  long frames = 0;
+  uint32_t due = SDL_GetTicks() + FRAME_INTERVAL_MS;
+  while (!quit_requested) {
+    SDL_Event e;
+    const int32_t wait = static_cast<int32_t>(due - SDL_GetTicks());
+    if (wait > 0 ? SDL_WaitEventTimeout(&e, wait) : SDL_PollEvent(&e)) {
+      HandleEvent(e);
+      while (SDL_PollEvent(&e)) HandleEvent(e);
+    }
+    const uint32_t now = SDL_GetTicks();
+    if (!timer1_enabled) {
+      due = now + FRAME_INTERVAL_MS;  // the timer's first tick comes an interval after it starts
+      continue;
+    }
+    if (static_cast<int32_t>(now - due) < 0) continue;
+    ClientFrame();
+    if (!quit_requested) SdlPresent();
+    // A late tick runs one frame; missed ticks are not made up.
+    due += FRAME_INTERVAL_MS;
+    if (static_cast<int32_t>(now - due) >= 0) due = now + FRAME_INTERVAL_MS;
+    if (max_frames > 0 && ++frames >= max_frames) quit_requested = true;
+  }
+}
+
+// ---- platform.h ---------------------------------------------------------
+
+uint32_t PlatformTicks() { return SDL_GetTicks(); }
+
+void PlatformScreenSize(int& w, int& h) {
+  SDL_DisplayMode mode;
+  const int display = window ? SDL_GetWindowDisplayIndex(window) : 0;
+  if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0) {
+    w = mode.w;
+    h = mode.h;
+  } else {
+    w = 1024;
+    h = 768;
+  }
+}
+
+bool PlatformWindowActive() { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0; }
+
+void PlatformSetClientSize(int w, int h) {
+  if (window) SDL_SetWindowSize(window, w, h);
+}
+
+void PlatformClientSize(int& w, int& h) {
+  w = kDesignClientW;
+  h = kDesignClientH;
+  if (window) SDL_GetWindowSize(window, &w, &h);
+}
+
+void PlatformOuterSize(int& w, int& h) {
+  int top = 0, left = 0, bottom = 0, right = 0;
+  PlatformClientSize(w, h);
+  if (window && SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
+    w += left + right;
+    h += top + bottom;
+  }
+}
+
+void PlatformSetWindowPos(int left, int top) {
+  if (!window) return;
+  int border_top = 0, border_left = 0;
+  SDL_GetWindowBordersSize(window, &border_top, &border_left, nullptr, nullptr);
+  // SDL places the client area; the game places the outer frame.
+  SDL_SetWindowPosition(window, left + border_left, top + border_top);
+}
+
+void PlatformMaximise() {
+  if (!window) return;
+  // The border stays fixed for the user, but a window manager only
+  // maximises windows that may change size.
+  SDL_SetWindowResizable(window, SDL_TRUE);
+  SDL_MaximizeWindow(window);
+}
+
+bool PlatformIsMaximised() { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0; }
+
+void PlatformGetCursor(int& x, int& y) {
+  if (relative_mouse) {
+    x = virtual_cursor_x;
+    y = virtual_cursor_y;
+  } else {
+    SDL_GetGlobalMouseState(&x, &y);
+  }
+}
+
+void PlatformSetCursor(int x, int y) {
+  virtual_cursor_x = x;
+  virtual_cursor_y = y;
+  if (!relative_mouse && window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS)) SDL_WarpMouseGlobal(x, y);
+}
+
+void PlatformShowCursor(bool show) {
+  // Hidden means mouse look: relative motion, the pointer held in the window.
+  relative_mouse = !show && SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+  if (show) SDL_SetRelativeMouseMode(SDL_FALSE);
+  SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void PlatformQuit() { quit_requested = true; }

@@ -1,0 +1,21 @@
+// The SDL2 window the game runs in. main.cpp opens it, runs the message
+// loop and closes it; everything else reaches it through platform.h.
+#pragma once
+
+#include <SDL.h>
+
+// Creates the window (design client area 792 x 500) and its drawing
+// surfaces; false when no window can be had at all.
+bool SdlOpenWindow();
+// The message loop: records input for the next frame and runs one
+// ClientFrame per 30 ms tick while Timer1 runs, until the window closes or
+// PlatformQuit is called; max_frames > 0 also ends it after that many frames.
+void SdlRunFrames(long max_frames);
+void SdlCloseWindow();
+
+// Between the two halves of the SDL layer.
+SDL_Window* SdlWindow();
+SDL_Renderer* SdlRenderer();
+bool SdlCreateDrawing();   // textures for the two pictures
+void SdlDestroyDrawing();  // textures, label captions and fonts
+void SdlPresent();         // draws the client area as it is now and shows it

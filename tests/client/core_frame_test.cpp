@@ -1,0 +1,189 @@
+// Start-up, the frame and shutdown of the client, with its real socket
+// talking to a scripted peer on loopback.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <regex>
+
+#include "client/core/client_state.h"
+#include "client/core/frame.h"
+#include "client/core/input.h"
+#include "client/core/labels.h"
+#include "client/core/session.h"
+#include "client/presentation/platform_headless.h"
+#include "core_test_env.h"
+
+namespace {
+
+class FrameTest : public CoreTest {
+ protected:
+  // Start-up, then the connection to the scripted peer as the menu makes it.
+  void StartAndConnect() {
+    StartUp();
+    ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port()));
+  }
+  // Lets the client take a datagram from the peer and answer in one frame.
+  void Send(const std::string& bytes) {
+    peer.SendTo(local_port, bytes);
+    SleepMs(20);
+  }
+  size_t CountLog(const std::string& line) const {
+    return static_cast<size_t>(std::count(log_lines.begin(), log_lines.end(), line));
+  }
+  FakePeer peer;
+};
+
+// A UDP socket holding a port, to see the client probe past it.
+struct PortHolder {
+  explicit PortHolder(uint16_t port) {
+    fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~PortHolder() { ::close(fd); }
+  int fd;
+  bool bound;
+};
+
+TEST_F(FrameTest, StartsWithoutConfigIntoTheMenuWithTheTimerRunning) {
+  StartUp();
+  EXPECT_TRUE(timer1_enabled);
+  EXPECT_TRUE(menu_open);
+  // Centred on the screen with the design size it has before the settings apply.
+  EXPECT_EQ(mouse_anchor_x, 960);
+  EXPECT_EQ(headless_window_left, 960 - (792 + HEADLESS_BORDER_W) / 2);
+  EXPECT_EQ(headless_window_top, 540 - (500 + HEADLESS_BORDER_H) / 2);
+  ASSERT_FALSE(log_lines.empty());
+  EXPECT_EQ(log_lines.back(), "UDP initialiazed! Local socket port " + std::to_string(local_port));
+  ClientFrame();
+  EXPECT_EQ(frame_counter, 1);
+}
+
+TEST_F(FrameTest, BusyPortsAreLoggedAndSkipped) {
+  uint16_t first = 0;
+  std::unique_ptr<PortHolder> holder;
+  for (uint16_t p = 41000; p < 42000 && !holder; p += 7) {
+    auto h = std::make_unique<PortHolder>(p);
+    PortHolder probe(static_cast<uint16_t>(p + 1));
+    if (h->bound && probe.bound) {
+      first = p;
+      holder = std::move(h);
+    }
+  }
+  ASSERT_NE(first, 0);
+  local_port = first;
+  ASSERT_TRUE(InitNetwork());
+  EXPECT_EQ(local_port, first + 1);
+  ASSERT_EQ(log_lines.size(), 2u);
+  EXPECT_EQ(log_lines[0], "Port " + std::to_string(first) + " blocked, try next...");
+  EXPECT_EQ(log_lines[1], "UDP initialiazed! Local socket port " + std::to_string(first + 1));
+  // Only the failure went to outlog.txt, with date and time in front.
+  const std::regex line("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d Port \\d+ blocked, try next\\.\\.\\.\r\n");
+  EXPECT_TRUE(std::regex_match(ReadFile("outlog.txt"), line)) << ReadFile("outlog.txt");
+}
+
+TEST_F(FrameTest, ConnectRequestGoesOutOnceEvery33FramesWithTheScoreboard) {
+  StartUp();
+  cfg.name = "Tester";
+  cfg.team = 2;
+  ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port()));
+  EXPECT_EQ(conn_state, CS_CONNECTING);
+  EXPECT_FALSE(menu_open);
+  l_sb_s.caption.clear();
+  ClientFrame();  // frame_counter is 0 in this frame
+  EXPECT_EQ(peer.Receive(), Datagram().byte('f').byte(28).str("Tester").byte(2).bytes());
+  EXPECT_EQ(log_lines.back(), "Trying connect to 127.0.0.1:" + std::to_string(peer.port()));
+  EXPECT_EQ(l_sb_s.caption, "score \r");
+  for (int i = 0; i < 32; ++i) ClientFrame();
+  EXPECT_TRUE(peer.Drain().empty());
+  ClientFrame();
+  EXPECT_EQ(peer.Receive()[0], 'f');
+
+  // Refusals change nothing: the request goes on once a second.
+  Send("q");
+  for (int i = 0; i < 33; ++i) ClientFrame();
+  EXPECT_EQ(CountLog("Server ful"), 1u);
+  EXPECT_EQ(conn_state, CS_CONNECTING);
+  EXPECT_EQ(peer.Drain().size(), 1u);
+}
+
+TEST_F(FrameTest, DatagramsWaitWhileIdleAndAreReadAfterConnecting) {
+  StartUp();
+  cfg.server_address = "127.0.0.1";
+  Send(Snapshot(77, {}, {}, OwnBlock{.slot = 4}));
+  ClientFrame();
+  EXPECT_EQ(conn_state, CS_IDLE);
+  EXPECT_EQ(server_tick, 0);
+
+  ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port()));
+  ClientFrame();
+  EXPECT_EQ(conn_state, CS_CONNECTED);  // the stale snapshot connects at once
+  EXPECT_EQ(server_tick, 77);
+  EXPECT_EQ(my_slot, 4);
+  // The same frame already sends input, asking for the game information.
+  std::vector<std::string> sent = peer.Drain();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back(), Datagram().byte('h').word(77).word(0).byte(15).word(65).word(65).word(0).bytes());
+}
+
+TEST_F(FrameTest, InputEveryFrameEchoesTickAngleActionPositionAndLogIndex) {
+  StartAndConnect();
+  // The own slot is learnt at the end of the first snapshot, so the second
+  // one places the local player.
+  Send(Snapshot(299, {{.slot = 2, .state = 3, .x = 1000, .y = 2000, .dir = 90}}, {}, OwnBlock{.slot = 2}));
+  ClientFrame();
+  EXPECT_EQ(local_x, 65);
+  Send(Snapshot(300, {{.slot = 2, .state = 3, .x = 1000, .y = 2000, .dir = 90}}, {}, OwnBlock{.slot = 2}));
+  ClientFrame();
+  EXPECT_EQ(local_x, 1000);
+  peer.Drain();
+  awaiting_info = false;
+  log_ack = 7;
+  view_angle = 90.7f;
+  key_state[cfg.key_attack] = 1;  // recorded by the mouse handler between frames
+  ClientFrame();  // net_angle comes from the previous frame's camera
+  ClientFrame();
+  std::vector<std::string> sent = peer.Drain();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1], Datagram().byte('h').word(300).word(90).byte(10).word(1000).word(2000).word(7).bytes());
+  EXPECT_EQ(sent[1], std::string("\x68\x2C\x01\x5A\x00\x0A\xE8\x03\xD0\x07\x07\x00", 12));
+
+  // The menu open does not stop the input messages.
+  menu_open = true;
+  ClientFrame();
+  EXPECT_EQ(peer.Drain().size(), 1u);
+}
+
+TEST_F(FrameTest, ShutdownTwiceSendsOneDisconnectAndWritesTheSameConfig) {
+  StartAndConnect();
+  Send(Snapshot(1, {}));
+  ClientFrame();
+  peer.Drain();
+  Shutdown();
+  EXPECT_TRUE(headless_quit_requested);
+  EXPECT_EQ(peer.Receive(), "g");
+  const std::string first = ReadFile("config.cfg");
+  EXPECT_NE(first.find("svport=" + std::to_string(peer.port()) + "\r\n"), std::string::npos);
+  Shutdown();
+  EXPECT_EQ(peer.Receive(200), "");
+  EXPECT_EQ(ReadFile("config.cfg"), first);
+}
+
+TEST_F(FrameTest, ConnectArgumentIsTypedAsTheMenuWould) {
+  StartUp();
+  cfg.server_port = 1234;
+  ConnectFromArgument("300.1.1.1");
+  EXPECT_EQ(cfg.server_address, "44.1.1.1");
+  EXPECT_EQ(cfg.server_port, 1234);
+  conn_state = CS_IDLE;
+  ConnectFromArgument("10.0.0.7:999999");  // five digits at most, low 16 bits
+  EXPECT_EQ(cfg.server_address, "10.0.0.7");
+  EXPECT_EQ(cfg.server_port, 99999 - 65536);
+  EXPECT_TRUE(awaiting_info);
+}
+
+}  // namespace
