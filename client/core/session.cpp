@@ -95,13 +95,18 @@ void ApplyLog() {
   const uint16_t index = client_buf.readWord();
   // The server's line counter wraps at 65536, so "newer" is decided on the
   // difference, not on the raw numbers.
-  if (static_cast<int16_t>(index - log_ack) <= 0) return;
+  const int newer = static_cast<int16_t>(index - log_ack);
+  if (newer <= 0) return;
   log_ack = index;
   const uint8_t count = client_buf.readByte();
+  // The batch starts after the server's idea of our acknowledgement, which
+  // lags behind ours when an input message was lost: lines we already have
+  // lead the batch and are passed over, so no line shows twice.
+  const int already_shown = count > newer ? count - newer : 0;
   ShortStr entry;
   for (int i = 0; i < count; ++i) {
     client_buf.readString(entry);
-    ApplyEvent(entry.str());
+    if (i >= already_shown) ApplyEvent(entry.str());
   }
 }
 

@@ -33,9 +33,11 @@ extern HudBitmap hud_weapon[6];                // 1..5
 extern HudBitmap hud_gun[6][2];                // weapon 1..5, frame 0..1
 extern int gun_left[6], gun_top[6];            // per weapon, from its pictures
 
-// Decodes a BMP file into 0x00RRGGBB pixels; false when it is missing or
-// cannot be decoded.
+// Decodes a BMP file into 0x00RRGGBB pixels, row-major, top row first;
+// false when it is missing or cannot be decoded (pictures larger than 4096
+// on a side are refused).
 bool DecodeBmpFile(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height);
+bool DecodeBmp(const uint8_t* data, size_t size, std::vector<uint32_t>& pixels, int& width, int& height);
 
 void LoadWallTextures();
 void LoadSpriteImage(const std::string& path, SpriteImage& record);

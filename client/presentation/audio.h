@@ -11,7 +11,17 @@ extern uint32_t snd_g[6];      // weapon 1..5
 extern uint32_t snd_skinD[4];  // team 0..3
 extern uint32_t snd_skinP[4];  // team 0..3
 
+constexpr int SOUND_SOURCES = 25;
+// Source 0 is the listener's, source s belongs to player slot s.
+extern uint32_t sound_sources[SOUND_SOURCES];
+
 void InitAudio();
+// InitAudio on a named device; a device that cannot be opened leaves the game
+// silent. Returns whether sound is available.
+bool InitAudioDevice(const char* device_name);
+bool AudioReady();
+// Releases the device, its sources and buffers (tests start afresh with it).
+void CloseAudio();
 void PlaySound(uint32_t buffer, uint8_t slot);
 void UpdateSoundPositions();
 void SetVolume();  // applies cfg.volume_factor to every source

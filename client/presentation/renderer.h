@@ -16,12 +16,25 @@ struct Camera {
 };
 
 extern Camera camera;
-extern uint16_t depth_buffer[400][301];  // [column][row]; entry 300 is the wall's depth
 
+// Depth of a view pixel (distance in cells x 100) as left by the last frame;
+// row 300 gives the depth of the wall that column's ray hit.
+uint16_t ViewDepth(int column, int row);
+
+// Clears the view surface and depth and puts the camera back to its start
+// (eye height 64, no tint).
 void CreateViewSurface();
 void RenderFrame();
 void SetupCamera();
+// Walls, ceiling and floor of every column. The screen tint of the moment is
+// applied as the pixels are written (and by DrawBillboard likewise), so the
+// picture is complete once ApplyScreenTint has run.
 void CastWalls();
 void DrawBillboard(uint8_t hang_offset, const SpriteImage& image, bool mirrored, float x, float y);
+void ApplyScreenTint();
 void TintFlash(uint8_t dr, uint8_t dg, uint8_t db);
 float FastSqrt(float v);
+
+// The renderer uses AVX2 where the processor has it. Tests switch it off to
+// check the portable code as well; returns whether AVX2 is now in use.
+bool UseVectorRenderer(bool enabled);

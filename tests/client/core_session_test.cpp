@@ -195,9 +195,16 @@ TEST_F(SessionTest, LogBatchesApplyOnlyWhenNewerCountingAcrossTheWrap) {
   EXPECT_EQ(log_ack, 3);
   EXPECT_EQ(log_lines.size(), 3u);
 
+  // Our acknowledgement of line 3 was lost; the server sends 2..4 again with
+  // the new line 4: only line 4 is new.
+  Deliver(Datagram().byte('m').word(4).byte(3).str(EventLine({2, 1})).str(EventLine({3, 1})).str(EventLine({6, 1})).bytes());
+  EXPECT_EQ(log_ack, 4);
+  ASSERT_EQ(log_lines.size(), 4u);
+  EXPECT_EQ(LastLog(), "Ann has joined the game!");
+
   awaiting_info = true;  // after a reconnect the log waits for the game information
   Deliver(Datagram().byte('m').word(20).byte(1).str(EventLine({2, 1})).bytes());
-  EXPECT_EQ(log_ack, 3);
+  EXPECT_EQ(log_ack, 4);
 }
 
 TEST_F(SessionTest, EventLinesGiveTheirTextsAndAnnouncements) {
