@@ -93,8 +93,8 @@ TeamVoice VoiceOf(int team) {
 Signal Pain(int team) {
   const TeamVoice v = VoiceOf(team);
   Rng rng(100 + uint64_t(team));
-  VoiceSpec spec{0.32f, v.pitch * 1.3f, v.pitch * 1.7f, v.pitch * 1.05f, v.pain, v.pain, v.breath, v.roughness, 0};
-  Signal s = Voice(spec, rng);
+  VoiceShape voice{0.32f, v.pitch * 1.3f, v.pitch * 1.7f, v.pitch * 1.05f, v.pain, v.pain, v.breath, v.roughness, 0};
+  Signal s = Voice(voice, rng);
   Shape(s, [](float t) { return AttackDecay(t, 0.015f, 0.11f); });
   return s;
 }
@@ -102,9 +102,9 @@ Signal Pain(int team) {
 Signal Death(int team) {
   const TeamVoice v = VoiceOf(team);
   Rng rng(200 + uint64_t(team));
-  VoiceSpec spec{0.95f, v.pitch * 1.4f, v.pitch * 1.8f, v.pitch * 0.6f, v.death, Vowel{450, 900, 2300}, v.breath * 1.5f,
+  VoiceShape voice{0.95f, v.pitch * 1.4f, v.pitch * 1.8f, v.pitch * 0.6f, v.death, Vowel{450, 900, 2300}, v.breath * 1.5f,
                  v.roughness + 0.02f, 0.03f};
-  Signal s = Voice(spec, rng);
+  Signal s = Voice(voice, rng);
   Shape(s, [](float t) { return t < 0.03f ? t / 0.03f : t < 0.5f ? 1.0f : ExpDecay(t - 0.5f, 0.16f); });
   // A last gasp of breath after the cry.
   Signal gasp = WhiteNoise(0.3f, rng);

@@ -133,30 +133,30 @@ float AttackDecay(float t, float attack, float tau) {
   return t < attack ? t / attack : std::exp(-(t - attack) / tau);
 }
 
-Signal Voice(const VoiceSpec& spec, Rng& rng) {
-  Signal source = Silence(spec.seconds);
+Signal Voice(const VoiceShape& voice, Rng& rng) {
+  Signal source = Silence(voice.seconds);
   float phase = 0, previous = 0, jitter = 0;
   for (size_t i = 0; i < source.size(); ++i) {
     const float t = float(i) / float(source.size());
-    float pitch = t < 0.2f ? Lerp(spec.pitchStart, spec.pitchPeak, t / 0.2f) : Lerp(spec.pitchPeak, spec.pitchEnd, (t - 0.2f) / 0.8f);
-    pitch *= 1 + spec.vibrato * std::sin(kTwoPi * 6.0f * float(i) / kRate);
-    if (i % 64 == 0) jitter = rng.Range(-1, 1) * spec.roughness;
+    float pitch = t < 0.2f ? Lerp(voice.pitchStart, voice.pitchPeak, t / 0.2f) : Lerp(voice.pitchPeak, voice.pitchEnd, (t - 0.2f) / 0.8f);
+    pitch *= 1 + voice.vibrato * std::sin(kTwoPi * 6.0f * float(i) / kRate);
+    if (i % 64 == 0) jitter = rng.Range(-1, 1) * voice.roughness;
     phase += pitch * (1 + jitter) / kRate;
     phase -= std::floor(phase);
     const float flow = GlottalFlow(phase);
-    source[i] = (flow - previous) * 8 + spec.breath * rng.Range(-1, 1);
+    source[i] = (flow - previous) * 8 + voice.breath * rng.Range(-1, 1);
     previous = flow;
   }
   // Three formant resonators in parallel, gliding between the vowels.
-  Signal out = Silence(spec.seconds);
+  Signal out = Silence(voice.seconds);
   Biquad formants[3];
   const float gains[3] = {1.0f, 0.6f, 0.3f};
   for (size_t i = 0; i < source.size(); ++i) {
     const float t = float(i) / float(source.size());
     if (i % 32 == 0) {
-      formants[0].Design(FilterKind::kBandPass, Lerp(spec.from.f1, spec.to.f1, t), 6);
-      formants[1].Design(FilterKind::kBandPass, Lerp(spec.from.f2, spec.to.f2, t), 8);
-      formants[2].Design(FilterKind::kBandPass, Lerp(spec.from.f3, spec.to.f3, t), 10);
+      formants[0].Design(FilterKind::kBandPass, Lerp(voice.from.f1, voice.to.f1, t), 6);
+      formants[1].Design(FilterKind::kBandPass, Lerp(voice.from.f2, voice.to.f2, t), 8);
+      formants[2].Design(FilterKind::kBandPass, Lerp(voice.from.f3, voice.to.f3, t), 10);
     }
     for (int f = 0; f < 3; ++f) out[i] += formants[f].Step(source[i]) * gains[f];
   }

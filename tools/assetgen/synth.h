@@ -53,7 +53,7 @@ float AttackDecay(float t, float attack, float tau);
 struct Vowel {
   float f1, f2, f3;
 };
-struct VoiceSpec {
+struct VoiceShape {
   float seconds;
   float pitchStart, pitchPeak, pitchEnd;  // Hz: starts, peaks at 20 %, ends
   Vowel from, to;
@@ -61,4 +61,4 @@ struct VoiceSpec {
   float roughness = 0;       // random pitch jitter, for growls
   float vibrato = 0;         // relative depth
 };
-Signal Voice(const VoiceSpec& spec, Rng& rng);
+Signal Voice(const VoiceShape& voice, Rng& rng);
