@@ -13,6 +13,7 @@
 #include "client/core/frame.h"
 #include "client/core/labels.h"
 #include "client/core/session.h"
+#include "client/presentation/audio.h"
 #include "client/presentation/platform_sdl.h"
 
 namespace {
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
   SdlRunFrames(options.frames);
   if (!options.dump_labels.empty()) DumpLabels(options.dump_labels);
   Shutdown();                // FormDestroy: harmless after the menu's Quit
+  CloseAudio();              // lets the sound device finish what it was writing
   SdlCloseWindow();
   return 0;
 }

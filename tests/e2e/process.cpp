@@ -81,6 +81,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+  if (std::getenv("VORNAX_KEEP_TEMP")) return;  // for looking at what a test left behind
   std::error_code ec;
   if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
 }

@@ -1,0 +1,277 @@
+// The game as a player meets it: a real server with bots on a shipped map,
+// the real client in a real X window (Xvfb), driven by real key and mouse
+// events (xdotool), its sound captured by OpenAL Soft's wave writer.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "e2e/process.h"
+
+namespace {
+
+bool OnPath(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Runs a command and returns its output.
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  return out;
+}
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+uint32_t Le32(const std::string& s, size_t at) {
+  return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 | uint32_t(uint8_t(s[at + 2])) << 16 |
+         uint32_t(uint8_t(s[at + 3])) << 24;
+}
+uint16_t Le16(const std::string& s, size_t at) { return uint16_t(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8); }
+
+// The game's screenshots are plain uncompressed 24- or 32-bit bitmaps.
+bool ReadBmp(const std::string& path, Picture& pic) {
+  std::string f = ReadFile(path);
+  if (f.size() < 54 || f[0] != 'B' || f[1] != 'M') return false;
+  uint32_t offset = Le32(f, 10);
+  int32_t w = static_cast<int32_t>(Le32(f, 18)), h = static_cast<int32_t>(Le32(f, 22));
+  int bpp = Le16(f, 28);
+  if (w <= 0 || h == 0 || (bpp != 24 && bpp != 32)) return false;
+  bool bottom_up = h > 0;
+  h = std::abs(h);
+  size_t stride = (static_cast<size_t>(w) * (bpp / 8) + 3) & ~size_t(3);
+  if (offset + stride * h > f.size()) return false;
+  pic.width = w;
+  pic.height = h;
+  pic.pixels.resize(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    size_t row = offset + stride * (bottom_up ? h - 1 - y : y);
+    for (int x = 0; x < w; ++x) {
+      size_t p = row + static_cast<size_t>(x) * (bpp / 8);
+      pic.pixels[static_cast<size_t>(y) * w + x] = uint32_t(uint8_t(f[p])) | uint32_t(uint8_t(f[p + 1])) << 8 |
+                                                   uint32_t(uint8_t(f[p + 2])) << 16;
+    }
+  }
+  return true;
+}
+
+size_t DistinctColours(const Picture& pic, int top, int bottom) {
+  std::set<uint32_t> colours;
+  for (int y = top; y < bottom; ++y)
+    for (int x = 0; x < pic.width; ++x) colours.insert(pic.at(x, y));
+  return colours.size();
+}
+
+// Loudest sample of a wave file as OpenAL Soft writes it (PCM 8/16/32-bit or
+// 32-bit float), as a fraction of full scale.
+double PeakLevel(const std::string& path) {
+  std::string f = ReadFile(path);
+  if (f.size() < 44) return 0;
+  uint16_t format = 0, bits = 0;
+  size_t data = 0, data_size = 0;
+  for (size_t at = 12; at + 8 <= f.size();) {
+    std::string id = f.substr(at, 4);
+    size_t size = Le32(f, at + 4);
+    if (id == "fmt ") {
+      format = Le16(f, at + 8);
+      bits = Le16(f, at + 22);
+    }
+    if (id == "data") {
+      data = at + 8;
+      data_size = f.size() - data;  // a writer that was cut short leaves the size unset
+      break;
+    }
+    at += 8 + size;
+  }
+  if (!data) return 0;
+  double peak = 0;
+  if (format == 0xFFFE) format = bits == 32 ? 3 : 1;  // extensible: float or PCM by size
+  for (size_t p = data; p + bits / 8 <= data + data_size; p += bits / 8) {
+    double v = 0;
+    if (format == 3 && bits == 32) {
+      float fl;
+      uint32_t u = Le32(f, p);
+      std::memcpy(&fl, &u, 4);
+      v = fl;
+    } else if (bits == 16) {
+      v = int16_t(Le16(f, p)) / 32768.0;
+    } else if (bits == 32) {
+      v = int32_t(Le32(f, p)) / 2147483648.0;
+    } else if (bits == 8) {
+      v = (uint8_t(f[p]) - 128) / 128.0;
+    }
+    peak = std::max(peak, std::abs(v));
+  }
+  return peak;
+}
+
+class Xdo {
+ public:
+  Xdo(std::string display, std::string window) : display_(std::move(display)), window_(std::move(window)) {}
+  void operator()(const std::string& args) const {
+    RunCommand("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null");
+  }
+  void key(const std::string& name) const { (*this)("key --window " + window_ + " " + name); }
+  void hold(const std::string& name, int ms) const {
+    (*this)("keydown --window " + window_ + " " + name);
+    Sleep(ms);
+    (*this)("keyup --window " + window_ + " " + name);
+  }
+
+ private:
+  std::string display_, window_;
+};
+
+std::string FreeDisplay() {
+  for (int n = 90; n < 140; ++n)
+    if (!FileExists("/tmp/.X11-unix/X" + std::to_string(n)) && !FileExists("/tmp/.X" + std::to_string(n) + "-lock"))
+      return ":" + std::to_string(n);
+  return "";
+}
+
+uint16_t ServerPort(const std::string& output_file) {
+  std::smatch m;
+  std::string out = ReadFile(output_file);
+  static const std::regex port_line("UDP initialized! UDP port: ([0-9]+)");
+  return std::regex_search(out, m, port_line) ? static_cast<uint16_t>(std::stoi(m[1])) : 0;
+}
+
+std::string LabelLine(const std::string& dump, const std::string& name) {
+  std::istringstream in(dump);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(name + " ", 0) == 0) return line;
+  return "";
+}
+
+TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
+  for (const char* program : {"Xvfb", "xdotool"})
+    if (!OnPath(program)) GTEST_SKIP() << program << " is not installed";
+  for (const char* binary : {"vornaxdm", "vornaxdm_server", "assetgen"})
+    if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
+  long long started = NowMs();
+
+  TempDir dir;
+  const std::string d = dir.path();
+  ASSERT_EQ(std::system((BinaryPath("assetgen") + " " + d + " >/dev/null").c_str()), 0);
+  std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", d + "/maps");
+  // One missing sound: the client must say so in outlog.txt.
+  std::filesystem::remove(d + "/sounds/snd_chat.wav");
+  WriteFile(d + "/alsoft.conf", "[general]\ndrivers=wave\n[wave]\nfile=" + d + "/sound.wav\n");
+
+  const std::string display = FreeDisplay();
+  ASSERT_FALSE(display.empty());
+  ChildProcess xvfb;
+  ASSERT_TRUE(xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, d,
+                         d + "/xvfb.out"));
+  ChildProcess server;
+  ASSERT_TRUE(server.start(BinaryPath("vornaxdm_server"),
+                           {"-port", "47400", "-map", "arena", "-bots", "2", "-name", "Window Test Server"}, d,
+                           d + "/server.out"));
+  uint16_t port = 0;
+  for (int i = 0; i < 200 && !port; ++i, Sleep(10)) port = ServerPort(d + "/server.out");
+  ASSERT_NE(port, 0);
+  Sleep(300);  // Xvfb takes a moment to accept clients
+
+  ChildProcess client;
+  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"),
+                           {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", d + "/labels.txt"}, d,
+                           d + "/client.out",
+                           {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ALSOFT_DRIVERS=wave",
+                            "ALSOFT_CONF=" + d + "/alsoft.conf"}));
+  std::string window;
+  for (int i = 0; i < 100 && window.empty(); ++i, Sleep(100)) {
+    std::istringstream ids(RunCommand("DISPLAY=" + display + " xdotool search --name 'Vornax : DeathMatch' 2>/dev/null"));
+    ids >> window;
+  }
+  ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
+  Xdo xdo(display, window);
+  xdo("windowfocus --sync " + window);
+  Sleep(1500);  // connected, game information in
+
+  xdo.key("g");  // join the game
+  Sleep(1200);
+  xdo.hold("w", 800);  // walk
+  xdo("mousemove_relative -- 120 0");
+  for (int shot = 0; shot < 4; ++shot) {  // fire (respawning first if a bot got us)
+    xdo("mousedown 1");
+    Sleep(350);
+    xdo("mouseup 1");
+    Sleep(150);
+  }
+  xdo.key("F12");  // the game's own screenshot
+  Sleep(400);
+  xdo.key("Escape");  // the menu opens on "Quit game"
+  Sleep(300);
+  xdo.key("Return");
+  for (int i = 0; i < 100 && client.running(); ++i) Sleep(100);
+  EXPECT_FALSE(client.running()) << "the client did not quit from its menu";
+  client.stop();
+  EXPECT_EQ(server.stop(), 0);
+  xvfb.stop();
+
+  // The screenshot shows a textured 3D view with the HUD panel below it.
+  Picture shot;
+  ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot0.bmp", shot));
+  EXPECT_EQ(shot.width, 800);
+  EXPECT_EQ(shot.height, 600);
+  EXPECT_GT(DistinctColours(shot, 0, shot.height), 1000u) << "not a textured view";
+  EXPECT_GT(DistinctColours(shot, shot.height / 4, shot.height * 3 / 4), 300u) << "no textured walls";
+  Picture panel;
+  ASSERT_TRUE(ReadBmp(d + "/sprites/hudpanel.bmp", panel));
+  // The panel, stretched by 800/320, fills the bottom: its average colour
+  // matches the picture's (the numbers and icons on it are small).
+  int panel_top = (240 - panel.height) * shot.height / 240;
+  for (int shift : {0, 8, 16}) {
+    double in_file = 0, on_screen = 0;
+    for (uint32_t p : panel.pixels) in_file += p >> shift & 0xFF;
+    for (int y = panel_top; y < shot.height; ++y)
+      for (int x = 0; x < shot.width; ++x) on_screen += shot.at(x, y) >> shift & 0xFF;
+    in_file /= panel.pixels.size();
+    on_screen /= double(shot.height - panel_top) * shot.width;
+    EXPECT_NEAR(in_file, on_screen, 16) << "HUD panel not at the bottom";
+  }
+
+  // The labels carry the server's name and the join line.
+  std::string labels = ReadFile(d + "/labels.txt");
+  EXPECT_NE(LabelLine(labels, "l_sb_stat").find("server name: Window Test Server"), std::string::npos) << labels;
+  EXPECT_NE(LabelLine(labels, "l_log").find("VornaxPlayer has joined the game!"), std::string::npos) << labels;
+
+  // outlog.txt: "dd.mm.yyyy hh:mm:ss text" lines ended by CR LF.
+  std::string outlog = ReadFile(d + "/outlog.txt");
+  EXPECT_NE(outlog.find("sounds/snd_chat.wav not found!\r\n"), std::string::npos) << outlog;
+  static const std::regex log_line(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d [^\r\n]+\r)");
+  std::istringstream lines(outlog);
+  for (std::string line; std::getline(lines, line);) EXPECT_TRUE(std::regex_match(line, log_line)) << line;
+
+  // config.cfg: every key in its order, CR LF.
+  const std::string config = ReadFile(d + "/config.cfg");
+  static const std::regex config_text(
+      "name=VornaxPlayer\r\nteam=0\r\nms=100\r\nsv=100\r\nmf=87\r\nmb=83\r\nsl=65\r\nsr=68\r\nat=1\r\njs=71\r\n"
+      "ch=84\r\ng1=49\r\ng2=50\r\ng3=51\r\ng4=52\r\ng5=53\r\nscr=123\r\nsvip=127\\.0\\.0\\.1\r\nsvport=[0-9]+\r\n"
+      "ww=800\r\nfscr=0\r\n");
+  EXPECT_TRUE(std::regex_match(config, config_text)) << config;
+
+  // Shots were heard.
+  EXPECT_GT(PeakLevel(d + "/sound.wav"), 0.02) << "the captured sound is silent";
+  EXPECT_LT(NowMs() - started, 90000);
+}
+
+}  // namespace
