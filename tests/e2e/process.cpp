@@ -22,8 +22,15 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   std::vector<char*> argv;
   for (auto& a : argv_store) argv.push_back(a.data());
   argv.push_back(nullptr);
+  // extra_env replaces inherited variables of the same name.
+  auto overridden = [&extra_env](const std::string& entry) {
+    for (const std::string& e : extra_env)
+      if (entry.compare(0, e.find('=') + 1, e, 0, e.find('=') + 1) == 0) return true;
+    return false;
+  };
   std::vector<std::string> env_store;
-  for (char** e = environ; *e; ++e) env_store.emplace_back(*e);
+  for (char** e = environ; *e; ++e)
+    if (!overridden(*e)) env_store.emplace_back(*e);
   env_store.insert(env_store.end(), extra_env.begin(), extra_env.end());
   std::vector<char*> envp;
   for (auto& e : env_store) envp.push_back(e.data());

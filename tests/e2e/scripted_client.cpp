@@ -10,6 +10,8 @@ void ScriptedClient::frame() {
   int n;
   buf_.clear();
   while ((n = socket_.receive(buf_.receiveArea(), MessageBuffer::kSize)) > 0) {
+    bytes_in_ += n;
+    ++datagrams_in_;
     handle(n);
     buf_.clear();
   }
@@ -107,7 +109,7 @@ void ScriptedClient::sendConnect() {
   buf_.writeByte(PROTOCOL_VERSION);
   buf_.writeString(ShortStr(name_));
   buf_.writeByte(team_);
-  socket_.sendTo(target_port_, buf_.bytes(), buf_.length());
+  send();
 }
 
 uint8_t ScriptedClient::chooseAction() {
@@ -150,5 +152,11 @@ void ScriptedClient::sendInput() {
   buf_.writeWord(me.x);
   buf_.writeWord(me.y);
   buf_.writeWord(log_ack_);
+  send();
+}
+
+void ScriptedClient::send() {
+  bytes_out_ += buf_.length();
+  ++datagrams_out_;
   socket_.sendTo(target_port_, buf_.bytes(), buf_.length());
 }

@@ -44,6 +44,11 @@ class ScriptedClient {
   int serverFullReplies() const { return server_full_; }
   const std::vector<LoggedLine>& log() const { return log_; }
   long linesReceived() const { return lines_received_; }
+  // UDP payload bytes and datagrams in each direction.
+  long bytesReceived() const { return bytes_in_; }
+  long datagramsReceived() const { return datagrams_in_; }
+  long bytesSent() const { return bytes_out_; }
+  long datagramsSent() const { return datagrams_out_; }
   // Lines that did not follow the previous one of the same connection.
   long orderFaults() const { return order_faults_; }
   const SeenPlayer& player(int slot) const { return players_[slot]; }
@@ -84,5 +89,7 @@ class ScriptedClient {
   uint16_t last_index_ = 0;
   long lines_received_ = 0;
   long order_faults_ = 0;
+  long bytes_in_ = 0, datagrams_in_ = 0, bytes_out_ = 0, datagrams_out_ = 0;
+  void send();
   std::vector<std::string> problems_;
 };

@@ -1,0 +1,65 @@
+// What one player's connection carries in a full game: one human and 23 bots
+// on a shipped map, measured at the client for ten seconds of play.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "e2e/process.h"
+#include "e2e/scripted_client.h"
+
+namespace {
+
+constexpr int kUdpIpHeader = 28;  // IPv4 20 + UDP 8 bytes per datagram
+
+TEST(Bandwidth, OneClientInAFullGameOfBots) {
+  if (!FileExists(BinaryPath("vornaxdm_server"))) GTEST_SKIP() << "server not built";
+  TempDir dir;
+  std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", dir.path() + "/maps");
+  ChildProcess server;
+  const std::string out = dir.path() + "/server.out";
+  ASSERT_TRUE(server.start(BinaryPath("vornaxdm_server"),
+                           {"-port", "47500", "-map", "castle", "-bots", "23", "-maxplayers", "24", "-score", "200"},
+                           dir.path(), out));
+  uint16_t port = 0;
+  static const std::regex port_line("UDP initialized! UDP port: ([0-9]+)");
+  for (int i = 0; i < 200 && !port; ++i) {
+    std::smatch m;
+    std::string text = ReadFile(out);
+    if (std::regex_search(text, m, port_line)) port = static_cast<uint16_t>(std::stoi(m[1]));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_NE(port, 0);
+
+  ScriptedClient player("Measured", 0, port);
+  // Two seconds to connect, join and let the bots arrive, then ten measured.
+  for (int f = 0; f < 66; ++f) {
+    player.frame();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  long in0 = player.bytesReceived(), din0 = player.datagramsReceived();
+  long out0 = player.bytesSent(), dout0 = player.datagramsSent();
+  long long start = NowMs();
+  while (NowMs() - start < 10000) {
+    player.frame();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  double seconds = (NowMs() - start) / 1000.0;
+  double down = ((player.bytesReceived() - in0) + kUdpIpHeader * (player.datagramsReceived() - din0)) / seconds;
+  double up = ((player.bytesSent() - out0) + kUdpIpHeader * (player.datagramsSent() - dout0)) / seconds;
+  std::printf("per client: %.0f bytes/s down (%.1f datagrams/s), %.0f bytes/s up, with IPv4 and UDP headers\n", down,
+              (player.datagramsReceived() - din0) / seconds, up);
+  RecordProperty("bytes_per_second_down", std::to_string(static_cast<long>(down)));
+  RecordProperty("bytes_per_second_up", std::to_string(static_cast<long>(up)));
+
+  // 24 players in the snapshot, one snapshot per tick: well under 20 kB/s.
+  EXPECT_GT(player.datagramsReceived() - din0, 250);
+  EXPECT_LT(down, 20000);
+  EXPECT_LT(up, 2000);
+  EXPECT_EQ(server.stop(), 0);
+}
+
+}  // namespace
