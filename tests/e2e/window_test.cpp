@@ -232,7 +232,8 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot0.bmp", shot));
   EXPECT_EQ(shot.width, 800);
   EXPECT_EQ(shot.height, 600);
-  EXPECT_GT(DistinctColours(shot, 0, shot.height), 1000u) << "not a textured view";
+  // A player facing a plain stone wall sees about 950 colours; a flat view a few dozen.
+  EXPECT_GT(DistinctColours(shot, 0, shot.height), 500u) << "not a textured view";
   EXPECT_GT(DistinctColours(shot, shot.height / 4, shot.height * 3 / 4), 300u) << "no textured walls";
   Picture panel;
   ASSERT_TRUE(ReadBmp(d + "/sprites/hudpanel.bmp", panel));
