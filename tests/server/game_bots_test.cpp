@@ -86,19 +86,6 @@ TEST_F(BotsTest, NoBotWhileEverySlotIsTaken) {
   ExpectInvariants();
 }
 
-TEST_F(BotsTest, BotKeepsItsConnectionAliveAndEchoesTheTick) {
-  UseMap({"@"});
-  SV_BOTCOUNT = 1;
-  AddSpectator(1);
-  for (int t = 0; t < 300; ++t) SimTick();
-  const ClientRecord& b = SV_CLIENTSLIST[2];
-  EXPECT_EQ(b.in_use, 1);
-  EXPECT_EQ(b.idle, 1);  // cleared by the bot, counted once by the per-slot pass
-  EXPECT_EQ(b.ping, 1);
-  EXPECT_EQ(b.ping_tick, SV_PINGVAR - 1);
-  EXPECT_EQ(b.log_ack, SV_LOGI);
-}
-
 // Bot in slot 1 at (x, y), joined, watching slot `target`.
 ClientRecord& PlaceBot(uint16_t x, uint16_t y, uint8_t target) {
   AddPlayer(1, x, y);

@@ -143,12 +143,27 @@ TEST_F(CombatTest, NearerEnemyTakesTheHitAndTiesGoToTheLowerSlot) {
   EXPECT_EQ(PLAYER_TRACE(1).victim, 9);
 }
 
-TEST_F(CombatTest, FiringSpendsAmmunitionAndStartsTheReload) {
+TEST_F(CombatTest, ActionsSelectOwnedWeaponsAndFireOncePerReloadSpendingAmmunition) {
   UseMap({});
   AddPlayer(1, 500, 1000);
   AddPlayer(2, 900, 1000);
   ClientRecord& c = SV_CLIENTSLIST[1];
-  PLAYER_SHOOT(1);
+  c.action = ACT_GUN5;
+  PLAYER_ACTIONS(1);
+  EXPECT_EQ(c.next_gun, 2);
+  c.action = ACT_GUN1;
+  PLAYER_ACTIONS(1);
+  EXPECT_EQ(c.next_gun, 1);
+  c.action = 2;
+  PLAYER_ACTIONS(1);
+  for (uint8_t code : {0, 6, 9, 12, 15, 200}) {
+    c.action = code;
+    PLAYER_ACTIONS(1);
+    EXPECT_EQ(c.next_gun, 2);
+    EXPECT_EQ(c.wait, 0);
+  }
+  c.action = ACT_FIRE;
+  for (int i = 0; i < 5; ++i) PLAYER_ACTIONS(1);  // many messages, one shot
   EXPECT_EQ(c.ammo[1], 24);
   EXPECT_EQ(c.wait, GUNS_RELOAD[2]);
   EXPECT_EQ(c.fire_anim, GUNS_GANIM[2]);
@@ -171,31 +186,6 @@ TEST_F(CombatTest, FiringSpendsAmmunitionAndStartsTheReload) {
   PLAYER_SHOOT(1);
   EXPECT_EQ(c.wait, GUNS_RELOAD[1]);
   EXPECT_LT(SV_CLIENTSLIST[2].health, 96);
-}
-
-TEST_F(CombatTest, ActionsSelectOnlyOwnedWeaponsAndFireOncePerReload) {
-  UseMap({});
-  AddPlayer(1, 500, 1000);
-  AddPlayer(2, 900, 1000);
-  ClientRecord& c = SV_CLIENTSLIST[1];
-  c.action = ACT_GUN5;
-  PLAYER_ACTIONS(1);
-  EXPECT_EQ(c.next_gun, 2);
-  c.action = ACT_GUN1;
-  PLAYER_ACTIONS(1);
-  EXPECT_EQ(c.next_gun, 1);
-  c.action = 2;
-  PLAYER_ACTIONS(1);
-  for (uint8_t code : {0, 6, 9, 12, 15, 200}) {
-    c.action = code;
-    PLAYER_ACTIONS(1);
-    EXPECT_EQ(c.next_gun, 2);
-    EXPECT_EQ(c.wait, 0);
-  }
-  c.action = ACT_FIRE;
-  for (int i = 0; i < 5; ++i) PLAYER_ACTIONS(1);  // many messages, one shot
-  EXPECT_EQ(c.ammo[1], 24);
-  EXPECT_EQ(SV_CLIENTSLIST[2].health, 96);
 }
 
 TEST_F(CombatTest, DeadPlayerRespawnsOnFireOnlyAfterTheDelay) {

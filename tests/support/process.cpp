@@ -18,22 +18,20 @@ extern char** environ;
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args, const std::string& dir,
                          const std::string& output_file) {
-  std::vector<std::string> argv_store{program};
+  std::vector<std::string> argv_store{program}, env_store;
   argv_store.insert(argv_store.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argv_store) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  auto overridden = [this](const std::string& entry) {
-    for (const std::string& e : env)
-      if (entry.compare(0, e.find('=') + 1, e, 0, e.find('=') + 1) == 0) return true;
-    return false;
-  };
-  std::vector<std::string> env_store;
-  for (char** e = environ; *e; ++e)
-    if (!overridden(*e)) env_store.emplace_back(*e);
+  for (char** e = environ; *e; ++e) {  // env replaces inherited entries of the same name
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const std::string& mine : env)
+      replaced |= entry.compare(0, mine.find('=') + 1, mine, 0, mine.find('=') + 1) == 0;
+    if (!replaced) env_store.push_back(entry);
+  }
   env_store.insert(env_store.end(), env.begin(), env.end());
-  std::vector<char*> envp;
+  std::vector<char*> argv, envp;
+  for (auto& a : argv_store) argv.push_back(a.data());
   for (auto& e : env_store) envp.push_back(e.data());
+  argv.push_back(nullptr);
   envp.push_back(nullptr);
 
   int out[2] = {-1, -1};
