@@ -71,21 +71,6 @@ TEST_F(BotsTest, BotsArriveOnePerTickNamedAndSpreadOverTeams) {
   }
 }
 
-TEST_F(BotsTest, NoBotWhileEverySlotIsTaken) {
-  UseMap({"@"});
-  SV_BOTCOUNT = 2;
-  for (uint8_t j = 1; j <= MAX_SLOTS; ++j) AddSpectator(j);
-  SimTick();
-  EXPECT_EQ(SV_BOTC, 0);
-  PLAYER_REMOVE(5);
-  SimTick();
-  EXPECT_EQ(SV_BOTC, 1);
-  EXPECT_EQ(SV_CLIENTSLIST[5].is_bot, 1);
-  SimTick();
-  EXPECT_EQ(SV_BOTC, 1);
-  ExpectInvariants();
-}
-
 // Bot in slot 1 at (x, y), joined, watching slot `target`.
 ClientRecord& PlaceBot(uint16_t x, uint16_t y, uint8_t target) {
   AddPlayer(1, x, y);

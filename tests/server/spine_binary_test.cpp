@@ -9,11 +9,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <csignal>
 #include <cstddef>
 #include <cstdlib>
 
-#include "server_test.h"
+#include "support/process.h"
+#include "support/udp_peer.h"
+#include "support/wire.h"
 
 namespace {
 
