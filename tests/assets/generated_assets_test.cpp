@@ -3,20 +3,17 @@
 // sounds through the client's WAV reader.
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "client/presentation/assets.h"
+#include "support/process.h"
 
 namespace {
 
@@ -25,15 +22,8 @@ namespace fs = std::filesystem;
 constexpr uint32_t kMagenta = 0xFF00FF;
 constexpr uint32_t kWhite = 0xFFFFFF;
 
-fs::path MakeTempDir(const char* tag) {
-  std::string pattern = (fs::temp_directory_path() / (std::string("vornax_") + tag + "_XXXXXX")).string();
-  if (!mkdtemp(pattern.data())) return {};
-  return pattern;
-}
-
-bool RunAssetgen(const fs::path& out) {
-  const std::string command = std::string(VORNAX_BINARY_DIR) + "/assetgen '" + out.string() + "' > /dev/null";
-  return std::system(command.c_str()) == 0;
+bool RunAssetgen(const std::string& out) {
+  return std::system((BinaryPath("assetgen") + " '" + out + "' > /dev/null").c_str()) == 0;
 }
 
 // A picture as 0x00RRGGBB, row-major from the top row.
@@ -144,21 +134,14 @@ double ColourDistance(uint32_t a, uint32_t b) {
   return std::sqrt(d);
 }
 
-std::vector<uint8_t> FileBytes(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
-
 class GeneratedAssets : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    root_ = MakeTempDir("assets");
-    generated_ = !root_.empty() && RunAssetgen(root_);
+    dir_ = new TempDir;
+    root_ = dir_->path();
+    generated_ = RunAssetgen(root_);
   }
-  static void TearDownTestSuite() {
-    std::error_code ignored;
-    if (!root_.empty()) fs::remove_all(root_, ignored);
-  }
+  static void TearDownTestSuite() { delete dir_; }
   void SetUp() override { ASSERT_TRUE(generated_) << "assetgen failed"; }
 
   static Picture Sprite(const std::string& name) {
@@ -167,10 +150,12 @@ class GeneratedAssets : public ::testing::Test {
     return p;
   }
 
+  static TempDir* dir_;
   static fs::path root_;
   static bool generated_;
 };
 
+TempDir* GeneratedAssets::dir_ = nullptr;
 fs::path GeneratedAssets::root_;
 bool GeneratedAssets::generated_ = false;
 
@@ -317,18 +302,16 @@ TEST_F(GeneratedAssets, SoundsAreShortCleanAndLoud) {
 }
 
 TEST_F(GeneratedAssets, SecondRunWritesTheSameBytes) {
-  const fs::path again = MakeTempDir("assets_again");
-  ASSERT_TRUE(RunAssetgen(again));
+  const TempDir again;
+  ASSERT_TRUE(RunAssetgen(again.path()));
   size_t files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(root_)) {
     if (!entry.is_regular_file()) continue;
     ++files;
-    const fs::path twin = again / fs::relative(entry.path(), root_);
-    EXPECT_EQ(FileBytes(entry.path()), FileBytes(twin)) << twin;
+    const std::string twin = again / fs::relative(entry.path(), root_).string();
+    EXPECT_EQ(ReadFile(entry.path()), ReadFile(twin)) << twin;
   }
   EXPECT_EQ(files, 26u + 26 + 10 + 120 + 12 + 1 + 4 + 5 + 10 + 20);
-  std::error_code ignored;
-  fs::remove_all(again, ignored);
 }
 
 }  // namespace

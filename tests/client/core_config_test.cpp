@@ -1,16 +1,12 @@
 // config.cfg: single lines, the number reader, the file round trip and the
-// key-name table.
-#include <fstream>
-
-#include "client/core/client_state.h"
+// window size it sets.
 #include "client/core/config.h"
-#include "client/core/frame.h"
 #include "client/core/platform.h"
-#include "core_test_env.h"
+#include "client_test.h"
 
 namespace {
 
-class ConfigTest : public CoreTest {};
+using ConfigTest = ClientTest;
 
 TEST_F(ConfigTest, LinesAreSplitAtTheFirstEqualsSignWithoutTrimming) {
   ApplyConfigLine("name = Bob");  // the key is "name " and means nothing
@@ -49,9 +45,9 @@ TEST_F(ConfigTest, SavedFileHasEveryKeyInOrderWithCrLfAndReadsBackTheSame) {
             "js=71\r\nch=84\r\ng1=49\r\ng2=50\r\ng3=51\r\ng4=52\r\ng5=53\r\nscr=123\r\nsvip=127.0.0.1\r\n"
             "svport=10666\r\nww=800\r\nfscr=0\r\n");
 
-  std::ofstream("config.cfg", std::ios::binary)
-      << "name=Zed \xC4\nteam=3\rms=42\r\nsv=7\r\nmf=38\r\nmb=40\r\nsl=37\r\nsr=39\r\nat=2\r\njs=74\r\nch=13\r\n"
-         "g1=97\r\ng2=98\r\ng3=99\r\ng4=100\r\ng5=101\r\nscr=44\r\nsvip=10.0.0.7\r\nsvport=35700\r\nww=1024\r\nfscr=1";
+  WriteFile("config.cfg",
+            "name=Zed \xC4\nteam=3\rms=42\r\nsv=7\r\nmf=38\r\nmb=40\r\nsl=37\r\nsr=39\r\nat=2\r\njs=74\r\nch=13\r\n"
+            "g1=97\r\ng2=98\r\ng3=99\r\ng4=100\r\ng5=101\r\nscr=44\r\nsvip=10.0.0.7\r\nsvport=35700\r\nww=1024\r\nfscr=1");
   LoadConfig("config.cfg");
   SaveConfig("again.cfg");
   cfg = ClientSettings{};
@@ -67,30 +63,30 @@ TEST_F(ConfigTest, SavedFileHasEveryKeyInOrderWithCrLfAndReadsBackTheSame) {
   EXPECT_FALSE(FileExists("no_such_dir/config.cfg"));
 }
 
-TEST_F(ConfigTest, KeyNamesCoverTheNamedCodesAndSingleCharactersElsewhere) {
-  BuildKeyNames();
-  int named = 0;
-  for (const std::string& name : key_names) named += name.size() > 1;
-  EXPECT_EQ(named, 56);
-  EXPECT_EQ(key_names[1], "mleft");
-  EXPECT_EQ(key_names[105], "numpad9");
-  EXPECT_EQ(key_names[108], "l");
-  EXPECT_EQ(key_names[123], "f12");
-  EXPECT_EQ(key_names[165], "ralt");
-  EXPECT_EQ(key_names['W'], "W");
-}
-
-TEST_F(ConfigTest, WindowWidthSettingSizesTheClientArea) {
-  const std::tuple<const char*, int, int> cases[] = {{"", 800, 600}, {"ww=2000", 1024, 768}, {"ww=500", 640, 480}};
-  for (const auto& [line, w, h] : cases) {
-    std::ofstream("config.cfg", std::ios::binary) << line << "\r\nfscr=1\r\n";
+// The window width setting sizes the client area; the title and menu are
+// centred, the frame rate and chat line at the bottom right and left.
+TEST_F(ConfigTest, WindowWidthSettingSizesTheScreenAndItsLayout) {
+  const std::tuple<std::string, int, int> cases[] = {
+      {"", 800, 600}, {"ww=2000\r\nfscr=1", 1024, 768}, {"ww=500", 640, 480}, {"ww=1000\r\nfscr=1", 1000, 750}};
+  for (const auto& [lines, w, h] : cases) {
+    SCOPED_TRACE(lines);
+    WriteFile("config.cfg", lines + "\r\n");
     cfg = ClientSettings{};
+    HeadlessReset();  // a fresh program
     StartUp();
     int cw = 0, ch = 0;
     PlatformClientSize(cw, ch);
-    EXPECT_EQ(cw, w) << line;
-    EXPECT_EQ(ch, h) << line;
-    EXPECT_TRUE(PlatformIsMaximised());
+    EXPECT_EQ(cw, w);
+    EXPECT_EQ(ch, h);
+    EXPECT_EQ(PlatformIsMaximised(), lines.find("fscr=1") != std::string::npos);
+    EXPECT_LE(std::abs(l_mcpt.left + l_mcpt.width / 2 - w / 2), 1);
+    EXPECT_EQ(l_mcpt.top, h / 15);
+    EXPECT_LE(std::abs(l_mvar.left + (l_mvar.width + l_mval.width) / 2 - w / 2), 1);
+    EXPECT_EQ(l_mval.left, l_mvar.left + l_mvar.width);
+    EXPECT_EQ(l_mval.top, l_mvar.top);
+    EXPECT_EQ(l_fps.left + l_fps.width, w);
+    EXPECT_EQ(l_fps.top + l_fps.height, h);
+    EXPECT_EQ(l_chat.top + l_chat.height, h);
     Shutdown();
   }
 }

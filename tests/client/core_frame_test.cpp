@@ -1,23 +1,16 @@
 // Start-up, the frame and shutdown of the client, with its real socket
 // talking to a scripted peer on loopback.
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <regex>
 
-#include "client/core/client_state.h"
-#include "client/core/frame.h"
-#include "client/core/input.h"
-#include "client/core/labels.h"
-#include "client/core/session.h"
-#include "client/presentation/platform_headless.h"
-#include "core_test_env.h"
+#include "client_test.h"
 
 namespace {
 
-class FrameTest : public CoreTest {
+class FrameTest : public ClientTest {
  protected:
   // Start-up, then the connection to the scripted peer as the menu makes it.
   void StartAndConnect() {
@@ -26,13 +19,10 @@ class FrameTest : public CoreTest {
   }
   // Lets the client take a datagram from the peer and answer in one frame.
   void Send(const std::string& bytes) {
-    peer.SendTo(local_port, bytes);
+    peer.sendTo(local_port, bytes);
     SleepMs(20);
   }
-  size_t CountLog(const std::string& line) const {
-    return static_cast<size_t>(std::count(log_lines.begin(), log_lines.end(), line));
-  }
-  FakePeer peer;
+  UdpPeer peer;
 };
 
 // A UDP socket holding a port, to see the client probe past it.
@@ -95,20 +85,20 @@ TEST_F(FrameTest, ConnectRequestGoesOutOnceEvery33FramesWithTheScoreboard) {
   EXPECT_FALSE(menu_open);
   l_sb_s.caption.clear();
   ClientFrame();  // frame_counter is 0 in this frame
-  EXPECT_EQ(peer.Receive(), Datagram().byte('f').byte(28).str("Tester").byte(2).bytes());
+  EXPECT_EQ(peer.receive(1000), ConnectMessage("Tester", 2));
   EXPECT_EQ(log_lines.back(), "Trying connect to 127.0.0.1:" + std::to_string(peer.port()));
   EXPECT_EQ(l_sb_s.caption, "score \r");
   for (int i = 0; i < 32; ++i) ClientFrame();
-  EXPECT_TRUE(peer.Drain().empty());
+  EXPECT_TRUE(peer.drain().empty());
   ClientFrame();
-  EXPECT_EQ(peer.Receive()[0], 'f');
+  EXPECT_EQ(peer.receive(1000)[0], 'f');
 
   // Refusals change nothing: the request goes on once a second.
   Send("q");
   for (int i = 0; i < 33; ++i) ClientFrame();
-  EXPECT_EQ(CountLog("Server ful"), 1u);
+  EXPECT_EQ(LogCount("Server ful"), 1);
   EXPECT_EQ(conn_state, CS_CONNECTING);
-  EXPECT_EQ(peer.Drain().size(), 1u);
+  EXPECT_EQ(peer.drain().size(), 1u);
 }
 
 TEST_F(FrameTest, DatagramsWaitWhileIdleAndAreReadAfterConnecting) {
@@ -125,9 +115,9 @@ TEST_F(FrameTest, DatagramsWaitWhileIdleAndAreReadAfterConnecting) {
   EXPECT_EQ(server_tick, 77);
   EXPECT_EQ(my_slot, 4);
   // The same frame already sends input, asking for the game information.
-  std::vector<std::string> sent = peer.Drain();
+  std::vector<std::string> sent = peer.drain();
   ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent.back(), Datagram().byte('h').word(77).word(0).byte(15).word(65).word(65).word(0).bytes());
+  EXPECT_EQ(sent.back(), InputMessage(77, 0, ACT_INFO, 65, 65, 0));
 }
 
 TEST_F(FrameTest, InputEveryFrameEchoesTickAngleActionPositionAndLogIndex) {
@@ -140,36 +130,35 @@ TEST_F(FrameTest, InputEveryFrameEchoesTickAngleActionPositionAndLogIndex) {
   Send(Snapshot(300, {{.slot = 2, .state = 3, .x = 1000, .y = 2000, .dir = 90}}, {}, OwnBlock{.slot = 2}));
   ClientFrame();
   EXPECT_EQ(local_x, 1000);
-  peer.Drain();
+  peer.drain();
   awaiting_info = false;
   log_ack = 7;
   view_angle = 90.7f;
   key_state[cfg.key_attack] = 1;  // recorded by the mouse handler between frames
   ClientFrame();  // net_angle comes from the previous frame's camera
   ClientFrame();
-  std::vector<std::string> sent = peer.Drain();
+  std::vector<std::string> sent = peer.drain();
   ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[1], Datagram().byte('h').word(300).word(90).byte(10).word(1000).word(2000).word(7).bytes());
   EXPECT_EQ(sent[1], std::string("\x68\x2C\x01\x5A\x00\x0A\xE8\x03\xD0\x07\x07\x00", 12));
 
   // The menu open does not stop the input messages.
   menu_open = true;
   ClientFrame();
-  EXPECT_EQ(peer.Drain().size(), 1u);
+  EXPECT_EQ(peer.drain().size(), 1u);
 }
 
 TEST_F(FrameTest, ShutdownTwiceSendsOneDisconnectAndWritesTheSameConfig) {
   StartAndConnect();
   Send(Snapshot(1, {}));
   ClientFrame();
-  peer.Drain();
+  peer.drain();
   Shutdown();
   EXPECT_TRUE(headless_quit_requested);
-  EXPECT_EQ(peer.Receive(), "g");
+  EXPECT_EQ(peer.receive(1000), "g");
   const std::string first = ReadFile("config.cfg");
   EXPECT_NE(first.find("svport=" + std::to_string(peer.port()) + "\r\n"), std::string::npos);
   Shutdown();
-  EXPECT_EQ(peer.Receive(200), "");
+  EXPECT_EQ(peer.receive(200), "");
   EXPECT_EQ(ReadFile("config.cfg"), first);
 }
 

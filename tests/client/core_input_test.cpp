@@ -2,22 +2,15 @@
 // log, frame rate, screenshots and the scoreboard.
 #include <sys/stat.h>
 
-#include <fstream>
-
-#include "client/core/client_state.h"
-#include "client/core/input.h"
-#include "client/core/labels.h"
 #include "client/core/scoreboard.h"
-#include "client/core/session.h"
-#include "client/presentation/platform_headless.h"
-#include "core_test_env.h"
+#include "client_test.h"
 
 namespace {
 
-class InputTest : public CoreTest {
+class InputTest : public ClientTest {
  protected:
   void SetUp() override {
-    CoreTest::SetUp();
+    ClientTest::SetUp();
     menu_open = false;
     l_log.visible = true;
     my_slot = view_slot = 1;
@@ -169,7 +162,7 @@ TEST_F(InputTest, MouseLookTurnsByTheFactorAndRecentresTheCursor) {
 }
 
 TEST_F(InputTest, ChatTakesItsCharacterSetUpTo84AndSendsOnReturn) {
-  FakePeer peer;
+  UdpPeer peer;
   cfg.server_port = peer.port();
   ASSERT_TRUE(InitNetwork());
   conn_state = CS_IDLE;
@@ -202,7 +195,7 @@ TEST_F(InputTest, ChatTakesItsCharacterSetUpTo84AndSendsOnReturn) {
   EXPECT_FALSE(chat_active);
   EXPECT_FALSE(l_chat.visible);
   EXPECT_EQ(l_chat.caption, " SAY: ");
-  EXPECT_EQ(peer.Receive(), Datagram().byte('i').str("hi ok" + std::string(79, 'x')).bytes());
+  EXPECT_EQ(peer.receive(1000), ChatMessage("hi ok" + std::string(79, 'x')));
 
   // Escape drops the chat line; only the next Escape opens the menu.
   FormKeyUp('T');
@@ -262,8 +255,8 @@ TEST_F(InputTest, FrameRateIsShownEvery33FramesAtTheRightEdge) {
 }
 
 TEST_F(InputTest, ScreenshotTakesTheFirstFreeNumberAndShowsTheComposition) {
-  std::ofstream("VnxDMScrShot0.bmp") << "x";
-  std::ofstream("VnxDMScrShot1.bmp") << "x";
+  WriteFile("VnxDMScrShot0.bmp", "x");
+  WriteFile("VnxDMScrShot1.bmp", "x");
   headless_client_w = 800;
   headless_client_h = 600;
   image1_visible = true;

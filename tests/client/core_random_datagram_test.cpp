@@ -3,15 +3,12 @@
 // under the sanitizer build too) and must leave every index usable.
 #include <random>
 
-#include "client/core/client_state.h"
-#include "client/core/input.h"
 #include "client/core/scoreboard.h"
-#include "client/core/session.h"
-#include "core_test_env.h"
+#include "client_test.h"
 
 namespace {
 
-class RandomDatagramTest : public CoreTest {};
+using RandomDatagramTest = ClientTest;
 
 // Well-formed messages of every kind, the material for mutations.
 std::vector<std::string> Templates() {
@@ -23,10 +20,10 @@ std::vector<std::string> Templates() {
                    {.slot = 4, .state = 1}},
                {1, 2, 3}, OwnBlock{.slot = 1}),
       Datagram().byte('l').word(3).raw(map).byte(0).str("m").str("s").byte(10).byte(1).byte(8).byte(2)
-          .byte(1).byte(1).str("Ann").byte(2).byte(3).str("Bob").bytes(),
-      Datagram().byte('m').word(4).byte(5).str(EventLine({1, 2, 1}, "Cy")).str(EventLine({5, 4, 1, 2}))
-          .str(EventLine({4, 2}, "hey")).str(EventLine({9, 1})).str(EventLine({8, 1})).bytes(),
-      "o", "q", Datagram().byte('p').byte(27).bytes(),
+          .byte(1).byte(1).str("Ann").byte(2).byte(3).str("Bob"),
+      Datagram().byte('m').word(4).byte(5).str(Line({1, 2, 1}, "Cy")).str(Line({5, 4, 1, 2}))
+          .str(Line({4, 2}, "hey")).str(Line({9, 1})).str(Line({8, 1})),
+      "o", "q", Datagram().byte('p').byte(27),
   };
 }
 

@@ -2,68 +2,18 @@
 // game information, join, predicted movement the server confirms, chat,
 // a kill with its log line and announcements, the end of the round, being
 // dropped at the map change and connecting again, and disconnecting.
-#include <regex>
-
-#include "client/core/client_state.h"
 #include "client/core/input.h"
-#include "client/core/labels.h"
-#include "client/core/session.h"
-#include "client/presentation/platform_headless.h"
-#include "core_test_env.h"
+#include "client_test.h"
+#include "support/scripted_client.h"
 
 namespace {
 
-// A second player without a window: connects, joins once and then stands
-// still, so the client under test has somebody to shoot; when killed it
-// asks to respawn.
-class StandingPlayer {
- public:
-  StandingPlayer(std::string name, uint16_t server_port) : name_(std::move(name)), server_port_(server_port) {}
-  void Frame() {
-    for (const std::string& d : peer_.Drain()) {
-      if (d.size() < 6 || d[0] != 'n') continue;
-      ++snapshots_;
-      health_ = static_cast<uint8_t>(d[d.size() - 5]);  // the private tail: slot, health, ...
-    }
-    if (snapshots_ == 0) {
-      if (frame_++ % 33 == 0) peer_.SendTo(server_port_, Datagram().byte('f').byte(28).str(name_).byte(0).bytes());
-      return;
-    }
-    // Join once; then only keep the slot alive. A wanted position of (0, 0)
-    // is too far for a step, so it never moves.
-    uint8_t act = ACT_NONE;
-    if (!joined_ && snapshots_ > 5) {
-      act = ACT_SPECJOIN;
-      joined_ = true;
-    } else if (joined_ && health_ == 0) {
-      act = ACT_FIRE;
-    }
-    peer_.SendTo(server_port_, Datagram().byte('h').word(0).word(0).byte(act).word(0).word(0).word(0).bytes());
-  }
-
- private:
-  std::string name_;
-  uint16_t server_port_;
-  FakePeer peer_;
-  int snapshots_ = 0;
-  int frame_ = 0;
-  bool joined_ = false;
-  uint8_t health_ = 0;
-};
-
-class ServerTest : public CoreTest {
+class ServerTest : public ClientTest {
  protected:
-  void StartServer(std::vector<std::string> args) {
-    if (!FileExists(ChildProgram::PathOf("vornaxdm_server"))) GTEST_SKIP() << "vornaxdm_server is not built";
-    args.insert(args.begin(), {"-port", std::to_string(46000 + ::getpid() % 2000)});
-    ASSERT_TRUE(server_.Start("vornaxdm_server", args, "server.out"));
-    const std::regex bound("UDP initialized! UDP port: ([0-9]+)");
-    for (int i = 0; i < 300 && port_ == 0; ++i) {
-      std::smatch m;
-      const std::string out = ReadFile("server.out");
-      if (std::regex_search(out, m, bound)) port_ = static_cast<uint16_t>(std::stoi(m[1]));
-      SleepMs(10);
-    }
+  void StartServer(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"-port", "0"};
+    all.insert(all.end(), args.begin(), args.end());
+    port_ = ::StartServer(server_, all);
     ASSERT_NE(port_, 0) << ReadFile("server.out");
   }
   void StartClient(const std::string& name) {
@@ -78,7 +28,7 @@ class ServerTest : public CoreTest {
   bool PlayUntil(Pred pred, int max_frames) {
     for (int i = 0; i < max_frames; ++i) {
       ClientFrame();
-      if (other_) other_->Frame();
+      if (other_) other_->frame();
       if (pred()) return true;
       SleepMs(30);
     }
@@ -87,30 +37,24 @@ class ServerTest : public CoreTest {
   void Play(int frames) {
     PlayUntil([] { return false; }, frames);
   }
-  static bool Logged(const std::string& line) {
-    return std::find(log_lines.begin(), log_lines.end(), line) != log_lines.end();
-  }
-  static int Logged(const std::string& line, int) {
-    return static_cast<int>(std::count(log_lines.begin(), log_lines.end(), line));
-  }
-  void Tap(uint8_t key) {
-    FormKeyDown(key);
-    FormKeyUp(key);
-  }
+  static bool Logged(const std::string& line) { return LogCount(line) > 0; }
   bool JoinGame() {
     Tap(cfg.key_specjoin);
     return PlayUntil([] { return players[my_slot].state >= PS_ALIVE; }, 200);
   }
-  uint8_t SlotNamed(const std::string& name) const {
-    for (uint8_t s = 1; s <= MAX_SLOTS; ++s) {
-      if (players[s].name == name) return s;
+  // Whether the server's console shows `line` after `after`.
+  bool ServerShows(const std::string& line, const std::string& after = "") {
+    for (int i = 0; i < 100; ++i, SleepMs(30)) {
+      const std::string out = ReadFile("server.out");
+      const size_t start = out.find(after);
+      if (start != std::string::npos && out.find(line, start) != std::string::npos) return true;
     }
-    return 0;
+    return false;
   }
 
-  ChildProgram server_;
+  ChildProcess server_;
   uint16_t port_ = 0;
-  std::unique_ptr<StandingPlayer> other_;
+  std::unique_ptr<ScriptedClient> other_;
 };
 
 TEST_F(ServerTest, ConnectJoinMoveChatAndDisconnect) {
@@ -148,7 +92,6 @@ TEST_F(ServerTest, ConnectJoinMoveChatAndDisconnect) {
   EXPECT_EQ(local_x, 270);
 
   Tap(cfg.key_chat);
-  Play(1);
   ASSERT_TRUE(chat_active);
   for (char c : std::string("hello there")) {
     FormKeyPress(static_cast<uint8_t>(c));
@@ -160,22 +103,17 @@ TEST_F(ServerTest, ConnectJoinMoveChatAndDisconnect) {
   // The menu's Disconnect.
   conn_state = CS_IDLE;
   SendDisconnect();
-  bool gone = false;
-  for (int i = 0; i < 100 && !gone; ++i) {
-    gone = ReadFile("server.out").find("Tester disconnected!") != std::string::npos;
-    SleepMs(30);
-  }
-  EXPECT_TRUE(gone) << ReadFile("server.out");
+  EXPECT_TRUE(ServerShows("Tester disconnected!")) << ReadFile("server.out");
 }
 
 TEST_F(ServerTest, KillEndsTheRoundAndTheMapChangeDropsAndReconnects) {
   StartServer({"-score", "2"});
-  other_ = std::make_unique<StandingPlayer>("Victim", port_);
+  other_ = std::make_unique<ScriptedClient>("Victim", 0, port_, ScriptedClient::kStand);
   StartClient("Tester");
   ASSERT_TRUE(PlayUntil([] { return conn_state == CS_CONNECTED && !awaiting_info; }, 300));
   ASSERT_TRUE(JoinGame());
   // Both stand on the one spawn point: every shot hits.
-  ASSERT_TRUE(PlayUntil([&] { return SlotNamed("Victim") && players[SlotNamed("Victim")].state >= PS_ALIVE; }, 300));
+  ASSERT_TRUE(PlayUntil([&] { return other_->player(other_->slot()).state >= PS_ALIVE; }, 300));
 
   Image2MouseDown(1);  // hold fire
   ASSERT_TRUE(PlayUntil([] { return Logged("Tester > pistol > Victim"); }, 400)) << ReadFile("server.out");
@@ -200,17 +138,12 @@ TEST_F(ServerTest, KillEndsTheRoundAndTheMapChangeDropsAndReconnects) {
         return dropped && conn_state == CS_CONNECTED && !awaiting_info;
       },
       800));
-  EXPECT_EQ(Logged("Connected!", 0), 2);
+  EXPECT_EQ(LogCount("Connected!"), 2);
   EXPECT_EQ(restart_countdown, 0);
   EXPECT_EQ(players[my_slot].state, PS_SPECTATOR);
 
   Shutdown();
-  bool gone = false;
-  for (int i = 0; i < 100 && !gone; ++i) {
-    gone = ReadFile("server.out").rfind("Tester disconnected!") > ReadFile("server.out").find("Tester WINS!");
-    SleepMs(30);
-  }
-  EXPECT_TRUE(gone) << ReadFile("server.out");
+  EXPECT_TRUE(ServerShows("Tester disconnected!", "Tester WINS!")) << ReadFile("server.out");
 }
 
 }  // namespace

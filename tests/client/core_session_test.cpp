@@ -1,15 +1,12 @@
 // Every datagram the server can send, applied through the datagram handler
 // on memory: connection states, snapshots, game information, the message
 // log and its events.
-#include "client/core/client_state.h"
-#include "client/core/labels.h"
-#include "client/core/session.h"
 #include "client/presentation/renderer.h"
-#include "core_test_env.h"
+#include "client_test.h"
 
 namespace {
 
-class SessionTest : public CoreTest {
+class SessionTest : public ClientTest {
  protected:
   void Connected() {
     conn_state = CS_CONNECTED;
@@ -18,34 +15,28 @@ class SessionTest : public CoreTest {
   std::string LastLog() const { return log_lines.empty() ? "" : log_lines.back(); }
 };
 
-TEST_F(SessionTest, OnlyTheServerAddressIsListenedTo) {
-  conn_state = CS_CONNECTING;
-  Deliver(Snapshot(1, {}), "127.0.0.2");
-  EXPECT_EQ(conn_state, CS_CONNECTING);
-  Deliver("q", "10.0.0.1");
-  EXPECT_TRUE(log_lines.empty());
-
-  Deliver(Snapshot(1, {}, {}, OwnBlock{.slot = 7}));
-  EXPECT_EQ(conn_state, CS_CONNECTED);
-  EXPECT_EQ(my_slot, 7);
-  EXPECT_EQ(view_slot, 7);
-  EXPECT_EQ(LastLog(), "Connected!");
-}
-
-TEST_F(SessionTest, WhileConnectingOnlyRefusalsAndSnapshotsCount) {
+TEST_F(SessionTest, OnlyTheServerIsHeardAndWhileConnectingOnlyRefusalsAndSnapshotsCount) {
   conn_state = CS_CONNECTING;
   awaiting_info = false;
+  Deliver(Snapshot(1, {}), "127.0.0.2");
+  Deliver("q", "10.0.0.1");
   Deliver("q");
-  Deliver(Datagram().byte('p').byte(28).bytes());
-  Deliver(Datagram().byte('l').word(9).raw(std::string("000000", 7)).str("m").str("s").bytes());
-  Deliver(Datagram().byte('m').word(3).byte(1).str(EventLine({6, 1})).bytes());
+  Deliver(Datagram().byte('p').byte(28));
+  Deliver(Datagram().byte('l').word(9).raw(std::string("000000", 7)).str("m").str("s"));
+  Deliver(Datagram().byte('m').word(3).byte(1).str(Line({6, 1})));
   Deliver("o");
   Deliver("z");
   EXPECT_EQ(log_lines, (std::vector<std::string>{"Server ful", "Wrong protocol version! Server protocol: 28"}));
   EXPECT_EQ(log_ack, 0);
   EXPECT_EQ(conn_state, CS_CONNECTING);
 
-  Connected();
+  Deliver(Snapshot(1, {}, {}, OwnBlock{.slot = 7}));
+  EXPECT_EQ(conn_state, CS_CONNECTED);
+  EXPECT_EQ(my_slot, 7);
+  EXPECT_EQ(view_slot, 7);
+  EXPECT_EQ(LastLog(), "Connected!");
+
+  awaiting_info = false;
   log_ack = 40;
   Deliver("o");  // the server lost the slot: connect again
   EXPECT_EQ(conn_state, CS_CONNECTING);
@@ -129,7 +120,7 @@ TEST_F(SessionTest, GameInformationFillsMapSettingsPlayersAndCaption) {
               .byte(0).byte(1).str("Nobody")
               .byte(30).byte(1).str("Nobody")
               .byte(24).byte(200).str("Zed")
-              .bytes());
+              );
   EXPECT_FALSE(awaiting_info);
   EXPECT_EQ(log_ack, 17);
   EXPECT_EQ(map_grid[2][1], 'B');
@@ -149,7 +140,7 @@ TEST_F(SessionTest, GameInformationFillsMapSettingsPlayersAndCaption) {
   EXPECT_EQ(LastLog(), info);
 
   // A shorter map replaces the longer one completely.
-  Deliver(Datagram().byte('l').word(18).raw("000").byte(0).str("Tiny").str("Box").byte(5).byte(0).byte(8).byte(0).bytes());
+  Deliver(Datagram().byte('l').word(18).raw("000").byte(0).str("Tiny").str("Box").byte(5).byte(0).byte(8).byte(0));
   EXPECT_EQ(map_grid[2][1], ' ');
   EXPECT_EQ(map_items[2].kind, '1');
   EXPECT_EQ(map_items[2].x, 0.0f);
@@ -161,7 +152,7 @@ TEST_F(SessionTest, GameInformationFillsMapSettingsPlayersAndCaption) {
 TEST_F(SessionTest, OversizedMapTextIsCutAndTheRestOfTheMessageStillRead) {
   Connected();
   std::string huge(4500, 'x');
-  Deliver(Datagram().byte('l').word(1).raw(huge).byte(0).str("Big").str("S").byte(9).bytes());
+  Deliver(Datagram().byte('l').word(1).raw(huge).byte(0).str("Big").str("S").byte(9));
   EXPECT_EQ(map_text[MAP_TEXT_SIZE - 1], 'x');
   EXPECT_EQ(map_text[MAP_TEXT_SIZE], 0);
   EXPECT_EQ(map_name, "Big");
@@ -170,7 +161,7 @@ TEST_F(SessionTest, OversizedMapTextIsCutAndTheRestOfTheMessageStillRead) {
   EXPECT_EQ(map_grid[1][2], ' ');
 
   // No terminator at all: the read stops at the end of the buffer.
-  Deliver(Datagram().byte('l').word(1).raw(std::string(4999, 'B')).bytes());
+  Deliver(Datagram().byte('l').word(1).raw(std::string(4999, 'B')));
   EXPECT_EQ(map_name, "");
   EXPECT_EQ(map_grid[1][1], 'B');
 }
@@ -179,50 +170,50 @@ TEST_F(SessionTest, LogBatchesApplyOnlyWhenNewerCountingAcrossTheWrap) {
   Connected();
   players[1].name = "Ann";
   log_ack = 5;
-  Deliver(Datagram().byte('m').word(5).byte(1).str(EventLine({6, 1})).bytes());
+  Deliver(Datagram().byte('m').word(5).byte(1).str(Line({6, 1})));
   EXPECT_TRUE(log_lines.empty());
-  Deliver(Datagram().byte('m').word(9).byte(2).str(EventLine({6, 1})).str(EventLine({7, 1})).bytes());
+  Deliver(Datagram().byte('m').word(9).byte(2).str(Line({6, 1})).str(Line({7, 1})));
   EXPECT_EQ(log_ack, 9);
   ASSERT_EQ(log_lines.size(), 2u);
   EXPECT_EQ(log_lines[0], "Ann has joined the game!");
   EXPECT_EQ(log_lines[1], "Ann has left the game!");
 
   log_ack = 65530;
-  Deliver(Datagram().byte('m').word(3).byte(1).str(EventLine({3, 1})).bytes());
+  Deliver(Datagram().byte('m').word(3).byte(1).str(Line({3, 1})));
   EXPECT_EQ(log_ack, 3);
   EXPECT_EQ(LastLog(), "Ann time out!");
-  Deliver(Datagram().byte('m').word(65534).byte(1).str(EventLine({2, 1})).bytes());  // older
+  Deliver(Datagram().byte('m').word(65534).byte(1).str(Line({2, 1})));  // older
   EXPECT_EQ(log_ack, 3);
   EXPECT_EQ(log_lines.size(), 3u);
 
   // Our acknowledgement of line 3 was lost; the server sends 2..4 again with
   // the new line 4: only line 4 is new.
-  Deliver(Datagram().byte('m').word(4).byte(3).str(EventLine({2, 1})).str(EventLine({3, 1})).str(EventLine({6, 1})).bytes());
+  Deliver(Datagram().byte('m').word(4).byte(3).str(Line({2, 1})).str(Line({3, 1})).str(Line({6, 1})));
   EXPECT_EQ(log_ack, 4);
   ASSERT_EQ(log_lines.size(), 4u);
   EXPECT_EQ(LastLog(), "Ann has joined the game!");
 
   awaiting_info = true;  // after a reconnect the log waits for the game information
-  Deliver(Datagram().byte('m').word(20).byte(1).str(EventLine({2, 1})).bytes());
+  Deliver(Datagram().byte('m').word(20).byte(1).str(Line({2, 1})));
   EXPECT_EQ(log_ack, 4);
 }
 
 TEST_F(SessionTest, EventLinesGiveTheirTextsAndAnnouncements) {
   view_slot = 2;
-  ApplyEvent(EventLine({1, 2, 1}, "Ann"));
-  ApplyEvent(EventLine({1, 3, 9}, "Bob the very long named player"));
+  ApplyEvent(Line({1, 2, 1}, "Ann"));
+  ApplyEvent(Line({1, 3, 9}, "Bob the very long named player"));
   EXPECT_EQ(players[2].team, 1);
   EXPECT_EQ(players[3].team, 3);  // a team byte past 3 would pick no skin
   EXPECT_EQ(players[3].name, "Bob the very long na");
-  ApplyEvent(EventLine({2, 3}));
-  ApplyEvent(EventLine({4, 3}, "hi all"));
-  ApplyEvent(EventLine({5, 2, 2, 3}));
+  ApplyEvent(Line({2, 3}));
+  ApplyEvent(Line({4, 3}, "hi all"));
+  ApplyEvent(Line({5, 2, 2, 3}));
   EXPECT_EQ(announce_timer, 99);
   EXPECT_EQ(l_anon.caption, "You fragged Bob the very long na!");
-  ApplyEvent(EventLine({5, 5, 3, 2}));
+  ApplyEvent(Line({5, 5, 3, 2}));
   EXPECT_EQ(l_anon.caption, "You were fragged by Bob the very long na!");
-  ApplyEvent(EventLine({8, 2}));
-  ApplyEvent(EventLine({9, 2}));
+  ApplyEvent(Line({8, 2}));
+  ApplyEvent(Line({9, 2}));
   std::vector<std::string> expected = {"Ann connected!",
                                         "Bob the very long na connected!",
                                         "Bob the very long na disconnected!",
@@ -239,15 +230,15 @@ TEST_F(SessionTest, OutOfRangeAndShortEventLinesStayInsideTheTables) {
   players[24].name = "Last";
   players[1].name = "First";
   ApplyEvent("");
-  ApplyEvent(EventLine({10}, "server info"));
-  ApplyEvent(EventLine({11, 1}));
-  ApplyEvent(EventLine({0, 1}));
+  ApplyEvent(Line({10}, "server info"));
+  ApplyEvent(Line({11, 1}));
+  ApplyEvent(Line({0, 1}));
   EXPECT_TRUE(log_lines.empty());
-  ApplyEvent(EventLine({5, 0, 250, 0}));  // weapon 0, killer 250, victim 0
-  ApplyEvent(EventLine({5, 9}));          // cut short: killer and victim read as 0
-  ApplyEvent(EventLine({9, 77}));
-  ApplyEvent(EventLine({6, 200}));
-  ApplyEvent(EventLine({1}));
+  ApplyEvent(Line({5, 0, 250, 0}));  // weapon 0, killer 250, victim 0
+  ApplyEvent(Line({5, 9}));          // cut short: killer and victim read as 0
+  ApplyEvent(Line({9, 77}));
+  ApplyEvent(Line({6, 200}));
+  ApplyEvent(Line({1}));
   std::vector<std::string> expected = {"Last > knife > First", "First > rifle > First", "Officers team  WINS!",
                                        "Last has joined the game!", " connected!"};
   EXPECT_EQ(log_lines, expected);

@@ -1,17 +1,16 @@
 // The client's map model, prediction and reconciliation, and shot traces.
 #include <cmath>
 
-#include "client/core/client_state.h"
 #include "client/core/world.h"
 #include "client/presentation/renderer.h"
-#include "core_test_env.h"
+#include "client_test.h"
 
 namespace {
 
-class WorldTest : public CoreTest {
+class WorldTest : public ClientTest {
  protected:
   void SetUp() override {
-    CoreTest::SetUp();
+    ClientTest::SetUp();
     view_slot = my_slot = 20;
     camera = Camera{};
   }

@@ -1,15 +1,14 @@
 // Loading walls, sprites and HUD pictures from files the tests write.
-#include <gtest/gtest.h>
-
-#include "client/core/client_state.h"
 #include "client/presentation/assets.h"
-#include "present_test_util.h"
-
-using namespace present_test;
+#include "client_test.h"
 
 namespace {
 
-class AssetLoading : public ScratchDir {};
+using AssetLoading = ClientTest;
+
+void WriteBmp(const std::string& path, int w, int h, const PixelFn& pixel, int bits = 24) {
+  WriteFile(path, BmpBytes(w, h, pixel, bits));
+}
 
 TEST_F(AssetLoading, WideWallTextureIsCutTo128ColumnsWithItsHalfBrightPlane) {
   // White on the left half, a colour gradient elsewhere, so the layout shows.
@@ -26,13 +25,31 @@ TEST_F(AssetLoading, WideWallTextureIsCutTo128ColumnsWithItsHalfBrightPlane) {
   EXPECT_EQ(t.planes[1][127 * 128 + 49], uint32_t((127 >> 1) << 16 | (49 >> 1)));
 }
 
-TEST_F(AssetLoading, MissingWallTexturesAreLoggedAndBlack) {
+TEST_F(AssetLoading, PalettedThirtyTwoBitAndTopDownPicturesGiveTheirColours) {
+  WriteFile("sprites/wC.bmp", BmpBytes(3, 2, [](int x, int) { return uint32_t(x); }, 8, {0xFF0000, 0x00FF00, 0x0000FF}));
+  WriteBmp("sprites/wD.bmp", 2, 2, [](int x, int y) { return x == 1 && y == 0 ? 0x00A0B0C0u : 0u; }, 32);
+  // Rows declared top-down: the first stored row is the top one.
+  Bytes top_down = BmpBytes(2, 2, [](int, int y) { return y == 0 ? 0xFF0000u : 0x0000FFu; });
+  top_down[22] = top_down[23] = top_down[24] = top_down[25] = 0xFF;
+  top_down[22] = 0xFE;  // height -2
+  WriteFile("sprites/wE.bmp", top_down);
+  LoadWallTextures();
+  EXPECT_EQ(wall_textures[2].planes[0][0 * 128 + 1], 0xFF0000u);
+  EXPECT_EQ(wall_textures[2].planes[0][1 * 128 + 0], 0x00FF00u);
+  EXPECT_EQ(wall_textures[2].planes[0][2 * 128 + 1], 0x0000FFu);
+  EXPECT_EQ(wall_textures[3].planes[0][1 * 128 + 0], 0xA0B0C0u);
+  EXPECT_EQ(wall_textures[3].planes[0][1 * 128 + 1], 0u);
+  EXPECT_EQ(wall_textures[4].height, 2);
+  EXPECT_EQ(wall_textures[4].planes[0][0], 0x0000FFu);  // the bottom row of the bottom-up file, stored first
+  EXPECT_EQ(wall_textures[4].planes[0][1], 0xFF0000u);
+}
+
+TEST_F(AssetLoading, MissingWallsAndHudPicturesAreLoggedInLoadOrderAndStandInAsOnePixel) {
   WriteBmp("sprites/wB.bmp", 4, 4, Solid(0x123456));
   wall_textures[16].planes[0][0] = 0xABCDEF;  // left over from before
   LoadWallTextures();
-  EXPECT_EQ(CountLines("sprites/wQ.bmp not found!"), 1);
-  EXPECT_EQ(CountLines("sprites/wA.bmp not found!"), 1);
-  EXPECT_EQ(CountLines("sprites/wB.bmp not found!"), 0);
+  EXPECT_EQ(LogCount("sprites/wQ.bmp not found!"), 1);
+  EXPECT_EQ(LogCount("sprites/wB.bmp not found!"), 0);
   EXPECT_EQ(log_lines.size(), 25u);
   const WallTexture& q = wall_textures['Q' - 'A'];
   EXPECT_EQ(q.width, 1);
@@ -40,18 +57,43 @@ TEST_F(AssetLoading, MissingWallTexturesAreLoggedAndBlack) {
   EXPECT_EQ(q.planes[0][0], 0u);
   EXPECT_EQ(q.planes[1][0], 0u);
   EXPECT_EQ(wall_textures[1].planes[0][3], 0x123456u);
-}
 
-TEST_F(AssetLoading, PaletteAndThirtyTwoBitPicturesGiveTheirColours) {
-  WriteFile("sprites/wC.bmp", Bmp8Bytes(3, 2, {0x00FF0000, 0x0000FF00, 0x000000FF},
-                                         [](int x, int) { return static_cast<uint8_t>(x); }));
-  WriteBmp("sprites/wD.bmp", 2, 2, [](int x, int y) { return x == 1 && y == 0 ? 0x00A0B0C0u : 0u; }, 32);
+  log_lines.clear();
+  WriteBmp("sprites/hud_g2_0.bmp", 60, 50, Solid(0x0000FF));
+  WriteBmp("sprites/hud_g2_1.bmp", 81, 70, Solid(0x0000FF));
+  LoadHudImages();
+  // Frame 1 decides the gun's position: centred, standing on the panel.
+  EXPECT_EQ(gun_left[2], 160 - 81 / 2);
+  EXPECT_EQ(gun_top[2], 240 - 70 - 1);
+  // The panel, 4 team icons, 8 gun pictures and 5 weapon icons are missing.
+  ASSERT_EQ(log_lines.size(), 18u);
+  EXPECT_EQ(log_lines[0], "sprites/hudpanel.bmp not found!");
+  EXPECT_EQ(log_lines[1], "sprites/hud_team_0.bmp not found!");
+  EXPECT_EQ(log_lines[5], "sprites/hud_g1_0.bmp not found!");
+  EXPECT_EQ(log_lines[17], "sprites/hud_w5.bmp not found!");
+  EXPECT_EQ(hud_panel.height, 1);  // its top is the last row
+  EXPECT_EQ(hud_team[0].width, 1);
+  EXPECT_EQ(hud_team[0].pixels.size(), 1u);
+  EXPECT_EQ(gun_left[1], 160);
+  EXPECT_EQ(gun_top[1], 240 - 1 - 1);
+
+  // With every file there, nothing is logged.
+  log_lines.clear();
+  for (char c = 'A'; c <= 'Z'; ++c) WriteBmp(std::string("sprites/w") + c + ".bmp", 2, 2, Solid(1));
+  WriteBmp("sprites/hudpanel.bmp", 320, 40, Solid(0x303030));
+  for (int t = 0; t < 4; ++t) WriteBmp("sprites/hud_team_" + std::to_string(t) + ".bmp", 2, 2, Solid(1));
+  for (int w = 1; w <= 5; ++w) {
+    WriteBmp("sprites/hud_w" + std::to_string(w) + ".bmp", 2, 2, Solid(1));
+    for (int f = 0; f < 2; ++f)
+      WriteBmp("sprites/hud_g" + std::to_string(w) + "_" + std::to_string(f) + ".bmp", 2, 2, Solid(1));
+  }
   LoadWallTextures();
-  EXPECT_EQ(wall_textures[2].planes[0][0 * 128 + 1], 0xFF0000u);
-  EXPECT_EQ(wall_textures[2].planes[0][1 * 128 + 0], 0x00FF00u);
-  EXPECT_EQ(wall_textures[2].planes[0][2 * 128 + 1], 0x0000FFu);
-  EXPECT_EQ(wall_textures[3].planes[0][1 * 128 + 0], 0xA0B0C0u);
-  EXPECT_EQ(wall_textures[3].planes[0][1 * 128 + 1], 0u);
+  LoadHudImages();
+  LoadSpriteImages();
+  EXPECT_TRUE(log_lines.empty());
+  EXPECT_EQ(hud_panel.width, 320);
+  EXPECT_EQ(hud_panel.pixels[0], 0x303030u);
+  EXPECT_EQ(gun_top[2], 240 - 2 - 40);
 }
 
 TEST_F(AssetLoading, MagentaCornerHangsThePictureFromTheCeiling) {
@@ -74,7 +116,7 @@ TEST_F(AssetLoading, MagentaCornerHangsThePictureFromTheCeiling) {
   EXPECT_EQ(image.hang_offset, 0);
 }
 
-TEST_F(AssetLoading, MissingSpritesRepeatThePreviousPictureOfThePass) {
+TEST_F(AssetLoading, MissingSpritesRepeatThePreviousPictureOfThePassSilently) {
   // da.bmp missing: decoration 'a' is the blank start and draws nothing.
   WriteBmp("sprites/dc.bmp", 8, 8, Solid(0x112233));
   WriteBmp("sprites/dd.bmp", 8, 8, Solid(0x445566));
@@ -94,95 +136,35 @@ TEST_F(AssetLoading, MissingSpritesRepeatThePreviousPictureOfThePass) {
   EXPECT_EQ(item_images[3].texels[0], 0x0A0B0Cu);
   EXPECT_EQ(item_images[9].texels[0], 0x0A0B0Cu);
   EXPECT_TRUE(log_lines.empty());  // sprites are never reported
-}
 
-TEST_F(AssetLoading, OnlyTheSecondMissingDecorationCopiesTheFirst) {
+  // With only 'a' there, the second decoration is a copy of it, hang included.
   WriteBmp("sprites/da.bmp", 8, 16, [](int x, int) { return x == 0 ? 0xFF00FFu : 0x102030u; });
   LoadSpriteImages();
   EXPECT_EQ(decoration_images[1].texels[0], 0xFF00FFu);
   EXPECT_EQ(decoration_images[1].texels[5 * 64 + 1], 0x102030u);
-  EXPECT_EQ(decoration_images[1].hang_offset, decoration_images[0].hang_offset);
   EXPECT_EQ(decoration_images[1].hang_offset, 180);
-}
-
-TEST_F(AssetLoading, HudPicturesAndGunPositions) {
-  WriteBmp("sprites/hudpanel.bmp", 320, 40, Solid(0x303030));
-  WriteBmp("sprites/hud_g2_0.bmp", 60, 50, Solid(0x0000FF));
-  WriteBmp("sprites/hud_g2_1.bmp", 81, 70, Solid(0x0000FF));
-  LoadHudImages();
-  EXPECT_EQ(hud_panel.width, 320);
-  EXPECT_EQ(hud_panel.height, 40);
-  EXPECT_EQ(hud_panel.pixels[0], 0x303030u);
-  // Frame 1 decides the position: centred, standing on the panel.
-  EXPECT_EQ(gun_left[2], 160 - 81 / 2);
-  EXPECT_EQ(gun_top[2], 240 - 70 - 40);
-  // Missing pictures are logged and stand in as 1 x 1.
-  EXPECT_EQ(CountLines("sprites/hud_team_0.bmp not found!"), 1);
-  EXPECT_EQ(CountLines("sprites/hud_g1_1.bmp not found!"), 1);
-  EXPECT_EQ(CountLines("sprites/hud_w5.bmp not found!"), 1);
-  EXPECT_EQ(hud_team[0].width, 1);
-  EXPECT_EQ(hud_team[0].pixels.size(), 1u);
-  EXPECT_EQ(gun_left[1], 160);
-  EXPECT_EQ(gun_top[1], 240 - 1 - 40);
-  // 4 team icons + 8 gun pictures + 5 weapon icons are missing, in load order.
-  ASSERT_EQ(log_lines.size(), 17u);
-  EXPECT_EQ(log_lines[0], "sprites/hud_team_0.bmp not found!");
-  EXPECT_EQ(log_lines[4], "sprites/hud_g1_0.bmp not found!");
-  EXPECT_EQ(log_lines[16], "sprites/hud_w5.bmp not found!");
-}
-
-TEST_F(AssetLoading, MissingPanelPutsItsTopAtTheLastRow) {
-  LoadHudImages();
-  EXPECT_EQ(CountLines("sprites/hudpanel.bmp not found!"), 1);
-  EXPECT_EQ(240 - hud_panel.height, 239);
-}
-
-TEST_F(AssetLoading, WithEveryFileThereNothingIsLogged) {
-  for (char c = 'A'; c <= 'Z'; ++c) WriteBmp(std::string("sprites/w") + c + ".bmp", 2, 2, Solid(0x010101));
-  WriteBmp("sprites/hudpanel.bmp", 2, 2, Solid(1));
-  for (int t = 0; t < 4; ++t) WriteBmp("sprites/hud_team_" + std::to_string(t) + ".bmp", 2, 2, Solid(1));
-  for (int w = 1; w <= 5; ++w) {
-    WriteBmp("sprites/hud_w" + std::to_string(w) + ".bmp", 2, 2, Solid(1));
-    for (int f = 0; f < 2; ++f)
-      WriteBmp("sprites/hud_g" + std::to_string(w) + "_" + std::to_string(f) + ".bmp", 2, 2, Solid(1));
-  }
-  LoadWallTextures();
-  LoadHudImages();
-  LoadSpriteImages();
-  EXPECT_TRUE(log_lines.empty());
 }
 
 // Files that exist but are not pictures load as missing ones, without
 // reading outside the file (the sanitizer build checks that).
 TEST_F(AssetLoading, MalformedPicturesLoadAsMissing) {
-  const std::vector<uint8_t> good = BmpBytes(16, 16, Solid(0x445566));
-  std::vector<std::vector<uint8_t>> broken;
-  broken.push_back({});                                                  // empty file
-  broken.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 20));  // cut inside the header
-  broken.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 300));  // cut inside the pixels
-  auto huge = good;  // claims 100000 x 100000 pixels
-  for (int i = 0; i < 4; ++i) huge[18 + i] = huge[22 + i] = static_cast<uint8_t>(100000 >> (8 * i));
-  broken.push_back(huge);
-  auto zero = good;  // zero width
-  for (int i = 0; i < 4; ++i) zero[18 + i] = 0;
-  broken.push_back(zero);
-  auto far_pixels = good;  // pixel data said to start past the end
-  far_pixels[10] = 0xFF;
-  far_pixels[11] = 0xFF;
-  far_pixels[12] = 0x7F;
-  broken.push_back(far_pixels);
-  auto bad_depth = good;  // 7 bits per pixel
-  bad_depth[28] = 7;
-  broken.push_back(bad_depth);
-  broken.push_back(std::vector<uint8_t>(500, 'B'));  // not a picture at all
-
+  const Bytes good = BmpBytes(16, 16, Solid(0x445566));
+  std::vector<Bytes> broken = {{}, Bytes(good.begin(), good.begin() + 20), Bytes(good.begin(), good.begin() + 300),
+                               good, good, good, good, Bytes(500, 'B')};  // empty, cut in the header or pixels, ...
+  for (int i = 0; i < 4; ++i) {
+    broken[3][18 + i] = broken[3][22 + i] = static_cast<uint8_t>(100000 >> (8 * i));  // 100000 x 100000 pixels
+    broken[4][18 + i] = 0;                                                             // zero width
+  }
+  broken[5][10] = broken[5][11] = 0xFF;  // pixels said to start past the end
+  broken[5][12] = 0x7F;
+  broken[6][28] = 7;  // 7 bits per pixel; the last one is no picture at all
   for (size_t i = 0; i < broken.size(); ++i) {
     SCOPED_TRACE(i);
     log_lines.clear();
     WriteFile("sprites/wA.bmp", broken[i]);
     wall_textures[0].planes[0][0] = 0x999999;
     LoadWallTextures();
-    EXPECT_EQ(CountLines("sprites/wA.bmp not found!"), 1);
+    EXPECT_EQ(LogCount("sprites/wA.bmp not found!"), 1);
     EXPECT_EQ(wall_textures[0].width, 1);
     EXPECT_EQ(wall_textures[0].planes[0][0], 0u);
 
@@ -197,20 +179,8 @@ TEST_F(AssetLoading, MalformedPicturesLoadAsMissing) {
     const HudBitmap panel = LoadHudBitmap("sprites/hudpanel.bmp");
     EXPECT_EQ(panel.width, 1);
     EXPECT_EQ(panel.height, 1);
-    EXPECT_EQ(CountLines("sprites/hudpanel.bmp not found!"), 1);
+    EXPECT_EQ(LogCount("sprites/hudpanel.bmp not found!"), 1);
   }
-}
-
-TEST_F(AssetLoading, TopDownPicturesAreReadTheRightWayUp) {
-  auto bytes = BmpBytes(2, 2, [](int, int y) { return y == 0 ? 0xFF0000u : 0x0000FFu; });
-  // The same rows, declared top-down: the first stored row becomes the top.
-  const int32_t minus_two = -2;
-  for (int i = 0; i < 4; ++i) bytes[22 + i] = static_cast<uint8_t>(static_cast<uint32_t>(minus_two) >> (8 * i));
-  WriteFile("sprites/wA.bmp", bytes);
-  LoadWallTextures();
-  EXPECT_EQ(wall_textures[0].height, 2);
-  EXPECT_EQ(wall_textures[0].planes[0][0], 0x0000FFu);  // stored first: the bottom row of the bottom-up file
-  EXPECT_EQ(wall_textures[0].planes[0][1], 0xFF0000u);
 }
 
 }  // namespace

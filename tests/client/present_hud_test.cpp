@@ -1,19 +1,11 @@
-// Other players' sprites, effects, the HUD overlay and the window layout.
+// The HUD overlay, and the animation of players and effects.
 #include <AL/al.h>
-#include <gtest/gtest.h>
 
-#include <cstdlib>
-
-#include "client/core/client_state.h"
-#include "client/core/labels.h"
-#include "client/core/platform.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/hud.h"
 #include "client/presentation/renderer.h"
-#include "present_test_util.h"
-
-using namespace present_test;
+#include "client_test.h"
 
 namespace {
 
@@ -28,10 +20,10 @@ HudBitmap Picture(int w, int h, uint32_t colour, uint32_t corner) {
 
 uint32_t Overlay(int x, int y) { return hud_overlay[y * HUD_W + x]; }
 
-class Hud : public ScratchDir {
+class Hud : public ClientTest {
  protected:
   void SetUp() override {
-    ScratchDir::SetUp();
+    ClientTest::SetUp();
     CreateViewSurface();
     menu_open = false;
     hud_panel = Picture(320, 40, 0x404040, 0x404040);
@@ -143,34 +135,6 @@ TEST_F(Hud, PicturesLargerThanTheOverlayAreClipped) {
   DrawHud();
   EXPECT_EQ(Overlay(0, 0), 0x404040u);
   EXPECT_EQ(Overlay(319, 239), 0x404040u);
-}
-
-TEST_F(Hud, ScreenSizeFollowsTheWidthSetting) {
-  struct Case {
-    uint16_t setting;
-    int w, h;
-  };
-  for (const Case c : {Case{500, 640, 480}, Case{2000, 1024, 768}, Case{800, 800, 600}, Case{1000, 1000, 750}}) {
-    cfg.window_width = c.setting;
-    SetupScreen();
-    int w, h;
-    PlatformClientSize(w, h);
-    EXPECT_EQ(w, c.w) << c.setting;
-    EXPECT_EQ(h, c.h) << c.setting;
-    // Title and menu centred, frame rate in the bottom-right corner.
-    EXPECT_LE(std::abs(l_mcpt.left + l_mcpt.width / 2 - w / 2), 1);
-    EXPECT_EQ(l_mcpt.top, h / 15);
-    EXPECT_LE(std::abs(l_mvar.left + (l_mvar.width + l_mval.width) / 2 - w / 2), 1);
-    EXPECT_EQ(l_mval.left, l_mvar.left + l_mvar.width);
-    EXPECT_EQ(l_mval.top, l_mvar.top);
-    EXPECT_EQ(l_fps.left + l_fps.width, w);
-    EXPECT_EQ(l_fps.top + l_fps.height, h);
-    EXPECT_EQ(l_chat.top + l_chat.height, h);
-  }
-  EXPECT_FALSE(PlatformIsMaximised());
-  cfg.start_maximised = 1;
-  SetupScreen();
-  EXPECT_TRUE(PlatformIsMaximised());
 }
 
 // ---------------------------------------------------------------- animation

@@ -1,18 +1,14 @@
 // The game's renderer must draw exactly what the plain reference renderer
 // draws: every pixel and every depth, on many poses and scenes.
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <sstream>
 #include <vector>
 
-#include "client/core/client_state.h"
 #include "client/presentation/renderer.h"
 #include "present_reference_renderer.h"
 #include "present_scene.h"
-#include "present_test_util.h"
-
-using namespace present_test;
+#include "client_test.h"
 
 namespace {
 
@@ -40,17 +36,17 @@ Mismatch Compare(const reference::View& ref) {
   return m;
 }
 
-class MatchesReference : public ScratchDir, public ::testing::WithParamInterface<bool> {
+class MatchesReference : public ClientTest, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
-    ScratchDir::SetUp();
+    ClientTest::SetUp();
     CreateViewSurface();
     if (UseVectorRenderer(GetParam()) != GetParam()) GTEST_SKIP() << "no AVX2 on this processor";
     ref_ = std::make_unique<reference::View>();
   }
   void TearDown() override {
     UseVectorRenderer(true);
-    ScratchDir::TearDown();
+    ClientTest::TearDown();
   }
 
   // Renders one pose with both renderers and reports the first difference.

@@ -1,16 +1,12 @@
 // What the player sees: the renderer drawing into the real view surface.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "client/core/client_state.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/renderer.h"
-#include "present_test_util.h"
-
-using namespace present_test;
+#include "client_test.h"
 
 namespace {
 
@@ -50,14 +46,21 @@ SpriteImage SolidSprite(uint32_t colour, int w = 64, int h = 64, uint32_t corner
 
 uint32_t Pixel(int c, int r) { return view_surface[r * VIEW_W + c]; }
 
-class Renderer : public ScratchDir {
+// A rectangle of wall cells with the given letter, or only its outline; inclusive.
+void WallBlock(int x0, int y0, int x1, int y1, char letter, bool outline = false) {
+  for (int x = x0; x <= x1; ++x)
+    for (int y = y0; y <= y1; ++y)
+      if (!outline || x == x0 || x == x1 || y == y0 || y == y1) map_grid[x][y] = letter;
+}
+
+class Renderer : public ClientTest {
  protected:
   void SetUp() override {
-    ScratchDir::SetUp();
+    ClientTest::SetUp();
     CreateViewSurface();
     ceiling_colour = CEILING;
     floor_colour = FLOOR;
-    OpenMap();
+    WallBlock(1, 1, 64, 64, ' ');  // every cell open, the outer ring stays the boundary
   }
   // Camera at (x, y) in cells looking along (dx, dy), eye at 165, no tint.
   void Look(float x, float y, float dx, float dy) {
@@ -121,11 +124,7 @@ TEST_P(RendererBothPaths, WallAtDistanceOneCoversTheRowsTheFormulaGives) {
   EXPECT_EQ(Pixel(200, 253), 0x00C000u);
   EXPECT_EQ(Pixel(200, 254), FLOOR);
   EXPECT_EQ(ViewDepth(200, 300), 200);
-}
-
-TEST_P(RendererBothPaths, WallCloserThanAThousandthFillsTheWholeColumn) {
-  SolidTexture('A', 0x00C000);
-  WallBlock(11, 1, 11, 64, 'A');
+  // Closer than a thousandth: the whole column.
   Look(10.99999f, 10.5f, 1, 0);
   CastWalls();
   for (int r : {0, 150, 299}) EXPECT_EQ(Pixel(200, r), 0x00C000u) << r;
@@ -135,7 +134,7 @@ TEST_P(RendererBothPaths, WallCloserThanAThousandthFillsTheWholeColumn) {
 TEST_P(RendererBothPaths, CameraInsideAWallStillSeesTheRoom) {
   SolidTexture('A', 0x00C000);
   SolidTexture('B', 0xC00000);
-  RoomWalls(5, 5, 15, 15, 'A');
+  WallBlock(5, 5, 15, 15, 'A', true);
   Look(10.5f, 10.5f, 1, 0);
   CastWalls();
   const std::vector<uint32_t> open_room = Surface();
@@ -150,43 +149,13 @@ TEST_P(RendererBothPaths, CameraInsideAWallStillSeesTheRoom) {
 
 TEST_P(RendererBothPaths, FacesAlongYUseTheHalfBrightPlane) {
   SolidTexture('A', 0xFFFFFF);
-  RoomWalls(5, 5, 15, 15, 'A');
+  WallBlock(5, 5, 15, 15, 'A', true);
   Look(10.5f, 10.5f, 1, 0);  // looking at an x face
   CastWalls();
   EXPECT_EQ(Pixel(200, 150), 0xFFFFFFu);
   Look(10.5f, 10.5f, 0, 1);  // looking at a y face
   CastWalls();
   EXPECT_EQ(Pixel(200, 150), 0x7F7F7Fu);
-}
-
-TEST_P(RendererBothPaths, TextureColumnsRunAcrossTheWallAndRowsDownIt) {
-  CoordinateTexture('A', 64, 64);
-  WallBlock(11, 1, 11, 64, 'A');
-  Look(9.0f, 10.5f, 1, 0);
-  CastWalls();
-  // Row 103 is the wall's top texel row, row 253 its bottom one.
-  EXPECT_EQ(Pixel(200, 103) & 0xFF, 0u);
-  EXPECT_EQ(Pixel(200, 253) & 0xFF, 63u);
-  // Just right of the screen centre the ray meets y = 10.509: texture column 32.
-  EXPECT_EQ((Pixel(201, 150) >> 8) & 0xFF, 32u);
-  // Further right on screen is further along +y: larger columns.
-  EXPECT_GT((Pixel(250, 150) >> 8) & 0xFF, 32u);
-  for (int r = 0; r < VIEW_H; ++r) {
-    const uint32_t p = Pixel(200, r);
-    if (p != CEILING && p != FLOOR) {
-      EXPECT_LT(p & 0xFF, 64u) << r;  // never past the image
-    }
-  }
-}
-
-TEST_P(RendererBothPaths, AxisAlignedAndDegenerateRaysTerminate) {
-  SolidTexture('A', 0x00C000);
-  RoomWalls(5, 5, 15, 15, 'A');
-  for (auto [dx, dy] : std::vector<std::pair<float, float>>{{1, 0}, {0, 1}, {-1, 0}, {0, -1}, {0, 0}}) {
-    Look(10.5f, 10.5f, dx, dy);
-    CastWalls();
-    EXPECT_GT(camera.farthest_wall, 0.0f);
-  }
 }
 
 TEST_P(RendererBothPaths, BillboardBehindAWallDrawsNothing) {
@@ -225,52 +194,9 @@ TEST_P(RendererBothPaths, NearerBillboardWinsWhateverTheOrder) {
   EXPECT_EQ(Pixel(200, 200), 0xFF0000u);
 }
 
-TEST_P(RendererBothPaths, TransparentTexelsShowWhatIsBehind) {
-  SpriteImage ring = SolidSprite(0x00FF00, 64, 64, 0x123456);
-  for (int x = 16; x < 48; ++x)
-    for (int y = 16; y < 48; ++y) ring.texels[x * 64 + y] = 0x123456;  // a hole in the middle
-  Look(10.5f, 10.5f, 1, 0);
-  CastWalls();
-  DrawBillboard(0, ring, false, 12.5f, 10.5f);
-  // Two cells away the picture is 134 rows high with its foot on row 253.
-  EXPECT_EQ(Pixel(200, 186), FLOOR);  // through the hole
-  EXPECT_EQ(Pixel(200, 130), 0x00FF00u);
-  EXPECT_EQ(ViewDepth(200, 186), 5450);
-}
-
-TEST_P(RendererBothPaths, MirroredBillboardIsFlippedLeftToRight) {
-  SpriteImage half = SolidSprite(0x0000FF);
-  for (int x = 0; x < 32; ++x)
-    for (int y = 1; y < 64; ++y) half.texels[x * 64 + y] = 0xFF0000;  // left half red
-  Look(10.5f, 10.5f, 1, 0);
-  CastWalls();
-  DrawBillboard(0, half, false, 12.5f, 10.5f);
-  EXPECT_EQ(Pixel(170, 200), 0xFF0000u);
-  EXPECT_EQ(Pixel(230, 200), 0x0000FFu);
-  CastWalls();
-  DrawBillboard(0, half, true, 12.5f, 10.5f);
-  EXPECT_EQ(Pixel(170, 200), 0x0000FFu);
-  EXPECT_EQ(Pixel(230, 200), 0xFF0000u);
-}
-
-TEST_P(RendererBothPaths, HangingPictureMeetsTheTopOfTheWall) {
-  SolidTexture('A', 0x00C000);
-  WallBlock(13, 1, 13, 64, 'A');
-  const SpriteImage lamp = SolidSprite(0xFFFF00, 64, 32, 0xFF00FF);
-  Look(10.5f, 10.5f, 1, 0);
-  CastWalls();
-  // Wall at 2.5: lift trunc(82.5) = 82, line 120, top row 112.
-  DrawBillboard(120, lamp, false, 12.5f, 10.5f);
-  // Two cells away, hang 120: lift trunc(45 / 2 * 1.25) = 28, foot 178, 76 rows high: rows 102..177.
-  EXPECT_EQ(Pixel(200, 101), CEILING);
-  EXPECT_EQ(Pixel(200, 102), 0xFFFF00u);
-  EXPECT_EQ(Pixel(200, 177), 0xFFFF00u);
-  EXPECT_NE(Pixel(200, 178), 0xFFFF00u);
-}
-
 TEST_P(RendererBothPaths, TintKeepsOnlyTheBitsOfItsChannelValues) {
   CoordinateTexture('A', 128, 128);
-  RoomWalls(5, 5, 15, 15, 'A');
+  WallBlock(5, 5, 15, 15, 'A', true);
   Look(7.5f, 9.5f, 0.8f, 0.6f);
   CastWalls();
   ApplyScreenTint();
@@ -300,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, RendererBothPaths, ::testing::Values(true, false
 
 class CameraAndFrame : public Renderer {};
 
-TEST_F(CameraAndFrame, FollowsTheLocalPositionAndAngle) {
+TEST_F(CameraAndFrame, FollowsTheLocalPlayerOrTheFollowedOne) {
   players[1].state = PS_ALIVE;
   local_x = 640;
   local_y = 672;
@@ -318,6 +244,15 @@ TEST_F(CameraAndFrame, FollowsTheLocalPositionAndAngle) {
   view_angle = 200;
   SetupCamera();
   EXPECT_EQ(net_angle, 90);
+  // A spectator follows a living player until that one leaves.
+  players[1].state = PS_SPECTATOR;
+  players[5].state = PS_ALIVE;
+  view_slot = 5;
+  SetupCamera();
+  EXPECT_EQ(view_slot, 5);
+  players[5].state = PS_NONE;
+  SetupCamera();
+  EXPECT_EQ(view_slot, 1);
 }
 
 TEST_F(CameraAndFrame, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
@@ -358,26 +293,12 @@ TEST_F(CameraAndFrame, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
   EXPECT_EQ(camera.tint_b, 255);
 }
 
-TEST_F(CameraAndFrame, SpectatorKeepsFollowingALivingPlayer) {
-  players[1].state = PS_SPECTATOR;
-  players[5].state = PS_ALIVE;
-  view_slot = 5;
-  SetupCamera();
-  EXPECT_EQ(view_slot, 5);
-  players[5].state = PS_NONE;  // the followed player left
-  SetupCamera();
-  EXPECT_EQ(view_slot, 1);
-}
-
-TEST_F(CameraAndFrame, MenuShowsARedScreenInsteadOfTheView) {
+TEST_F(CameraAndFrame, MenuShowsARedScreenInsteadOfTheViewAndNoPicturesAWhiteOverlay) {
   menu_open = true;
   std::memset(view_surface, 0x11, sizeof view_surface);
   RenderFrame();
   for (int i = 0; i < HUD_W * HUD_H; i += 97) ASSERT_EQ(hud_overlay[i], 0xC80000u);
   EXPECT_EQ(view_surface[5000], 0x11111111u);  // the view is not drawn
-}
-
-TEST_F(CameraAndFrame, FrameWithoutAnyPicturesShowsOnlyTheViewThroughAWhiteOverlay) {
   menu_open = false;
   players[1].state = PS_SPECTATOR;
   local_x = local_y = 32 * 64 + 32;
@@ -421,10 +342,6 @@ TEST_F(CameraAndFrame, FrameDrawsWhatTheWorldHolds) {
   effects[3].frame = 4;  // free
   RenderFrame();
   EXPECT_NE(Pixel(200, 30), 0xAA00AAu);
-}
-
-TEST(FastSqrt, IsCloseToTheSquareRoot) {
-  for (float v : {1.0f, 2.0f, 10.0f, 1234.5f, 1e8f}) EXPECT_NEAR(FastSqrt(v), std::sqrt(v), std::sqrt(v) * 0.002f) << v;
 }
 
 }  // namespace

@@ -3,16 +3,12 @@
 // arrive out of order. The message log must still reach every client whole.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
 #include <map>
 #include <memory>
-#include <regex>
-#include <thread>
 
-#include "e2e/process.h"
 #include "e2e/relay.h"
-#include "e2e/scripted_client.h"
+#include "support/process.h"
+#include "support/scripted_client.h"
 
 namespace {
 
@@ -35,34 +31,15 @@ const char* kArenaMap =
     "A@       2        @A\n"
     "AAAAAAAAAAAAAAAAAAAA\n";
 
-uint16_t BoundPort(const std::string& output_file) {
-  std::smatch m;
-  std::string out = ReadFile(output_file);
-  static const std::regex port_line("UDP initialized! UDP port: ([0-9]+)");
-  if (std::regex_search(out, m, port_line)) return static_cast<uint16_t>(std::stoi(m[1]));
-  return 0;
-}
-
-uint16_t StartServer(ChildProcess& server, const TempDir& dir, const std::vector<std::string>& args) {
-  std::string out = dir.path() + "/server.out";
-  if (!server.start(BinaryPath("vornaxdm_server"), args, dir.path(), out)) return 0;
-  for (int i = 0; i < 200; ++i) {
-    if (uint16_t p = BoundPort(out)) return p;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return 0;
-}
-
 TEST(BadNetwork, EveryLogLineArrivesOnceAndInOrderThroughLossAndReordering) {
   if (!FileExists(BinaryPath("vornaxdm_server"))) GTEST_SKIP() << "server not built";
   TempDir dir;
-  std::filesystem::create_directories(dir.path() + "/maps");
-  WriteFile(dir.path() + "/maps/relayarena.vnxm", kArenaMap);
+  WriteFile(dir / "maps/relayarena.vnxm", kArenaMap);
 
   // 20 scripted players and 4 bots fill all 24 slots; teams end it sooner.
   ChildProcess server;
-  uint16_t port = StartServer(server, dir, {"-port", "47100", "-map", "relayarena", "-maxplayers", "24", "-bots",
-                                            "4", "-teams", "1", "-score", "12", "-name", "Lossy"});
+  uint16_t port = StartServer(server, {"-port", "47100", "-map", "relayarena", "-maxplayers", "24", "-bots", "4",
+                                      "-teams", "1", "-score", "12", "-name", "Lossy"}, dir.path());
   ASSERT_NE(port, 0);
   constexpr int kClients = 20;
   LossyRelay relay(port, kClients, RelayFaults{}, 20261207);
@@ -81,12 +58,12 @@ TEST(BadNetwork, EveryLogLineArrivesOnceAndInOrderThroughLossAndReordering) {
     }
     match_over = true;
     for (auto& c : clients) match_over = match_over && c->countdown() > 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    SleepMs(30);
   }
   // Let the last batches arrive before judging.
   for (int f = 0; f < 100; ++f) {
     for (auto& c : clients) c->frame();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    SleepMs(30);
   }
   long long elapsed = NowMs() - first_tick_ms;
   int ticks = static_cast<uint16_t>(clients[0]->serverTick() - first_tick);

@@ -2,14 +2,11 @@
 // on a shipped map, measured at the client for ten seconds of play.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
-#include <thread>
 
-#include "e2e/process.h"
-#include "e2e/scripted_client.h"
+#include "support/process.h"
+#include "support/scripted_client.h"
 
 namespace {
 
@@ -20,32 +17,23 @@ TEST(Bandwidth, OneClientInAFullGameOfBots) {
   TempDir dir;
   std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", dir.path() + "/maps");
   ChildProcess server;
-  const std::string out = dir.path() + "/server.out";
-  ASSERT_TRUE(server.start(BinaryPath("vornaxdm_server"),
-                           {"-port", "47500", "-map", "castle", "-bots", "23", "-maxplayers", "24", "-score", "200"},
-                           dir.path(), out));
-  uint16_t port = 0;
-  static const std::regex port_line("UDP initialized! UDP port: ([0-9]+)");
-  for (int i = 0; i < 200 && !port; ++i) {
-    std::smatch m;
-    std::string text = ReadFile(out);
-    if (std::regex_search(text, m, port_line)) port = static_cast<uint16_t>(std::stoi(m[1]));
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  const uint16_t port =
+      StartServer(server, {"-port", "47500", "-map", "castle", "-bots", "23", "-maxplayers", "24", "-score", "200"},
+                  dir.path());
   ASSERT_NE(port, 0);
 
   ScriptedClient player("Measured", 0, port);
   // Two seconds to connect, join and let the bots arrive, then ten measured.
   for (int f = 0; f < 66; ++f) {
     player.frame();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    SleepMs(30);
   }
   long in0 = player.bytesReceived(), din0 = player.datagramsReceived();
   long out0 = player.bytesSent(), dout0 = player.datagramsSent();
   long long start = NowMs();
   while (NowMs() - start < 10000) {
     player.frame();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    SleepMs(30);
   }
   double seconds = (NowMs() - start) / 1000.0;
   double down = ((player.bytesReceived() - in0) + kUdpIpHeader * (player.datagramsReceived() - din0)) / seconds;

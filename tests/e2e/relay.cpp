@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
-#include "e2e/process.h"
+#include "support/process.h"
 
 LossyRelay::LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed)
     : server_port_(server_port), faults_(faults), rng_(seed), client_addr_(clients), client_known_(clients, false) {
-  for (int i = 0; i < clients; ++i) links_.push_back(std::make_unique<UdpSocket>());
+  for (int i = 0; i < clients; ++i) links_.push_back(std::make_unique<UdpPeer>());
   pending_.reserve(4096);
   thread_ = std::thread([this] { run(); });
 }
@@ -33,7 +33,7 @@ void LossyRelay::pump(int link) {
   uint8_t buf[6000];
   sockaddr_in from{};
   int n;
-  while ((n = links_[link]->receive(buf, sizeof buf, &from)) >= 0) {
+  while ((n = links_[link]->receiveInto(buf, sizeof buf, 0, &from)) >= 0) {
     bool from_server = ntohs(from.sin_port) == server_port_;
     if (!from_server) {
       client_addr_[link] = from;
@@ -63,9 +63,9 @@ void LossyRelay::sendDue(long long now) {
   auto due = std::stable_partition(pending_.begin(), pending_.end(),
                                    [now](const Pending& p) { return p.due_ms > now; });
   for (auto it = due; it != pending_.end(); ++it) {
-    UdpSocket& s = *links_[it->link];
+    const UdpPeer& s = *links_[it->link];
     if (it->to_server) {
-      s.sendTo(server_port_, it->data.data(), it->data.size());
+      s.sendTo(LoopbackAddress(server_port_), it->data.data(), it->data.size());
     } else if (client_known_[it->link]) {
       s.sendTo(client_addr_[it->link], it->data.data(), it->data.size());
     }

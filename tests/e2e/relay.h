@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "e2e/udp.h"
+#include "support/udp_peer.h"
 
 struct RelayFaults {
   double loss = 0.20;       // chance a datagram is dropped
@@ -45,7 +45,7 @@ class LossyRelay {
   uint16_t server_port_;
   RelayFaults faults_;
   std::mt19937 rng_;
-  std::vector<std::unique_ptr<UdpSocket>> links_;
+  std::vector<std::unique_ptr<UdpPeer>> links_;
   std::vector<sockaddr_in> client_addr_;
   std::vector<bool> client_known_;
   std::vector<Pending> pending_;

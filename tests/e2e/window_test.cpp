@@ -4,24 +4,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <regex>
 #include <set>
 #include <sstream>
-#include <thread>
 
-#include "e2e/process.h"
+#include "support/process.h"
 
 namespace {
 
 bool OnPath(const std::string& program) {
   return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
-
-void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // Runs a command and returns its output.
 std::string RunCommand(const std::string& command) {
@@ -131,7 +127,7 @@ class Xdo {
   void key(const std::string& name) const { (*this)("key --window " + window_ + " " + name); }
   void hold(const std::string& name, int ms) const {
     (*this)("keydown --window " + window_ + " " + name);
-    Sleep(ms);
+    SleepMs(ms);
     (*this)("keyup --window " + window_ + " " + name);
   }
 
@@ -144,13 +140,6 @@ std::string FreeDisplay() {
     if (!FileExists("/tmp/.X11-unix/X" + std::to_string(n)) && !FileExists("/tmp/.X" + std::to_string(n) + "-lock"))
       return ":" + std::to_string(n);
   return "";
-}
-
-uint16_t ServerPort(const std::string& output_file) {
-  std::smatch m;
-  std::string out = ReadFile(output_file);
-  static const std::regex port_line("UDP initialized! UDP port: ([0-9]+)");
-  return std::regex_search(out, m, port_line) ? static_cast<uint16_t>(std::stoi(m[1])) : 0;
 }
 
 std::string LabelLine(const std::string& dump, const std::string& name) {
@@ -182,48 +171,43 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   ASSERT_TRUE(xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, d,
                          d + "/xvfb.out"));
   ChildProcess server;
-  ASSERT_TRUE(server.start(BinaryPath("vornaxdm_server"),
-                           {"-port", "47400", "-map", "arena", "-bots", "2", "-name", "Window Test Server"}, d,
-                           d + "/server.out"));
-  uint16_t port = 0;
-  for (int i = 0; i < 200 && !port; ++i, Sleep(10)) port = ServerPort(d + "/server.out");
+  const uint16_t port =
+      StartServer(server, {"-port", "47400", "-map", "arena", "-bots", "2", "-name", "Window Test Server"}, d);
   ASSERT_NE(port, 0);
-  Sleep(300);  // Xvfb takes a moment to accept clients
+  SleepMs(300);  // Xvfb takes a moment to accept clients
 
   ChildProcess client;
+  client.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + d + "/alsoft.conf"};
   ASSERT_TRUE(client.start(BinaryPath("vornaxdm"),
                            {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", d + "/labels.txt"}, d,
-                           d + "/client.out",
-                           {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ALSOFT_DRIVERS=wave",
-                            "ALSOFT_CONF=" + d + "/alsoft.conf"}));
+                           d + "/client.out"));
   std::string window;
-  for (int i = 0; i < 100 && window.empty(); ++i, Sleep(100)) {
+  for (int i = 0; i < 100 && window.empty(); ++i, SleepMs(100)) {
     std::istringstream ids(RunCommand("DISPLAY=" + display + " xdotool search --name 'Vornax : DeathMatch' 2>/dev/null"));
     ids >> window;
   }
   ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
   Xdo xdo(display, window);
   xdo("windowfocus --sync " + window);
-  Sleep(1500);  // connected, game information in
+  SleepMs(1500);  // connected, game information in
 
   xdo.key("g");  // join the game
-  Sleep(1200);
+  SleepMs(1200);
   xdo.hold("w", 800);  // walk
   xdo("mousemove_relative -- 120 0");
   for (int shot = 0; shot < 4; ++shot) {  // fire (respawning first if a bot got us)
     xdo("mousedown 1");
-    Sleep(350);
+    SleepMs(350);
     xdo("mouseup 1");
-    Sleep(150);
+    SleepMs(150);
   }
   xdo.key("F12");  // the game's own screenshot
-  Sleep(400);
+  SleepMs(400);
   xdo.key("Escape");  // the menu opens on "Quit game"
-  Sleep(300);
+  SleepMs(300);
   xdo.key("Return");
-  for (int i = 0; i < 100 && client.running(); ++i) Sleep(100);
-  EXPECT_FALSE(client.running()) << "the client did not quit from its menu";
-  client.stop();
+  // It ends (under the sanitizers with status 1: system libraries' leaks).
+  EXPECT_NE(client.wait(10000), -1) << "the client did not quit from its menu";
   EXPECT_EQ(server.stop(), 0);
   xvfb.stop();
 
@@ -232,7 +216,8 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot0.bmp", shot));
   EXPECT_EQ(shot.width, 800);
   EXPECT_EQ(shot.height, 600);
-  EXPECT_GT(DistinctColours(shot, 0, shot.height), 1000u) << "not a textured view";
+  // A player facing a plain stone wall sees about 950 colours; a flat view a few dozen.
+  EXPECT_GT(DistinctColours(shot, 0, shot.height), 500u) << "not a textured view";
   EXPECT_GT(DistinctColours(shot, shot.height / 4, shot.height * 3 / 4), 300u) << "no textured walls";
   Picture panel;
   ASSERT_TRUE(ReadBmp(d + "/sprites/hudpanel.bmp", panel));

@@ -1,12 +1,12 @@
+// Bots: arrival, aim, weapon choice, goals and steps; the angle helpers.
 #include <random>
 
-#include "game_fixture.h"
 #include "game_maps.h"
+#include "server_test.h"
 
-namespace game_test {
 namespace {
 
-using BotsTest = GameTest;
+using BotsTest = ServerTest;
 
 TEST_F(BotsTest, DirectionToAPointIsALinearArcTangent) {
   const struct {
@@ -63,58 +63,12 @@ TEST_F(BotsTest, BotsArriveOnePerTickNamedAndSpreadOverTeams) {
       EXPECT_EQ(b.address.str(), "0.0.0.0");
       EXPECT_EQ(b.port, 0);
       EXPECT_EQ(b.is_bot, 1);
-      EXPECT_EQ(LogLine(SV_LOGI - lines - 1), Bytes({EV_CONNECT, slot, k}) + names[teams][k]);
+      EXPECT_EQ(LogLine(SV_LOGI - lines - 1), Line({EV_CONNECT, slot, k}) + names[teams][k]);
     }
     SimTick();
     EXPECT_EQ(SV_BOTC, 3);
     ExpectInvariants();
   }
-}
-
-TEST_F(BotsTest, NoBotWhileEverySlotIsTaken) {
-  UseMap({"@"});
-  SV_BOTCOUNT = 2;
-  for (uint8_t j = 1; j <= MAX_SLOTS; ++j) AddSpectator(j);
-  SimTick();
-  EXPECT_EQ(SV_BOTC, 0);
-  PLAYER_REMOVE(5);
-  SimTick();
-  EXPECT_EQ(SV_BOTC, 1);
-  EXPECT_EQ(SV_CLIENTSLIST[5].is_bot, 1);
-  SimTick();
-  EXPECT_EQ(SV_BOTC, 1);
-  ExpectInvariants();
-}
-
-TEST_F(BotsTest, BotsJoinThemselvesUpToThePlayerLimitAndKeepAsking) {
-  UseMap({"@"});
-  SV_MAXPLAYERS = 2;
-  SV_BOTCOUNT = 3;
-  AddPlayer(1, Centre(1), Centre(1));
-  for (int t = 0; t < 4; ++t) SimTick();
-  EXPECT_EQ(SV_CURPLAYERS, 2);
-  EXPECT_EQ(SV_CLIENTSLIST[2].joined, 1);
-  EXPECT_EQ(SV_CLIENTSLIST[3].joined, 0);
-  PLAYER_SPECJOIN(1);  // the human leaves: a place is free again
-  for (int t = 0; t < 95; ++t) {
-    SimTick();
-    ExpectInvariants();
-  }
-  EXPECT_EQ(SV_CURPLAYERS, 2);
-  EXPECT_EQ(SV_CLIENTSLIST[3].joined + SV_CLIENTSLIST[4].joined, 1);
-}
-
-TEST_F(BotsTest, BotKeepsItsConnectionAliveAndEchoesTheTick) {
-  UseMap({"@"});
-  SV_BOTCOUNT = 1;
-  AddSpectator(1);
-  for (int t = 0; t < 300; ++t) SimTick();
-  const ClientRecord& b = SV_CLIENTSLIST[2];
-  EXPECT_EQ(b.in_use, 1);
-  EXPECT_EQ(b.idle, 1);  // cleared by the bot, counted once by the per-slot pass
-  EXPECT_EQ(b.ping, 1);
-  EXPECT_EQ(b.ping_tick, SV_PINGVAR - 1);
-  EXPECT_EQ(b.log_ack, SV_LOGI);
 }
 
 // Bot in slot 1 at (x, y), joined, watching slot `target`.
@@ -197,7 +151,7 @@ TEST_F(BotsTest, EnemyBehindAWallIsLostAndScanningMovesOn) {
   EXPECT_EQ(b.bot_target, 2);
 }
 
-TEST_F(BotsTest, HurtOrShortBotHeadsForTheNearestUsefulItem) {
+TEST_F(BotsTest, HurtOrShortBotHeadsForTheNearestUsefulItemTheFirstOfEqualOnes) {
   // Row 10: health at column 4, ammunition at 9, the rifle at 12 and armour
   // at 14; the bot stands at column 11.
   UseMap({"", "", "", "", "", "", "", "", "", "   5    4  9 0"});
@@ -213,14 +167,11 @@ TEST_F(BotsTest, HurtOrShortBotHeadsForTheNearestUsefulItem) {
   b.goal_x = 1234;
   BOT_TRAGET(1);
   EXPECT_EQ(b.goal_x, 1234);  // nothing suitable: the goal stays
-}
-
-TEST_F(BotsTest, EquidistantItemsKeepTheLowerIndex) {
   UseMap({"", "", "", "", "", "", "", "", "", "     6   6"});
-  ClientRecord& b = PlaceBot(Centre(8), Centre(10), 1);
+  b.x = Centre(8);
   b.health = 20;
   BOT_TRAGET(1);
-  EXPECT_EQ(b.goal_x, Centre(6));
+  EXPECT_EQ(b.goal_x, Centre(6));  // of two at the same distance, the lower index
 }
 
 TEST_F(BotsTest, SuppliedBotWandersToWeaponsByTheFixedSeedDraw) {
@@ -271,7 +222,7 @@ TEST_F(BotsTest, ShortDiagonalStepIsRetakenAlongItsOwnDirection) {
 }
 
 TEST_F(BotsTest, BotsStandStillDuringTheCountdown) {
-  UseMap(BusyArena());
+  UseMap(game_test::BusyArena());
   SV_BOTCOUNT = 4;
   AddSpectator(1);
   for (int t = 0; t < 40; ++t) SimTick();
@@ -283,9 +234,9 @@ TEST_F(BotsTest, BotsStandStillDuringTheCountdown) {
     EXPECT_EQ(SV_CLIENTSLIST[j].x, before[j].x);
     EXPECT_EQ(SV_CLIENTSLIST[j].y, before[j].y);
     EXPECT_EQ(SV_CLIENTSLIST[j].ammo[1], before[j].ammo[1]);
+    EXPECT_EQ(SV_CLIENTSLIST[j].health, before[j].health);
     EXPECT_EQ(SV_CLIENTSLIST[j].action, ACT_NONE);
   }
 }
 
 }  // namespace
-}  // namespace game_test

@@ -1,12 +1,12 @@
+// Shots: damage, traces, weapons, ammunition and respawning.
 #include <cmath>
 #include <random>
 
-#include "game_fixture.h"
+#include "server_test.h"
 
-namespace game_test {
 namespace {
 
-using CombatTest = GameTest;
+using CombatTest = ServerTest;
 
 // The shot trace written plainly: every slot tested at every trace point.
 ShotEnd ReferenceTrace(uint8_t slot) {
@@ -38,7 +38,7 @@ void Give(uint8_t slot, uint8_t gun) {
   c.gun = c.next_gun = gun;
 }
 
-TEST_F(CombatTest, DamageIsSplitBetweenArmourAndHealth) {
+TEST_F(CombatTest, DamageIsSplitBetweenArmourAndHealthAndAKillIsCreditedAndLogged) {
   struct Case {
     uint8_t weapon, armor, health;
     int armor_after, health_after;
@@ -52,32 +52,27 @@ TEST_F(CombatTest, DamageIsSplitBetweenArmourAndHealth) {
   };
   UseMap({});
   for (const Case& k : cases) {
+    SCOPED_TRACE(std::to_string(k.weapon) + " vs armour " + std::to_string(k.armor));
     ResetServer();
-    AddPlayer(1, 500, 500);
-    AddPlayer(2, 1000, 500);
-    SV_CLIENTSLIST[2].armor = k.armor;
-    SV_CLIENTSLIST[2].health = k.health;
-    PLAYER_DAMAGE(1, 2, k.weapon);
-    EXPECT_EQ(SV_CLIENTSLIST[2].armor, k.armor_after) << int(k.weapon) << " vs " << int(k.armor);
-    EXPECT_EQ(SV_CLIENTSLIST[2].health, k.health_after) << int(k.weapon) << " vs " << int(k.armor);
-    EXPECT_EQ(SV_CLIENTSLIST[1].frags, k.health_after == 0 ? 1 : 0);
+    AddPlayer(3, 500, 500);
+    AddPlayer(7, 1000, 500);
+    ClientRecord& victim = SV_CLIENTSLIST[7];
+    victim.armor = k.armor;
+    victim.health = k.health;
+    const uint16_t lines = SV_LOGI;
+    PLAYER_DAMAGE(3, 7, k.weapon);
+    EXPECT_EQ(victim.armor, k.armor_after);
+    EXPECT_EQ(victim.health, k.health_after);
+    const bool killed = k.health_after == 0;
+    EXPECT_EQ(SV_CLIENTSLIST[3].frags, killed ? 1 : 0);
+    EXPECT_EQ(SV_LOGI, lines + killed);
+    if (killed) {
+      EXPECT_EQ(PLAYER_STATE(7), PS_DEAD);
+      EXPECT_EQ(victim.wait, 30);
+      EXPECT_EQ(LogLine(), Line({EV_KILL, k.weapon, 3, 7}));
+    }
+    EXPECT_EQ(SV_SCOREBOARD, 0);
   }
-}
-
-TEST_F(CombatTest, KillCreditsTheShooterLogsItAndDelaysRespawn) {
-  UseMap({});
-  AddPlayer(3, 500, 500);
-  AddPlayer(7, 1000, 500);
-  SV_CLIENTSLIST[7].health = 10;
-  const uint16_t lines = SV_LOGI;
-  PLAYER_DAMAGE(3, 7, 5);
-  EXPECT_EQ(SV_CLIENTSLIST[7].health, 0);
-  EXPECT_EQ(PLAYER_STATE(7), PS_DEAD);
-  EXPECT_EQ(SV_CLIENTSLIST[7].wait, 30);
-  EXPECT_EQ(SV_CLIENTSLIST[3].frags, 1);
-  EXPECT_EQ(SV_LOGI, lines + 1);
-  EXPECT_EQ(LogLine(), Bytes({EV_KILL, 5, 3, 7}));
-  EXPECT_EQ(SV_SCOREBOARD, 0);
 }
 
 TEST_F(CombatTest, ChaingunSpreadCyclesWithTheTickCounter) {
@@ -103,6 +98,8 @@ TEST_F(CombatTest, ChaingunSpreadCyclesWithTheTickCounter) {
   Give(1, 3);  // the mp40 has no spread
   SV_PINGVAR = 5;
   EXPECT_EQ(PLAYER_TRACE(1).victim, 6);
+  SV_CLIENTSLIST[1].dir = 361;  // a direction of 360 or more fires modulo 360
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 7);
 }
 
 TEST_F(CombatTest, TraceStartsAtTheShooterAndStopsAtWallsNotObstacles) {
@@ -146,12 +143,27 @@ TEST_F(CombatTest, NearerEnemyTakesTheHitAndTiesGoToTheLowerSlot) {
   EXPECT_EQ(PLAYER_TRACE(1).victim, 9);
 }
 
-TEST_F(CombatTest, FiringSpendsAmmunitionAndStartsTheReload) {
+TEST_F(CombatTest, ActionsSelectOwnedWeaponsAndFireOncePerReloadSpendingAmmunition) {
   UseMap({});
   AddPlayer(1, 500, 1000);
   AddPlayer(2, 900, 1000);
   ClientRecord& c = SV_CLIENTSLIST[1];
-  PLAYER_SHOOT(1);
+  c.action = ACT_GUN5;
+  PLAYER_ACTIONS(1);
+  EXPECT_EQ(c.next_gun, 2);
+  c.action = ACT_GUN1;
+  PLAYER_ACTIONS(1);
+  EXPECT_EQ(c.next_gun, 1);
+  c.action = 2;
+  PLAYER_ACTIONS(1);
+  for (uint8_t code : {0, 6, 9, 12, 15, 200}) {
+    c.action = code;
+    PLAYER_ACTIONS(1);
+    EXPECT_EQ(c.next_gun, 2);
+    EXPECT_EQ(c.wait, 0);
+  }
+  c.action = ACT_FIRE;
+  for (int i = 0; i < 5; ++i) PLAYER_ACTIONS(1);  // many messages, one shot
   EXPECT_EQ(c.ammo[1], 24);
   EXPECT_EQ(c.wait, GUNS_RELOAD[2]);
   EXPECT_EQ(c.fire_anim, GUNS_GANIM[2]);
@@ -174,40 +186,6 @@ TEST_F(CombatTest, FiringSpendsAmmunitionAndStartsTheReload) {
   PLAYER_SHOOT(1);
   EXPECT_EQ(c.wait, GUNS_RELOAD[1]);
   EXPECT_LT(SV_CLIENTSLIST[2].health, 96);
-}
-
-TEST_F(CombatTest, ActionsSelectOnlyOwnedWeaponsAndFireOncePerReload) {
-  UseMap({});
-  AddPlayer(1, 500, 1000);
-  AddPlayer(2, 900, 1000);
-  ClientRecord& c = SV_CLIENTSLIST[1];
-  c.action = ACT_GUN5;
-  PLAYER_ACTIONS(1);
-  EXPECT_EQ(c.next_gun, 2);
-  c.action = ACT_GUN1;
-  PLAYER_ACTIONS(1);
-  EXPECT_EQ(c.next_gun, 1);
-  c.action = 2;
-  PLAYER_ACTIONS(1);
-  for (uint8_t code : {0, 6, 9, 12, 15, 200}) {
-    c.action = code;
-    PLAYER_ACTIONS(1);
-    EXPECT_EQ(c.next_gun, 2);
-    EXPECT_EQ(c.wait, 0);
-  }
-  c.action = ACT_FIRE;
-  for (int i = 0; i < 5; ++i) PLAYER_ACTIONS(1);  // many messages, one shot
-  EXPECT_EQ(c.ammo[1], 24);
-  EXPECT_EQ(SV_CLIENTSLIST[2].health, 96);
-}
-
-TEST_F(CombatTest, DirectionOfThreeSixtyOrMoreFiresModulo) {
-  UseMap({});
-  AddPlayer(1, 500, 1000);
-  SV_CLIENTSLIST[1].dir = 370;
-  AddPlayer(2, static_cast<uint16_t>(500 + 1000 * std::cos(10 * 0.0174532925)),
-            static_cast<uint16_t>(1000 + 1000 * std::sin(10 * 0.0174532925)));
-  EXPECT_EQ(PLAYER_TRACE(1).victim, 2);
 }
 
 TEST_F(CombatTest, DeadPlayerRespawnsOnFireOnlyAfterTheDelay) {
@@ -236,26 +214,6 @@ TEST_F(CombatTest, DeadPlayerRespawnsOnFireOnlyAfterTheDelay) {
   }
   PLAYER_ACTIONS(2);
   EXPECT_EQ(c.ammo[1], 24);
-}
-
-TEST_F(CombatTest, CountdownClearsActionsSoNothingMovesFiresOrCollects) {
-  UseMap({"", "", "", "", "", "", "", "", "", "         5"});
-  AddPlayer(1, Centre(10), Centre(10) - 40);
-  AddPlayer(2, Centre(14), Centre(10) - 40);
-  ClientRecord& c = SV_CLIENTSLIST[1];
-  c.health = 50;
-  c.is_bot = 1;
-  SV_SCOREBOARD = 100;
-  c.action = ACT_FIRE;
-  c.want_y = Centre(10) - 30;
-  PLAYER_ACTIONS(1);
-  EXPECT_EQ(c.action, ACT_NONE);
-  EXPECT_EQ(c.ammo[1], 25);
-  EXPECT_EQ(c.health, 50);
-  c.health = 0;
-  c.action = ACT_FIRE;
-  PLAYER_ACTIONS(1);
-  EXPECT_EQ(c.health, 0);  // no respawn either
 }
 
 TEST_F(CombatTest, TestedTraceMatchesThePlainTraceOnRandomShots) {
@@ -305,4 +263,3 @@ TEST_F(CombatTest, TestedTraceMatchesThePlainTraceOnRandomShots) {
 }
 
 }  // namespace
-}  // namespace game_test

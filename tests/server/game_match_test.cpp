@@ -1,110 +1,62 @@
 // Whole matches on the real server: the real start-up with map files in a
-// temporary directory, a UDP client on loopback, bots, and ticks run by
+// temporary directory, a scripted client on loopback, bots, and ticks run by
 // GAMECYCLE until the score limit, the countdown and the next map. Every
-// tick must keep the invariants of the world.
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
+// tick must keep the world whole.
 #include <memory>
 
-#include "alloc_counter.h"
-#include "game_fixture.h"
 #include "game_maps.h"
-#include "game_match_client.h"
+#include "server_test.h"
+#include "support/alloc_counter.h"
+#include "support/scripted_client.h"
 
-namespace game_test {
 namespace {
 
-enum class Role { kSpectator, kPlayer };
+using game_test::BusyArena;
 
-// One human behind a real socket, with a fixed script: a player joins, turns
-// and fires all the time, wobbles in place and respawns when dead; a
-// spectator only watches. Both reconnect when the server forgets them.
-class Human {
- public:
-  explicit Human(Role role) : role_(role) {}
+std::string MapFile(const std::vector<std::string>& rows) {
+  std::string text = "333777\n";
+  for (const std::string& row : rows) text += row + "\n";
+  return text;
+}
 
-  void act(int tick) {
-    client_.receiveAll();
-    if (!client_.connected()) {
-      if (tick % 10 == 0) client_.sendConnect(NET_PORT, "Ann", 1);
-      return;
-    }
-    const SnapshotEntry& me = client_.entry(client_.slot());
-    uint8_t action = ACT_NONE;
-    uint16_t x = me.x, y = me.y;
-    if (role_ == Role::kPlayer) {
-      if (me.state == PS_SPECTATOR)
-        action = ACT_SPECJOIN;
-      else
-        action = ACT_FIRE;  // fires while alive, respawns while dead
-      x = static_cast<uint16_t>(x + (tick % 2 ? 5 : -5));
-    }
-    client_.sendInput(NET_PORT, static_cast<uint16_t>(tick * 7 % 360), action, x, y);
-  }
-
-  MatchClient& client() { return client_; }
-
- private:
-  Role role_;
-  MatchClient client_;
-};
-
-class MatchTest : public GameTest {
+class MatchTest : public ServerTest {
  protected:
-  void SetUp() override {
-    GameTest::SetUp();
-    old_dir_ = std::filesystem::current_path();
-    char pattern[] = "/tmp/vornax_match_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    std::filesystem::current_path(dir_);
-    std::filesystem::create_directory("maps");
-  }
-  void TearDown() override {
-    GameTest::TearDown();
-    std::filesystem::current_path(old_dir_);
-    std::filesystem::remove_all(dir_);
-  }
-
-  static void WriteMap(const std::string& name, const std::vector<std::string>& rows) {
-    std::ofstream f("maps/" + name + ".vnxm");
-    f << "333777\n";
-    for (const std::string& row : rows) f << row << "\n";
+  // A fresh server started on these maps and arguments, with one scripted human.
+  void Start(const std::vector<std::vector<std::string>>& maps, const std::vector<std::string>& args,
+             ScriptedClient::Script script = ScriptedClient::kFight) {
+    ResetServer();
+    lines_.clear();
+    seen_lines_ = 0;
+    std::vector<std::string> all;
+    for (size_t m = 0; m < maps.size(); ++m) {
+      WriteMap("m" + std::to_string(m), MapFile(maps[m]));
+      all.insert(all.end(), {"-map", "m" + std::to_string(m)});
+    }
+    all.insert(all.end(), args.begin(), args.end());
+    startServer(all);
+    human_ = std::make_unique<ScriptedClient>("Ann", 1, NET_PORT, script);
   }
 
-  void Start(std::vector<std::string> args) {
-    args.insert(args.begin(), {"vornaxdm_server", "-port", "0"});
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    ASSERT_TRUE(GAMESTART(static_cast<int>(argv.size()), argv.data()));
-  }
-
-  // One tick: the human acts, the server ticks, the new log lines are kept.
-  void Tick(Human* human) {
-    if (human) human->act(tick_);
+  // One tick: the human acts (if there is one yet), the server ticks, the
+  // new log lines are kept, and the world must be whole.
+  void Tick(bool with_human = true) {
+    if (with_human) human_->frame();
     GAMECYCLE();
-    ++tick_;
-    const int fresh = SV_LOGI - seen_lines_;
+    const int fresh = static_cast<uint16_t>(SV_LOGI - seen_lines_);
     ASSERT_LT(fresh, LOG_LINES);
-    for (int k = fresh - 1; k >= 0; --k) lines_.push_back(SV_LOG[k].str());
+    for (int k = fresh - 1; k >= 0; --k) lines_.push_back(LogLine(k));
     seen_lines_ = SV_LOGI;
+    ASSERT_EQ(WorldFault(), "") << "tick " << SV_PINGVAR;
   }
 
-  // Runs ticks, checking the invariants, until the map changes after a won
-  // match or the tick budget runs out; returns whether the map changed.
-  bool RunUntilNextMap(Human& human, int max_ticks) {
-    const uint8_t first_map = SV_MAP.map_index;
+  // Ticks until the map changes after a won match; whether it did in time.
+  bool RunUntilNextMap(int max_ticks) {
     for (int t = 0; t < max_ticks; ++t) {
-      const uint8_t occupied = SV_CURCLIENTS;
-      Tick(&human);
-      ExpectInvariants();
-      if (::testing::Test::HasFailure()) return false;
-      if (SV_MAP.map_index != first_map || (SV_SCOREBOARD == 0 && WinLines() > 0)) {
-        occupied_before_change_ = occupied;
-        return true;
-      }
+      occupied_before_change_ = SV_CURCLIENTS;
+      const uint16_t countdown = SV_SCOREBOARD;
+      Tick();
+      if (HasFatalFailure()) return false;
+      if (countdown == 1) return true;
     }
     return false;
   }
@@ -114,130 +66,85 @@ class MatchTest : public GameTest {
     for (const std::string& l : lines_) n += !l.empty() && static_cast<uint8_t>(l[0]) == code;
     return n;
   }
-  int WinLines() const { return CountLines(EV_WIN) + CountLines(EV_TEAMWIN); }
 
-  int tick_ = 0;
+  TempDir dir_{true};
+  std::unique_ptr<ScriptedClient> human_;
   uint16_t seen_lines_ = 0;
   std::vector<std::string> lines_;  // every line the server logged, in order
   uint8_t occupied_before_change_ = 0;
-
- private:
-  std::filesystem::path old_dir_, dir_;
 };
 
-// The countdown values of the snapshots, from the first non-zero one on.
-std::vector<uint16_t> Countdown(const MatchClient& client) {
-  const auto& all = client.countdowns();
-  std::vector<uint16_t> out;
-  for (uint16_t c : all)
-    if (c != 0 || !out.empty()) out.push_back(c);
-  return out;
-}
-
-void ExpectFullCountdown(const MatchClient& client) {
-  std::vector<uint16_t> expected;
-  for (uint16_t c = 494; c >= 1; --c) expected.push_back(c);
-  EXPECT_EQ(Countdown(client), expected);
-}
-
-void ExpectEverySlotFree() {
-  EXPECT_EQ(SV_CURCLIENTS, 0);
-  EXPECT_EQ(SV_CURPLAYERS, 0);
-  EXPECT_EQ(SV_BOTC, 0);
-  for (int j = 1; j <= MAX_SLOTS; ++j) EXPECT_EQ(SV_CLIENTSLIST[j].in_use, 0) << j;
-}
-
-TEST_F(MatchTest, FreeForAllMatchEndsAndTheNextMapStarts) {
-  for (Role role : {Role::kPlayer, Role::kSpectator}) {
-    SCOPED_TRACE(role == Role::kPlayer ? "joined human" : "spectating human");
-    ResetServer();
-    lines_.clear();
-    seen_lines_ = 0;
-    WriteMap("hall", BusyArena(24));
-    WriteMap("yard", BusyArena(16));
-    Start({"-map", "hall", "-map", "yard", "-bots", "7", "-score", "5", "-maxplayers", "24"});
-    Human human(role);
-    ASSERT_TRUE(RunUntilNextMap(human, 40000));
-    EXPECT_EQ(WinLines(), 1);
-    EXPECT_EQ(CountLines(EV_WIN), 1);
+TEST_F(MatchTest, MatchEndsAfterTheCountdownEveryoneIsRemovedAndTheNextMapStarts) {
+  const struct {
+    const char* what;
+    ScriptedClient::Script script;
+    int maps;
+    std::vector<std::string> args;
+    uint8_t win;
+  } cases[] = {
+      {"free for all, joined human", ScriptedClient::kFight, 2, {"-bots", "7", "-score", "5"}, EV_WIN},
+      {"free for all, spectating human", ScriptedClient::kSpectate, 2, {"-bots", "7", "-score", "5"}, EV_WIN},
+      {"team play, one map", ScriptedClient::kFight, 1, {"-bots", "7", "-score", "9", "-teams", "1"}, EV_TEAMWIN},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"-maxplayers", "24"});
+    Start(std::vector<std::vector<std::string>>(c.maps, BusyArena(24)), args, c.script);
+    ASSERT_TRUE(RunUntilNextMap(40000));
+    EXPECT_EQ(CountLines(c.win), 1);
+    EXPECT_EQ(CountLines(EV_WIN) + CountLines(EV_TEAMWIN), 1);
     EXPECT_GE(CountLines(EV_KILL), 5);
-    ExpectFullCountdown(human.client());
-    // The client was told of the win through its message log.
+    // The client saw the whole countdown and was told of the win.
+    std::vector<uint16_t> countdown, expected;
+    for (uint16_t v : human_->countdowns())
+      if (v != 0 || !countdown.empty()) countdown.push_back(v);
+    for (uint16_t v = 494; v >= 1; --v) expected.push_back(v);
+    EXPECT_EQ(countdown, expected);
     bool told = false;
-    for (const std::string& l : human.client().log()) told |= static_cast<uint8_t>(l[0]) == EV_WIN;
+    for (const LoggedLine& l : human_->log()) told |= static_cast<uint8_t>(l.text[0]) == c.win;
     EXPECT_TRUE(told);
     // Everybody was removed, each with a disconnect line, and the next map is current.
-    ExpectEverySlotFree();
+    EXPECT_EQ(SV_CURCLIENTS, 0);
     EXPECT_EQ(occupied_before_change_, 8);
     for (int k = 0; k < occupied_before_change_; ++k)
       EXPECT_EQ(static_cast<uint8_t>(lines_[lines_.size() - 1 - k][0]), EV_DISCONNECT);
-    EXPECT_EQ(SV_MAP.map_index, 2);
-    EXPECT_EQ(SV_MAPL[2].name.str(), "yard");
-
-    // The client finds itself unknown, connects again, and the bots come
-    // back one per tick.
-    for (int t = 0; t < 40 && SV_CURCLIENTS == 0; ++t) Tick(&human);
+    EXPECT_EQ(SV_MAP.map_index, c.maps == 2 ? 2 : 1);
+    // The client finds itself unknown, connects again, and the bots come back one per tick.
+    for (int t = 0; t < 40 && SV_CURCLIENTS == 0; ++t) Tick();
     ASSERT_EQ(SV_CURCLIENTS - SV_BOTC, 1);
-    EXPECT_EQ(human.client().notConnectedReplies(), 1);
+    EXPECT_EQ(human_->timesNotConnected(), 1);
     for (int bots = SV_BOTC; bots < 7; ++bots) {
       EXPECT_EQ(SV_BOTC, bots);
-      Tick(&human);
+      Tick();
     }
     EXPECT_EQ(SV_BOTC, 7);
-    ExpectInvariants();
   }
-}
-
-TEST_F(MatchTest, TeamMatchEndsWithATeamWin) {
-  WriteMap("hall", BusyArena(24));
-  Start({"-map", "hall", "-bots", "8", "-score", "9", "-maxplayers", "24", "-teams", "1"});
-  Human human(Role::kPlayer);
-  ASSERT_TRUE(RunUntilNextMap(human, 40000));
-  EXPECT_EQ(CountLines(EV_TEAMWIN), 1);
-  EXPECT_EQ(CountLines(EV_WIN), 0);
-  ExpectFullCountdown(human.client());
-  ExpectEverySlotFree();
-  EXPECT_EQ(SV_MAP.map_index, 1);  // the only map starts again
 }
 
 TEST_F(MatchTest, SameInputsGiveTheSameMessageLog) {
   std::vector<std::string> first;
   for (int run = 0; run < 2; ++run) {
-    ResetServer();
-    lines_.clear();
-    seen_lines_ = 0;
-    tick_ = 0;
-    WriteMap("hall", BusyArena(24));
-    Start({"-map", "hall", "-bots", "9", "-score", "6", "-maxplayers", "24"});
-    Human human(Role::kPlayer);
-    for (int t = 0; t < 3000; ++t) Tick(&human);
-    if (run == 0) {
-      first = lines_;
-      EXPECT_GE(CountLines(EV_KILL), 5);
-    } else {
-      EXPECT_EQ(lines_, first);
-    }
+    Start({BusyArena(24)}, {"-bots", "9", "-score", "6", "-maxplayers", "24"});
+    for (int t = 0; t < 3000; ++t) ASSERT_NO_FATAL_FAILURE(Tick());
+    if (run == 0) first = lines_;
   }
+  EXPECT_GE(CountLines(EV_KILL), 5);
+  EXPECT_EQ(lines_, first);
 }
 
-TEST_F(MatchTest, BotsWaitForAHumanAndFillTheFreeSlots) {
-  WriteMap("hall", BusyArena(24));
-  Start({"-map", "hall", "-bots", "24", "-maxplayers", "2"});
-  for (int t = 0; t < 50; ++t) Tick(nullptr);
+TEST_F(MatchTest, TwentyFourBotsWaitForAHumanThenFillTheFreeSlotsWithTwoPlaying) {
+  Start({BusyArena(24)}, {"-bots", "24", "-maxplayers", "2"});
+  for (int t = 0; t < 50; ++t) Tick(false);
   EXPECT_EQ(SV_PINGVAR, 0);
   EXPECT_EQ(SV_BOTC, 0);
-  Human human(Role::kPlayer);
-  for (int t = 0; t < 600; ++t) {
-    Tick(&human);
-    ExpectInvariants();
-    ASSERT_FALSE(HasFailure()) << "tick " << t;
-  }
+  for (int t = 0; t < 600; ++t) ASSERT_NO_FATAL_FAILURE(Tick());
   EXPECT_EQ(SV_CURCLIENTS, 24);
   EXPECT_EQ(SV_BOTC, 23);  // the human has the 24th slot
   EXPECT_EQ(SV_CURPLAYERS, 2);
 }
 
-TEST_F(MatchTest, DegenerateMapsAndLimitsRunWithoutStuckCounters) {
+TEST_F(MatchTest, DegenerateMapsAndLimitsRunWhole) {
   const struct {
     const char* what;
     std::vector<std::string> map;
@@ -251,30 +158,19 @@ TEST_F(MatchTest, DegenerateMapsAndLimitsRunWithoutStuckCounters) {
   };
   for (const auto& s : setups) {
     SCOPED_TRACE(s.what);
-    ResetServer();
-    WriteMap("m", s.map);
-    std::vector<std::string> args = {"-map", "m"};
-    args.insert(args.end(), s.args.begin(), s.args.end());
-    Start(args);
-    Human human(Role::kPlayer);
-    for (int t = 0; t < 1500; ++t) {
-      Tick(&human);
-      ExpectInvariants();
-      ASSERT_FALSE(HasFailure()) << "tick " << t;
-    }
+    Start({s.map}, s.args);
+    for (int t = 0; t < 1500; ++t) ASSERT_NO_FATAL_FAILURE(Tick());
   }
 }
 
 TEST_F(MatchTest, FightingTicksAllocateNothing) {
-  WriteMap("hall", BusyArena(32));
-  Start({"-map", "hall", "-bots", "24", "-score", "255", "-maxplayers", "24"});
-  Human human(Role::kPlayer);
-  for (int t = 0; t < 100; ++t) Tick(&human);  // every bot created and joined
+  Start({BusyArena(32)}, {"-bots", "24", "-score", "255", "-maxplayers", "24"});
+  for (int t = 0; t < 100; ++t) Tick();  // every bot created and joined
   ASSERT_EQ(SV_CURPLAYERS, 24);
   const uint16_t lines_before = SV_LOGI;
   long allocations = 0;
   for (int t = 0; t < 600; ++t) {
-    human.act(t);
+    human_->frame();
     alloc_counter::allocations = 0;
     alloc_counter::counting = true;
     GAMECYCLE();
@@ -286,4 +182,3 @@ TEST_F(MatchTest, FightingTicksAllocateNothing) {
 }
 
 }  // namespace
-}  // namespace game_test

@@ -1,9 +1,9 @@
-#include "game_fixture.h"
+// Items, spawn points, joining and leaving, and the end of a match.
+#include "server_test.h"
 
-namespace game_test {
 namespace {
 
-using RulesTest = GameTest;
+using RulesTest = ServerTest;
 
 // A map with one item of the given kind at cell (10, 10) and the player
 // standing on it with the given supplies.
@@ -129,8 +129,8 @@ TEST_F(RulesTest, SpectateToggleJoinsLeavesAndRespectsThePlayerLimit) {
   EXPECT_EQ(SV_CURPLAYERS, 2);
   EXPECT_EQ(SV_CLIENTSLIST[3].joined, 0);  // the game is full
   EXPECT_EQ(SV_CLIENTSLIST[3].specjoin_wait, 90);
-  EXPECT_EQ(LogLine(0), Bytes({EV_JOIN, 2}));
-  EXPECT_EQ(LogLine(1), Bytes({EV_JOIN, 1}));
+  EXPECT_EQ(LogLine(0), Line({EV_JOIN, 2}));
+  EXPECT_EQ(LogLine(1), Line({EV_JOIN, 1}));
 
   SV_CLIENTSLIST[1].frags = 5;
   PLAYER_SPECJOIN(1);  // still cooling down
@@ -141,7 +141,7 @@ TEST_F(RulesTest, SpectateToggleJoinsLeavesAndRespectsThePlayerLimit) {
   EXPECT_EQ(SV_CLIENTSLIST[1].joined, 0);
   EXPECT_EQ(SV_CLIENTSLIST[1].frags, 0);
   EXPECT_EQ(SV_CURPLAYERS, 1);
-  EXPECT_EQ(LogLine(), Bytes({EV_LEAVE, 1}));
+  EXPECT_EQ(LogLine(), Line({EV_LEAVE, 1}));
   SV_CLIENTSLIST[3].specjoin_wait = 0;
   SV_CLIENTSLIST[3].action = ACT_SPECJOIN;
   PLAYER_ACTIONS(3);  // spectators toggle through the action too
@@ -149,25 +149,9 @@ TEST_F(RulesTest, SpectateToggleJoinsLeavesAndRespectsThePlayerLimit) {
   ExpectInvariants();
 }
 
-TEST_F(RulesTest, FreeForAllEndsWhenAPlayerReachesTheLimit) {
-  UseMap({});
-  SV_SCORELIMIT = 3;
-  AddPlayer(1, 500, 500);
-  AddPlayer(2, 900, 500);
-  SV_CLIENTSLIST[1].frags = 1;
-  SV_CLIENTSLIST[2].health = 1;
-  PLAYER_DAMAGE(1, 2, 2);
-  EXPECT_EQ(SV_SCOREBOARD, 0);
-  SV_CLIENTSLIST[2].health = 1;
-  PLAYER_DAMAGE(1, 2, 2);
-  EXPECT_EQ(SV_CLIENTSLIST[1].frags, 3);
-  EXPECT_EQ(LogLine(0), Bytes({EV_WIN, 1}));
-  EXPECT_EQ(LogLine(1), Bytes({EV_KILL, 2, 1, 2}));
-  EXPECT_EQ(SV_SCOREBOARD, 495);
-}
-
-TEST_F(RulesTest, ScoreLimitsOfOneAndOfTwoHundredFiftyFive) {
-  for (uint8_t limit : {1, 255}) {
+TEST_F(RulesTest, FreeForAllEndsWhenAPlayerReachesTheLimitOf3Or1Or255) {
+  for (uint8_t limit : {3, 1, 255}) {
+    SCOPED_TRACE(int(limit));
     ResetServer();
     UseMap({});
     SV_SCORELIMIT = limit;
@@ -176,8 +160,10 @@ TEST_F(RulesTest, ScoreLimitsOfOneAndOfTwoHundredFiftyFive) {
     SV_CLIENTSLIST[1].frags = static_cast<uint8_t>(limit - 1);
     SV_CLIENTSLIST[2].health = 1;
     PLAYER_DAMAGE(1, 2, 2);
-    EXPECT_EQ(SV_SCOREBOARD, 495) << int(limit);
-    EXPECT_EQ(LogLine(), Bytes({EV_WIN, 1})) << int(limit);
+    EXPECT_EQ(SV_CLIENTSLIST[1].frags, limit);
+    EXPECT_EQ(LogLine(0), Line({EV_WIN, 1}));
+    EXPECT_EQ(LogLine(1), Line({EV_KILL, 2, 1, 2}));
+    EXPECT_EQ(SV_SCOREBOARD, 495);
   }
 }
 
@@ -199,7 +185,7 @@ TEST_F(RulesTest, TeamPlayAddsTheJoinedMembersFrags) {
   EXPECT_EQ(SV_SCOREBOARD, 0);
   SV_CLIENTSLIST[2].health = 1;
   PLAYER_DAMAGE(4, 2, 2);  // 12 + 8 = 20
-  EXPECT_EQ(LogLine(), Bytes({EV_TEAMWIN, 1}));
+  EXPECT_EQ(LogLine(), Line({EV_TEAMWIN, 1}));
   EXPECT_EQ(SV_SCOREBOARD, 495);
 }
 
@@ -220,4 +206,3 @@ TEST_F(RulesTest, LeavingForSpectatorDropsThePlayersShareOfTheTeamSum) {
 }
 
 }  // namespace
-}  // namespace game_test

@@ -1,37 +1,34 @@
-#include "e2e/scripted_client.h"
+#include "support/scripted_client.h"
 
 #include <cmath>
-#include <cstring>
 
-ScriptedClient::ScriptedClient(std::string name, uint8_t team, uint16_t target_port)
-    : name_(std::move(name)), team_(team), target_port_(target_port) {}
+ScriptedClient::ScriptedClient(std::string name, uint8_t team, uint16_t target_port, Script script)
+    : name_(std::move(name)), team_(team), target_port_(target_port), script_(script) {}
 
 void ScriptedClient::frame() {
   int n;
   buf_.clear();
-  while ((n = socket_.receive(buf_.receiveArea(), MessageBuffer::kSize)) > 0) {
+  while ((n = socket_.receiveInto(buf_.receiveArea(), MessageBuffer::kSize)) > 0) {
     bytes_in_ += n;
     ++datagrams_in_;
-    handle(n);
+    handle();
     buf_.clear();
   }
-  if (state_ == 1 && frame_ % 33 == 0) sendConnect();
+  if (state_ == 1 && frame_ - last_connect_ >= 33) sendConnect();
   if (state_ == 2) sendInput();
   ++frame_;
 }
 
-void ScriptedClient::handle(int len) {
-  (void)len;
-  uint8_t code = buf_.readByte();
-  switch (code) {
+void ScriptedClient::handle() {
+  switch (buf_.readByte()) {
     case MSG_SNAPSHOT: onSnapshot(); break;
-    case MSG_SERVERFULL: ++server_full_; break;
     case MSG_GAMEINFO: if (state_ == 2) onGameInfo(); break;
     case MSG_LOG: if (state_ == 2 && !awaiting_info_) onLog(); break;
     case MSG_NOTCONNECTED:
       if (state_ == 2) {
         ++not_connected_;
         state_ = 1;
+        last_connect_ = -1000;
         awaiting_info_ = true;
         log_ack_ = 0;
         session_has_lines_ = false;
@@ -44,6 +41,7 @@ void ScriptedClient::handle(int len) {
 void ScriptedClient::onSnapshot() {
   tick_ = buf_.readWord();
   countdown_ = buf_.readWord();
+  if (keep_log_) countdowns_.push_back(countdown_);
   for (auto& p : players_) p.state = PS_NONE;
   int n = buf_.readByte();
   if (n > MAX_SLOTS) problems_.push_back("snapshot with more than 24 entries");
@@ -75,8 +73,6 @@ void ScriptedClient::onSnapshot() {
 
 void ScriptedClient::onGameInfo() {
   log_ack_ = buf_.readWord();
-  while (buf_.pos <= MessageBuffer::kSize && buf_.readByte() != 0) {
-  }
   awaiting_info_ = false;
 }
 
@@ -86,8 +82,7 @@ void ScriptedClient::onGameInfo() {
 void ScriptedClient::onLog() {
   uint16_t last = buf_.readWord();
   int n = buf_.readByte();
-  int16_t newer = static_cast<int16_t>(last - log_ack_);
-  if (newer <= 0) return;
+  if (static_cast<int16_t>(last - log_ack_) <= 0) return;
   if (n < 1 || n > 10) problems_.push_back("log batch with a bad count");
   for (int i = 0; i < n; ++i) {
     ShortStr line;
@@ -104,6 +99,7 @@ void ScriptedClient::onLog() {
 }
 
 void ScriptedClient::sendConnect() {
+  last_connect_ = frame_;
   buf_.clear();
   buf_.writeByte(MSG_CONNECT);
   buf_.writeByte(PROTOCOL_VERSION);
@@ -114,24 +110,24 @@ void ScriptedClient::sendConnect() {
 
 uint8_t ScriptedClient::chooseAction() {
   if (awaiting_info_) return ACT_INFO;
+  if (script_ == kSpectate) return ACT_NONE;
   // Ask to join while still spectating; the server's toggle cooldown is 90
   // ticks, so asking again later only repeats a request that was lost.
-  bool spectating = slot_ >= 1 && slot_ <= MAX_SLOTS && players_[slot_].state == PS_SPECTATOR;
-  if (spectating && frame_ - last_join_request_ > 120) {
+  if (me().state == PS_SPECTATOR && frame_ - last_join_request_ > 120) {
     last_join_request_ = frame_;
     return ACT_SPECJOIN;
   }
-  return ACT_FIRE;  // shoots while alive, asks to respawn while dead
+  // Fire shoots while alive and asks to respawn while dead.
+  return script_ == kFight || me().state == PS_DEAD ? ACT_FIRE : ACT_NONE;
 }
 
 uint16_t ScriptedClient::aimDirection() const {
-  const SeenPlayer& me = players_[slot_ >= 1 && slot_ <= MAX_SLOTS ? slot_ : 0];
   double best = 1e9;
   uint16_t dir = 0;
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     const SeenPlayer& p = players_[s];
     if (s == slot_ || p.state < PS_ALIVE) continue;
-    double dx = double(p.x) - me.x, dy = double(p.y) - me.y;
+    double dx = double(p.x) - me().x, dy = double(p.y) - me().y;
     double d = dx * dx + dy * dy;
     if (d < best) {
       best = d;
@@ -143,14 +139,13 @@ uint16_t ScriptedClient::aimDirection() const {
 }
 
 void ScriptedClient::sendInput() {
-  const SeenPlayer& me = players_[slot_ >= 1 && slot_ <= MAX_SLOTS ? slot_ : 0];
   buf_.clear();
   buf_.writeByte(MSG_INPUT);
   buf_.writeWord(tick_);
   buf_.writeWord(aimDirection());
   buf_.writeByte(chooseAction());
-  buf_.writeWord(me.x);
-  buf_.writeWord(me.y);
+  buf_.writeWord(me().x);
+  buf_.writeWord(me().y);
   buf_.writeWord(log_ack_);
   send();
 }
@@ -158,5 +153,5 @@ void ScriptedClient::sendInput() {
 void ScriptedClient::send() {
   bytes_out_ += buf_.length();
   ++datagrams_out_;
-  socket_.sendTo(target_port_, buf_.bytes(), buf_.length());
+  socket_.sendTo(LoopbackAddress(target_port_), buf_.bytes(), buf_.length());
 }

@@ -1,0 +1,135 @@
+#include "client_test.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "client/core/world.h"
+
+// Sound tests need a device but no sound card: OpenAL Soft's null output,
+// chosen before anything opens a device.
+static const int null_audio_output = setenv("ALSOFT_DRIVERS", "null", 0);
+
+void ClientTest::SetUp() {
+  (void)null_audio_output;
+  dir_ = std::make_unique<TempDir>(true);
+  std::filesystem::create_directory("sprites");
+  std::filesystem::create_directory("sounds");
+  CloseNetwork();
+  HeadlessReset();
+  ResetClientState();
+  ResetLabels();
+  timer1_enabled = false;
+}
+
+void ClientTest::TearDown() {
+  CloseNetwork();
+  dir_.reset();
+}
+
+void Deliver(const std::string& bytes, const std::string& sender) {
+  client_buf.clear();
+  std::memcpy(client_buf.receiveArea(), bytes.data(), std::min<size_t>(bytes.size(), MessageBuffer::kSize));
+  HandleDatagram(sender);
+}
+
+std::string Snapshot(uint16_t tick, const std::vector<SnapEntry>& entries, const std::vector<uint8_t>& items,
+                     OwnBlock own, uint16_t countdown) {
+  Datagram d;
+  d.byte(MSG_SNAPSHOT).word(tick).word(countdown).byte(static_cast<uint8_t>(entries.size()));
+  for (const SnapEntry& e : entries) {
+    d.byte(e.slot).byte(e.state).byte(e.ping);
+    if (e.state >= PS_DEAD) d.byte(e.frags);
+    if (e.state >= PS_ALIVE) d.word(e.x).word(e.y).word(e.dir);
+    if (e.state >= PS_FIRING) d.byte(e.gun);
+  }
+  d.byte(static_cast<uint8_t>(items.size()));
+  for (uint8_t i : items) d.byte(i);
+  return d.byte(own.slot).byte(own.health).byte(own.armor).byte(own.ammo1).byte(own.ammo2).byte(own.gun);
+}
+
+std::string MapText(const std::vector<std::string>& rows, const std::string& header) {
+  std::string text = header;
+  for (size_t i = 0; i < rows.size(); ++i) text += (i ? "\r" : "") + rows[i];
+  return text;
+}
+
+void LoadMap(const std::string& text) {
+  std::memset(map_text, 0, sizeof map_text);
+  std::memcpy(map_text + 1, text.data(), std::min<size_t>(text.size(), MAP_TEXT_SIZE - 1));
+  ClearMap();
+  DecodeMap();
+}
+
+int LogCount(const std::string& line) { return static_cast<int>(std::count(log_lines.begin(), log_lines.end(), line)); }
+
+void Press(uint8_t key, uint8_t character) {
+  FormKeyDown(key);
+  if (character != 0) FormKeyPress(character);
+}
+
+void Tap(uint8_t key, uint8_t character) {
+  Press(key, character);
+  ClientFrame();
+  FormKeyUp(key);
+}
+
+namespace {
+void Put16(Bytes& b, uint32_t v) {
+  b.push_back(v & 0xFF);
+  b.push_back((v >> 8) & 0xFF);
+}
+void Put32(Bytes& b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+}  // namespace
+
+Bytes BmpBytes(int w, int h, const PixelFn& pixel, int bits, const std::vector<uint32_t>& palette) {
+  const int stride = (w * bits / 8 + 3) & ~3;
+  const uint32_t offset = 54 + 4 * static_cast<uint32_t>(palette.size());
+  Bytes b{'B', 'M'};
+  for (uint32_t v : {offset + stride * h, 0u, offset, 40u, uint32_t(w), uint32_t(h)}) Put32(b, v);
+  Put16(b, 1);
+  Put16(b, static_cast<uint32_t>(bits));
+  for (uint32_t v : {0u, uint32_t(stride * h), 2835u, 2835u, uint32_t(palette.size()), 0u}) Put32(b, v);
+  for (uint32_t c : palette) Put32(b, c);
+  for (int y = h - 1; y >= 0; --y) {
+    const size_t row_start = b.size();
+    for (int x = 0; x < w; ++x) {
+      const uint32_t c = pixel(x, y);
+      if (bits == 8) {
+        b.push_back(static_cast<uint8_t>(c));
+        continue;
+      }
+      for (int shift : {0, 8, 16}) b.push_back((c >> shift) & 0xFF);
+      if (bits == 32) b.push_back(0);
+    }
+    b.resize(row_start + stride, 0);
+  }
+  return b;
+}
+
+Bytes WavBytes(uint16_t channels, uint32_t rate, uint16_t bits, const Bytes& samples, const std::vector<Bytes>& chunks) {
+  Bytes b{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+  Put32(b, 16);
+  Put16(b, 1);
+  Put16(b, channels);
+  Put32(b, rate);
+  Put32(b, rate * channels * bits / 8);
+  Put16(b, static_cast<uint32_t>(channels * bits / 8));
+  Put16(b, bits);
+  for (const Bytes& chunk : chunks) b.insert(b.end(), chunk.begin(), chunk.end());
+  const Bytes data = Chunk("data", samples);
+  b.insert(b.end(), data.begin(), data.end());
+  const uint32_t riff = static_cast<uint32_t>(b.size() - 8);
+  for (int i = 0; i < 4; ++i) b[4 + i] = static_cast<uint8_t>(riff >> (8 * i));
+  return b;
+}
+
+Bytes Chunk(const std::string& name, const Bytes& body) {
+  Bytes b(name.begin(), name.end());
+  Put32(b, static_cast<uint32_t>(body.size()));
+  b.insert(b.end(), body.begin(), body.end());
+  return b;
+}

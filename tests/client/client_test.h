@@ -1,0 +1,71 @@
+// The client under test, in this process: every case runs in a temporary
+// working directory (with sprites/ and sounds/) and starts from the client
+// state, labels and headless window as at program start. Datagrams, maps,
+// and BMP and WAV files are built byte by byte.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/core/client_state.h"
+#include "client/core/frame.h"
+#include "client/core/input.h"
+#include "client/core/labels.h"
+#include "client/core/session.h"
+#include "client/presentation/platform_headless.h"
+#include "support/process.h"
+#include "support/udp_peer.h"
+#include "support/wire.h"
+
+class ClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::unique_ptr<TempDir> dir_;
+};
+
+// Hands a datagram to the client as if its socket had just received it.
+void Deliver(const std::string& bytes, const std::string& sender = "127.0.0.1");
+
+// A snapshot entry for one player, and the receiver's own block.
+struct SnapEntry {
+  uint8_t slot, state, ping = 1, frags = 0;
+  uint16_t x = 0, y = 0, dir = 0;
+  uint8_t gun = 2;
+};
+struct OwnBlock {
+  uint8_t slot = 1, health = 100, armor = 0, ammo1 = 25, ammo2 = 0, gun = 2;
+};
+std::string Snapshot(uint16_t tick, const std::vector<SnapEntry>& entries, const std::vector<uint8_t>& items = {},
+                     OwnBlock own = {}, uint16_t countdown = 0);
+
+// The stored text of a map of these rows; LoadMap puts it into the client's
+// map table and decodes it.
+std::string MapText(const std::vector<std::string>& rows, const std::string& header = "000000");
+void LoadMap(const std::string& text);
+
+// How often the on-screen log holds this line.
+int LogCount(const std::string& line);
+
+// Key presses as the window reports them; Tap presses and releases in one frame.
+void Press(uint8_t key, uint8_t character = 0);
+void Tap(uint8_t key, uint8_t character = 0);
+
+using Bytes = std::vector<uint8_t>;
+using PixelFn = std::function<uint32_t(int x, int y)>;  // 0x00RRGGBB, y = 0 at the top
+inline PixelFn Solid(uint32_t colour) {
+  return [colour](int, int) { return colour; };
+}
+// An uncompressed BMP of 24 or 32 bits per pixel, stored bottom-up as most
+// painting programs write it; with a palette, 8 bits per pixel and the
+// function gives the palette index.
+Bytes BmpBytes(int w, int h, const PixelFn& pixel, int bits = 24, const std::vector<uint32_t>& palette = {});
+// A PCM WAV: the 36-byte header with a 16-byte format chunk, optional extra
+// chunks, then the data chunk.
+Bytes WavBytes(uint16_t channels, uint32_t rate, uint16_t bits, const Bytes& samples, const std::vector<Bytes>& chunks = {});
+Bytes Chunk(const std::string& name, const Bytes& body);

@@ -1,0 +1,87 @@
+// The server under test, in this process: a fresh server for every test with
+// its console in a temporary file, the real start-up on a port the system
+// picks, client sockets on loopback, small maps drawn as text and players
+// placed by hand.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "server/core/console.h"
+#include "server/core/maps.h"
+#include "server/core/msglog.h"
+#include "server/core/settings.h"
+#include "server/core/startup.h"
+#include "server/net/netproto.h"
+#include "server/net/sessions.h"
+#include "server/net/udp.h"
+#include "server/sim/bots.h"
+#include "server/sim/combat.h"
+#include "server/sim/movement.h"
+#include "server/sim/rules.h"
+#include "server/sim/world.h"
+#include "support/process.h"
+#include "support/server_world.h"
+#include "support/udp_peer.h"
+#include "support/wire.h"
+
+// Centre of cell (column, row), in position units.
+constexpr uint16_t Centre(int cell) { return static_cast<uint16_t>(64 * cell + 32); }
+
+// A client socket talking to the server under test.
+struct Peer : UdpPeer {
+  void send(const std::string& bytes) const { sendTo(NET_PORT, bytes); }
+};
+
+// A message-log datagram: the index of its last line and the lines.
+struct LogBatch {
+  uint16_t last = 0;
+  std::vector<std::string> lines;
+};
+LogBatch ParseLog(const std::string& datagram);
+
+// The line appended k lines ago (0 = the newest).
+inline std::string LogLine(int k = 0) { return SV_LOG[k].str(); }
+inline void AddLine(const std::string& line) { SV_ADDMSG(ShortStr(line)); }
+
+// A map file in maps/ of the working directory.
+inline void WriteMap(const std::string& name, const std::string& text) { WriteFile("maps/" + name + ".vnxm", text); }
+// Makes the given rows the current map through the server's own loader: row 1
+// is the first string, column 1 its first character, as in a map file.
+void UseMap(const std::vector<std::string>& rows);
+// Occupies a slot as a spectator, or as a joined, living player freshly
+// respawned at (x, y).
+void AddSpectator(uint8_t slot);
+void AddPlayer(uint8_t slot, uint16_t x, uint16_t y, uint8_t team = 0);
+// The simulated part of one active tick: bots and clock, items, slot timers.
+void SimTick();
+
+inline void ExpectInvariants() { EXPECT_EQ(WorldFault(), ""); }
+
+class ServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetServer(); }
+  void TearDown() override {
+    SV_RESETALL();
+    CON_SETOUTPUT(nullptr);
+    if (console_) std::fclose(console_);
+  }
+  // A fresh server; the console starts again.
+  void ResetServer();
+  // The real start-up with these arguments, on a port the system picks.
+  void startServer(std::vector<std::string> args = {});
+  // Everything the console has shown since the last reset.
+  std::string consoleText();
+  void ticks(int n) {
+    for (int i = 0; i < n; ++i) GAMECYCLE();
+  }
+  // Connects a peer in one tick; its slot.
+  uint8_t connect(const Peer& peer, const std::string& name, uint8_t team = 0);
+  static uint8_t slotOf(const Peer& peer);
+
+  std::FILE* console_ = nullptr;
+};

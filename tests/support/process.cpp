@@ -1,0 +1,184 @@
+#include "support/process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args, const std::string& dir,
+                         const std::string& output_file) {
+  std::vector<std::string> argv_store{program}, env_store;
+  argv_store.insert(argv_store.end(), args.begin(), args.end());
+  for (char** e = environ; *e; ++e) {  // env replaces inherited entries of the same name
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const std::string& mine : env)
+      replaced |= entry.compare(0, mine.find('=') + 1, mine, 0, mine.find('=') + 1) == 0;
+    if (!replaced) env_store.push_back(entry);
+  }
+  env_store.insert(env_store.end(), env.begin(), env.end());
+  std::vector<char*> argv, envp;
+  for (auto& a : argv_store) argv.push_back(a.data());
+  for (auto& e : env_store) envp.push_back(e.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+
+  int out[2] = {-1, -1};
+  if (output_file.empty() && pipe(out) != 0) return false;
+  output_file_ = output_file;
+  text_.clear();
+  exit_code_ = -1;
+  pid_ = fork();
+  if (pid_ < 0) return false;
+  if (pid_ == 0) {
+    int fd = output_file.empty() ? out[1] : open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, STDOUT_FILENO);
+    dup2(fd, STDERR_FILENO);
+    if (stdin_path.empty()) {
+      close(STDIN_FILENO);
+    } else {
+      dup2(open(stdin_path.c_str(), O_RDWR), STDIN_FILENO);
+    }
+    for (int other = 3; other < 1024; ++other) close(other);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    if (before_exec) before_exec();
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  if (output_file.empty()) {
+    close(out[1]);
+    pipe_ = out[0];
+    fcntl(pipe_, F_SETFL, fcntl(pipe_, F_GETFL) | O_NONBLOCK);
+  }
+  return true;
+}
+
+const std::string& ChildProcess::output() {
+  if (!output_file_.empty()) return text_ = ReadFile(output_file_);
+  char buf[4096];
+  ssize_t n;
+  while (pipe_ >= 0 && (n = read(pipe_, buf, sizeof buf)) > 0) text_.append(buf, static_cast<size_t>(n));
+  return text_;
+}
+
+std::vector<std::string> ChildProcess::lines(size_t count, int timeout_ms) {
+  const long long deadline = NowMs() + timeout_ms;
+  while (output(), static_cast<size_t>(std::count(text_.begin(), text_.end(), '\n')) < count && NowMs() < deadline)
+    SleepMs(5);
+  std::vector<std::string> out;
+  std::istringstream in(text_);
+  for (std::string line; std::getline(in, line) && !in.eof();) out.push_back(line);
+  return out;
+}
+
+void ChildProcess::closeOutput() {
+  if (pipe_ >= 0) close(pipe_);
+  pipe_ = -1;
+}
+
+int ChildProcess::wait(int timeout_ms) {
+  const long long deadline = NowMs() + timeout_ms;
+  while (pid_ > 0) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    } else if (NowMs() >= deadline) {
+      return -1;
+    } else {
+      SleepMs(5);
+    }
+  }
+  return exit_code_;
+}
+
+int ChildProcess::stop(int timeout_ms) {
+  if (pid_ > 0) {
+    signal(SIGTERM);
+    if (wait(timeout_ms) == -1) {
+      signal(SIGKILL);
+      wait(60000);
+    }
+  }
+  closeOutput();
+  return exit_code_;
+}
+
+void ChildProcess::signal(int sig) const {
+  if (pid_ > 0) kill(pid_, sig);
+}
+
+uint16_t ServerPort(ChildProcess& server, int timeout_ms) {
+  static const std::regex port_line("UDP initialized! UDP port: ([0-9]+)");
+  const long long deadline = NowMs() + timeout_ms;
+  for (std::smatch m;; SleepMs(10)) {
+    if (std::regex_search(server.output(), m, port_line)) return static_cast<uint16_t>(std::stoi(m[1]));
+    if (NowMs() >= deadline) return 0;
+  }
+}
+
+uint16_t StartServer(ChildProcess& server, const std::vector<std::string>& args, const std::string& dir) {
+  if (!server.start(BinaryPath("vornaxdm_server"), args, dir, dir + "/server.out")) return 0;
+  return ServerPort(server);
+}
+
+TempDir::TempDir(bool enter) {
+  char pattern[] = "/tmp/vornax_test_XXXXXX";
+  if (!mkdtemp(pattern)) std::abort();
+  path_ = pattern;
+  if (enter) {
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(path_);
+  }
+}
+
+TempDir::~TempDir() {
+  if (!previous_.empty()) std::filesystem::current_path(previous_);
+  std::error_code ignored;
+  if (!std::getenv("VORNAX_KEEP_TEMP")) std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  std::error_code ignored;
+  if (!parent.empty()) std::filesystem::create_directories(parent, ignored);
+  std::ofstream f(path, std::ios::binary);
+  f << bytes;
+  return static_cast<bool>(f);
+}
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+std::string BinaryPath(const std::string& name) { return std::string(VORNAX_BINARY_DIR) + "/" + name; }
+
+long long NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

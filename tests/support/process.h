@@ -1,0 +1,78 @@
+// Whole programs and files for tests: child processes with their output
+// captured, temporary directories, reading and writing files.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A program started by a test, its standard output and error going to a file
+// or, without one, to a pipe the test reads. Stopped when the object goes.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ~ChildProcess() { stop(); }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Set before start(): "NAME=value" entries that replace inherited ones,
+  // the file standard input reads ("": it is closed), code run in the child.
+  std::vector<std::string> env;
+  std::string stdin_path = "/dev/null";
+  std::function<void()> before_exec;
+
+  bool start(const std::string& program, const std::vector<std::string>& args, const std::string& dir = ".",
+             const std::string& output_file = "");
+  // Everything the program has written so far.
+  const std::string& output();
+  // The complete lines written so far, after waiting up to timeout_ms for count of them.
+  std::vector<std::string> lines(size_t count, int timeout_ms = 5000);
+  // The test stops reading the pipe.
+  void closeOutput();
+  // The exit code (128 + the signal when killed), or -1 when the program has
+  // not ended within timeout_ms or never ran.
+  int wait(int timeout_ms);
+  // SIGTERM, SIGKILL after timeout_ms; the exit code as wait() gives it.
+  int stop(int timeout_ms = 3000);
+  void signal(int sig) const;
+  bool running() { return wait(0) == -1 && pid_ > 0; }
+
+ private:
+  pid_t pid_ = -1;
+  int exit_code_ = -1;
+  int pipe_ = -1;
+  std::string output_file_, text_;
+};
+
+// The port of the server's "UDP initialized! UDP port: N" line, waiting up to
+// timeout_ms for it; 0 when it did not come.
+uint16_t ServerPort(ChildProcess& server, int timeout_ms = 3000);
+// Starts the real server in dir, its output in dir/server.out; its port, or 0.
+uint16_t StartServer(ChildProcess& server, const std::vector<std::string>& args, const std::string& dir = ".");
+
+// A fresh directory under /tmp, removed with everything in it at the end
+// (kept when VORNAX_KEEP_TEMP is set). Entered: the working directory until then.
+class TempDir {
+ public:
+  explicit TempDir(bool enter = false);
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_, previous_;
+};
+
+std::string ReadFile(const std::string& path);
+// Creates the missing directories on the way.
+bool WriteFile(const std::string& path, const std::string& bytes);
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+bool FileExists(const std::string& path);
+std::string BinaryPath(const std::string& name);  // in the build directory
+long long NowMs();                                // since an arbitrary start
+void SleepMs(int ms);

@@ -1,0 +1,34 @@
+// A UDP socket on 127.0.0.1 with a port of its own: a client of the server
+// under test, a stand-in server for the client, one side of a relay.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class UdpPeer {
+ public:
+  UdpPeer();  // non-blocking, with room for bursts while a test is busy
+  ~UdpPeer();
+  UdpPeer(const UdpPeer&) = delete;
+  UdpPeer& operator=(const UdpPeer&) = delete;
+
+  uint16_t port() const { return port_; }
+  int fd() const { return fd_; }
+  void sendTo(uint16_t port, const std::string& bytes) const;
+  void sendTo(const sockaddr_in& to, const void* data, size_t len) const;
+  // One datagram into data, waiting up to timeout_ms: its length, -1 when none came.
+  int receiveInto(void* data, size_t cap, int timeout_ms = 0, sockaddr_in* from = nullptr) const;
+  // The next datagram within timeout_ms, "" when none came.
+  std::string receive(int timeout_ms = 0, uint16_t* from_port = nullptr) const;
+  // Every datagram waiting now, oldest first; with a code, only those starting with it.
+  std::vector<std::string> drain(int code = -1) const;
+
+ private:
+  int fd_ = -1;
+  uint16_t port_ = 0;
+};
+
+sockaddr_in LoopbackAddress(uint16_t port);

@@ -1,0 +1,48 @@
+// Datagrams and message-log lines built byte by byte from the wire layouts,
+// independently of the code under test.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "protocol/protocol.h"
+
+class Datagram {
+ public:
+  Datagram& byte(uint8_t v) {
+    bytes_.push_back(static_cast<char>(v));
+    return *this;
+  }
+  Datagram& word(uint16_t v) { return byte(static_cast<uint8_t>(v & 0xFF)).byte(static_cast<uint8_t>(v >> 8)); }
+  Datagram& str(const std::string& s) {  // a length byte, then the characters
+    byte(static_cast<uint8_t>(s.size()));
+    return raw(s);
+  }
+  Datagram& raw(const std::string& s) {
+    bytes_ += s;
+    return *this;
+  }
+  operator const std::string&() const { return bytes_; }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+// A message-log line: the event code and its argument bytes, then the text.
+inline std::string Line(std::initializer_list<int> head, const std::string& text = "") {
+  std::string line;
+  for (int b : head) line.push_back(static_cast<char>(b));
+  return line + text;
+}
+
+inline std::string ConnectMessage(const std::string& name, uint8_t team = 0, uint8_t version = PROTOCOL_VERSION) {
+  return Datagram().byte(MSG_CONNECT).byte(version).str(name).byte(team);
+}
+
+inline std::string InputMessage(uint16_t tick, uint16_t dir, uint8_t action, uint16_t x, uint16_t y, uint16_t ack) {
+  return Datagram().byte(MSG_INPUT).word(tick).word(dir).byte(action).word(x).word(y).word(ack);
+}
+
+inline std::string ChatMessage(const std::string& text) { return Datagram().byte(MSG_CHAT).str(text); }
