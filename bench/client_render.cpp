@@ -68,25 +68,9 @@ void Report(benchmark::State& state, const std::vector<double>& real, const std:
   state.counters["speedup"] = ref_us / real_us;
 }
 
-// Walls, ceiling and floor, depth and an active tint; no billboards.
-void BM_Walls(benchmark::State& state) {
+// Both renderers draw the same poses in turn with the given billboards.
+void RunInterleaved(benchmark::State& state, const std::vector<scene::Billboard>& billboards) {
   Arena& a = TheArena();
-  std::vector<double> real, ref;
-  real.reserve(1 << 16);
-  ref.reserve(1 << 16);
-  size_t i = 0;
-  for (auto _ : state) {
-    const Camera cam = scene::CameraFor(a.poses[i++ % a.poses.size()]);
-    real.push_back(TimeReal(cam, {}, a));
-    ref.push_back(TimeReference(cam, {}, a));
-  }
-  Report(state, real, ref);
-}
-
-// The same with 300 billboards scattered over the whole map.
-void BM_ScatteredBillboards(benchmark::State& state) {
-  Arena& a = TheArena();
-  static const auto billboards = scene::Scatter(300, 24, 46);
   std::vector<double> real, ref;
   real.reserve(1 << 16);
   ref.reserve(1 << 16);
@@ -97,6 +81,15 @@ void BM_ScatteredBillboards(benchmark::State& state) {
     ref.push_back(TimeReference(cam, billboards, a));
   }
   Report(state, real, ref);
+}
+
+// Walls, ceiling and floor, depth and an active tint; no billboards.
+void BM_Walls(benchmark::State& state) { RunInterleaved(state, {}); }
+
+// The same with 300 billboards scattered over the whole map.
+void BM_ScatteredBillboards(benchmark::State& state) {
+  static const auto billboards = scene::Scatter(300, 24, 46);
+  RunInterleaved(state, billboards);
 }
 
 // 100 billboards all in view: the time beyond the walls of the same pose,
