@@ -1,0 +1,160 @@
+// The own-position history with what each entry was sent with, the check
+// that the server still follows, re-anchoring, and input pacing.
+#include "client/core/prediction.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "client/core/client_state.h"
+#include "client/core/world.h"
+
+namespace {
+
+constexpr int kMinPos = 65;
+constexpr int kMaxPos = 4159;
+constexpr int kStepUnits = 11;
+constexpr float kDegToRad = 0.0174532925f;
+// A jump of the server's tick counter this large is a new server or a wrap,
+// not time that passed: the count starts again from it.
+constexpr int kTickResync = 200;
+
+// Beside history_x and history_y, entry by entry: whether an input carried
+// the position, and the tick that input echoed.
+bool history_sent[HISTORY_LEN];
+uint16_t history_echo[HISTORY_LEN];
+
+struct FrameStep {
+  bool pending = false;  // MoveLocal stepped in this frame
+  int code = 0;
+  uint16_t angle = 0;
+  uint16_t from_x = 0, from_y = 0;  // where the step started
+};
+FrameStep frame_step;
+
+bool tick_known = false;
+uint16_t newest_tick = 0;
+int input_credit = 0;
+
+uint16_t ClampPos(int v) { return static_cast<uint16_t>(std::clamp(v, kMinPos, kMaxPos)); }
+
+// Index of the newest entry holding (x, y), -1 when none does.
+int NewestEntryAt(uint16_t x, uint16_t y) {
+  for (int i = HISTORY_LEN - 1; i >= 0; --i) {
+    if (history_x[i] == x && history_y[i] == y) return i;
+  }
+  return -1;
+}
+
+// Index of the oldest entry sent with this echo, -1 when none was.
+int OldestEntrySentWith(uint16_t echo) {
+  for (int i = 0; i < HISTORY_LEN; ++i) {
+    if (history_sent[i] && history_echo[i] == echo) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+void ResetPrediction() {
+  frame_step = FrameStep{};
+  tick_known = false;
+  newest_tick = 0;
+  input_credit = 0;
+  std::memset(history_sent, 0, sizeof history_sent);
+  std::memset(history_echo, 0, sizeof history_echo);
+}
+
+void PushHistory(uint16_t x, uint16_t y) {
+  std::memmove(history_x, history_x + 1, sizeof history_x - sizeof history_x[0]);
+  std::memmove(history_y, history_y + 1, sizeof history_y - sizeof history_y[0]);
+  std::memmove(history_sent, history_sent + 1, sizeof history_sent - sizeof history_sent[0]);
+  std::memmove(history_echo, history_echo + 1, sizeof history_echo - sizeof history_echo[0]);
+  history_x[HISTORY_LEN - 1] = x;
+  history_y[HISTORY_LEN - 1] = y;
+  history_sent[HISTORY_LEN - 1] = false;
+  history_echo[HISTORY_LEN - 1] = 0;
+}
+
+void ClearHistory() {
+  std::memset(history_x, 0, sizeof history_x);
+  std::memset(history_y, 0, sizeof history_y);
+  std::memset(history_sent, 0, sizeof history_sent);
+  std::memset(history_echo, 0, sizeof history_echo);
+}
+
+bool InHistory(uint16_t x, uint16_t y) { return NewestEntryAt(x, y) >= 0; }
+
+void BeginFrameStep(int code, uint16_t angle) {
+  frame_step = FrameStep{true, code, angle, local_x, local_y};
+}
+
+void ApplyStep(int code, uint16_t angle) {
+  const float heading = static_cast<float>(angle - 45 * (code - 1)) * kDegToRad;
+  const uint16_t nx = ClampPos(local_x + static_cast<int>(kStepUnits * std::cos(heading)));
+  const uint16_t ny = ClampPos(local_y + static_cast<int>(kStepUnits * std::sin(heading)));
+  const uint8_t state = players[my_slot].state;
+  if (state == PS_ALIVE || state == PS_FIRING) {
+    // Axis by axis, so the player slides along walls.
+    if (IsFree(nx, local_y)) local_x = nx;
+    if (IsFree(local_x, ny)) local_y = ny;
+  } else {
+    local_x = nx;  // a spectator flies through walls
+    local_y = ny;
+  }
+}
+
+bool ServerStoppedFollowing(uint16_t x, uint16_t y, uint16_t echo) {
+  const int confirmed = NewestEntryAt(x, y);
+  const int read = OldestEntrySentWith(echo);
+  // Without both entries nothing is known; a position at or after the input
+  // the server read is the server following (late snapshots included).
+  return confirmed >= 0 && read >= 0 && confirmed < read;
+}
+
+void Reanchor(uint16_t x, uint16_t y) {
+  ClearHistory();
+  view_slot = my_slot;
+  local_x = x;
+  local_y = y;
+  PushHistory(local_x, local_y);
+  if (!frame_step.pending) return;
+  frame_step.from_x = local_x;
+  frame_step.from_y = local_y;
+  ApplyStep(frame_step.code, frame_step.angle);
+  PushHistory(local_x, local_y);
+}
+
+bool TakeInputCredit() {
+  const int advance = static_cast<int16_t>(server_tick - newest_tick);
+  if (!tick_known || advance > kTickResync || advance < -kTickResync) {
+    tick_known = true;
+    newest_tick = server_tick;
+    input_credit = std::max(input_credit, 1);
+  } else if (advance > 0) {
+    newest_tick = server_tick;
+    input_credit = std::min(input_credit + advance, kMaxInputCredit);
+  }
+  if (input_credit == 0) return false;
+  --input_credit;
+  return true;
+}
+
+void NoteInputSent(uint16_t echo) {
+  // Only the entry that holds what was sent: a spectator following another
+  // player sends that player's position, which is no prediction of ours.
+  const int newest = HISTORY_LEN - 1;
+  if (history_x[newest] != local_x || history_y[newest] != local_y) return;
+  history_sent[newest] = true;
+  history_echo[newest] = echo;
+}
+
+void HoldFrameStep() {
+  if (!frame_step.pending) return;
+  local_x = frame_step.from_x;
+  local_y = frame_step.from_y;
+  history_x[HISTORY_LEN - 1] = local_x;
+  history_y[HISTORY_LEN - 1] = local_y;
+}
+
+void EndFrameStep() { frame_step.pending = false; }
