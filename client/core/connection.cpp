@@ -12,7 +12,8 @@
 
 namespace {
 
-int frames_silent = 0;  // frames since the server was last heard
+int frames_silent = 0;  // frames in a row in which nothing came from the server
+bool heard = false;     // something came in this frame
 
 bool stay_in_game = false;          // the player was in the game or asked to be
 uint8_t own_state_seen = PS_NONE;   // own state in this connection, as last seen
@@ -27,13 +28,14 @@ uint16_t one_off_port = 0, saved_port = 0;
 std::string ServerText() { return cfg.server_address + ":" + std::to_string(cfg.server_port); }
 
 void NoteNoAnswer() {
-  if (frames_silent % kNoAnswerNoticeFrames != 0) return;
+  if (frames_silent == 0 || frames_silent % kNoAnswerNoticeFrames != 0) return;
   LogLine("No answer from " + ServerText() + " for " + std::to_string(frames_silent / 33) +
           " seconds: is the server running and is this its address and port?");
 }
 
 void ResetConnectionWatch() {
   frames_silent = 0;
+  heard = false;
   own_state_seen = PS_NONE;
   frames_since_rejoin = kRejoinRetryFrames;
   ResetPrediction();
@@ -84,7 +86,7 @@ void BeginConnection() {
   one_off = false;
 }
 
-void NoteServerHeard() { frames_silent = 0; }
+void NoteServerHeard() { heard = true; }
 
 void ConnectAgain() {
   conn_state = CS_CONNECTING;
@@ -95,7 +97,8 @@ void ConnectAgain() {
 
 void WatchConnection() {
   if (conn_state == CS_IDLE) return;
-  ++frames_silent;
+  frames_silent = heard ? 0 : frames_silent + 1;
+  heard = false;
   if (conn_state == CS_CONNECTING) {
     NoteNoAnswer();
   } else if (frames_silent >= kLostServerFrames) {

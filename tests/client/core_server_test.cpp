@@ -129,7 +129,8 @@ TEST_F(ServerTest, KillEndsTheRoundAndTheMapChangeDropsAndReconnects) {
   EXPECT_EQ(l_sb_stat.caption.rfind("Scorelimit hit! Server restart: ", 0), 0u) << l_sb_stat.caption;
 
   // About 15 seconds later the next map removes everybody; the client is
-  // told it is not connected and connects again.
+  // told it is not connected, connects again and, since its player was in
+  // the game, joins again by itself.
   bool dropped = false;
   ASSERT_TRUE(PlayUntil(
       [&] {
@@ -139,7 +140,10 @@ TEST_F(ServerTest, KillEndsTheRoundAndTheMapChangeDropsAndReconnects) {
       800));
   EXPECT_EQ(LogCount("Connected!"), 2);
   EXPECT_EQ(restart_countdown, 0);
-  EXPECT_EQ(players[my_slot].state, PS_SPECTATOR);
+  ASSERT_TRUE(PlayUntil([] { return players[my_slot].state >= PS_ALIVE; }, 200)) << ReadFile("server.out");
+  EXPECT_TRUE(PlayUntil([] { return LogCount("Tester has joined the game!") == 2; }, 200));
+  // Only a newcomer is told which key joins.
+  EXPECT_EQ(LogCount("You are watching. Press G to join the game."), 1);
 
   Shutdown();
   EXPECT_TRUE(ServerShows("Tester disconnected!", "Tester WINS!")) << ReadFile("server.out");
