@@ -32,6 +32,21 @@ struct FrameStep {
 };
 FrameStep frame_step;
 
+// What the newest snapshot of this frame said the server read last.
+bool read_noted = false;
+uint16_t read_echo = 0;
+bool read_tick_known = false;
+uint16_t read_tick = 0;
+// Inputs sent after the one the server read last, at the latest snapshots:
+// their smallest is the usual delay.
+constexpr int kLagMemory = 16;
+uint8_t recent_lags[kLagMemory];
+int lags_noted = 0;
+int frames_since_resend = 0;
+// Resending again within so many frames would stall the walk when the
+// delay has grown for good rather than an input being lost.
+constexpr int kResendSpacing = 4;
+
 bool tick_known = false;
 uint16_t newest_tick = 0;
 int input_credit = 0;
@@ -58,6 +73,9 @@ int OldestEntrySentWith(uint16_t echo) {
 
 void ResetPrediction() {
   frame_step = FrameStep{};
+  read_noted = read_tick_known = false;
+  lags_noted = 0;
+  frames_since_resend = 0;
   tick_known = false;
   newest_tick = 0;
   input_credit = 0;
@@ -125,6 +143,41 @@ void Reanchor(uint16_t x, uint16_t y) {
   PushHistory(local_x, local_y);
 }
 
+void NoteServerRead(uint16_t echo) {
+  // A snapshot overtaken by a newer one tells nothing new.
+  if (read_tick_known && static_cast<int16_t>(server_tick - read_tick) <= 0) return;
+  read_tick_known = true;
+  read_tick = server_tick;
+  read_noted = true;
+  read_echo = echo;
+}
+
+bool ShouldResendLast() {
+  ++frames_since_resend;
+  if (!read_noted) return false;
+  read_noted = false;
+  // The newest entry sent with the echo the server read last, and how many
+  // entries were sent after it.
+  int read = -1;
+  for (int i = HISTORY_LEN - 1; i >= 0 && read < 0; --i) {
+    if (history_sent[i] && history_echo[i] == read_echo) read = i;
+  }
+  if (read < 0) return false;
+  int lag = 0;
+  for (int i = read + 1; i < HISTORY_LEN; ++i) lag += history_sent[i] ? 1 : 0;
+  int usual = lag;
+  for (int i = 0; i < std::min(lags_noted, kLagMemory); ++i) usual = std::min<int>(usual, recent_lags[i]);
+  recent_lags[lags_noted % kLagMemory] = static_cast<uint8_t>(std::min(lag, 255));
+  ++lags_noted;
+  // Only the input of the frame before is missing, and this frame's step
+  // starts from it: holding the step sends that input again.
+  const int before = HISTORY_LEN - 2;
+  if (lag != 1 || usual != 0 || lags_noted < kLagMemory || frames_since_resend < kResendSpacing) return false;
+  if (!frame_step.pending || !history_sent[before]) return false;
+  frames_since_resend = 0;
+  return true;
+}
+
 bool TakeInputCredit() {
   const int advance = static_cast<int16_t>(server_tick - newest_tick);
   if (!tick_known || advance > kTickResync || advance < -kTickResync) {
@@ -157,4 +210,7 @@ void HoldFrameStep() {
   history_y[HISTORY_LEN - 1] = local_y;
 }
 
-void EndFrameStep() { frame_step.pending = false; }
+void EndFrameStep() {
+  frame_step.pending = false;
+  read_noted = false;
+}

@@ -32,6 +32,15 @@ bool ServerStoppedFollowing(uint16_t x, uint16_t y, uint16_t echo);
 // frame, if any, is made again from there, so the walk goes on without a pause.
 void Reanchor(uint16_t x, uint16_t y);
 
+// ApplyPlayerUpdate: the newest snapshot of the local player alive showed
+// that the server's latest input read from us echoed `echo`.
+void NoteServerRead(uint16_t echo);
+// SendInput, when an input goes out: true when the input of the frame before
+// is missing at the server while inputs normally arrive within a frame. That
+// input is then sent once more instead of a new step: the server takes it
+// whether the first copy was lost or is late, and no later step is refused.
+bool ShouldResendLast();
+
 // SendInput: true when an input may go out in this frame. Credit comes with
 // every server tick the snapshots show, at most kMaxInputCredit ahead.
 bool TakeInputCredit();

@@ -325,6 +325,7 @@ void SendInput() {
   }
   if (conn_state == CS_CONNECTED) {
     if (TakeInputCredit()) {
+      if (ShouldResendLast()) HoldFrameStep();
       SendInputMessage();
     } else {
       // The server applies about one input per tick; this frame's step is
