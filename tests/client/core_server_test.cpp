@@ -149,4 +149,26 @@ TEST_F(ServerTest, KillEndsTheRoundAndTheMapChangeDropsAndReconnects) {
   EXPECT_TRUE(ServerShows("Tester disconnected!", "Tester WINS!")) << ReadFile("server.out");
 }
 
+TEST_F(ServerTest, AServerThatDiesIsNoticedAndARestartedOneIsJoinedAgain) {
+  StartServer({"-name", "First"});
+  StartClient("Tester");
+  ASSERT_TRUE(PlayUntil([] { return conn_state == CS_CONNECTED && !awaiting_info; }, 300));
+  ASSERT_TRUE(JoinGame());
+
+  server_.stop();
+  ASSERT_TRUE(PlayUntil([] { return conn_state == CS_CONNECTING; }, 400));
+  EXPECT_EQ(LogCount("Connection lost: nothing from 127.0.0.1:" + std::to_string(port_) +
+                     " for 3 seconds, connecting again..."),
+            1);
+  EXPECT_NE(ReadFile("outlog.txt").find("Connection lost"), std::string::npos);
+
+  // The same port again; the client finds it by itself and goes back in.
+  const uint16_t old_port = port_;
+  port_ = ::StartServer(server_, {"-port", std::to_string(old_port), "-name", "Second"});
+  if (port_ != old_port) GTEST_SKIP() << "another program took port " << old_port << " meanwhile";
+  ASSERT_TRUE(PlayUntil([] { return conn_state == CS_CONNECTED && !awaiting_info; }, 400));
+  EXPECT_EQ(server_name, "Second");
+  ASSERT_TRUE(PlayUntil([] { return players[my_slot].state >= PS_ALIVE; }, 300)) << ReadFile("server.out");
+}
+
 }  // namespace
