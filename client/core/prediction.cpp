@@ -49,6 +49,7 @@ constexpr int kResendSpacing = 4;
 
 bool tick_known = false;
 uint16_t newest_tick = 0;
+uint8_t held_action = ACT_NONE;
 int input_credit = 0;
 
 uint16_t ClampPos(int v) { return static_cast<uint16_t>(std::clamp(v, kMinPos, kMaxPos)); }
@@ -78,6 +79,7 @@ void ResetPrediction() {
   frames_since_resend = 0;
   tick_known = false;
   newest_tick = 0;
+  held_action = ACT_NONE;
   input_credit = 0;
   std::memset(history_sent, 0, sizeof history_sent);
   std::memset(history_echo, 0, sizeof history_echo);
@@ -208,6 +210,17 @@ void HoldFrameStep() {
   local_y = frame_step.from_y;
   history_x[HISTORY_LEN - 1] = local_x;
   history_y[HISTORY_LEN - 1] = local_y;
+}
+
+void HoldFrame(uint8_t frame_action) {
+  HoldFrameStep();
+  if (frame_action != ACT_NONE) held_action = frame_action;
+}
+
+uint8_t ActionToSend(uint8_t frame_action) {
+  const uint8_t held = held_action;
+  held_action = ACT_NONE;
+  return frame_action != ACT_NONE ? frame_action : held;
 }
 
 void EndFrameStep() {

@@ -46,9 +46,14 @@ bool ShouldResendLast();
 bool TakeInputCredit();
 // The input of this frame went out with this tick echo.
 void NoteInputSent(uint16_t echo);
-// No input goes out in this frame: its step is taken back, so the next input
-// is again at most one step from the last one sent.
+// This frame's step is taken back, so the next input is again at most one
+// step from the last one sent.
 void HoldFrameStep();
+// No input goes out in this frame: its step is taken back and a one-off
+// action (a weapon, join or spectate) waits for the next input.
+void HoldFrame(uint8_t frame_action);
+// The action the next input carries: the frame's own, else one held back.
+uint8_t ActionToSend(uint8_t frame_action);
 // The end of the frame's network part.
 void EndFrameStep();
 

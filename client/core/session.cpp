@@ -191,12 +191,8 @@ const MessageRule kMessageRules[] = {
     {MSG_LOG, CS_CONNECTED, ApplyLog},              {MSG_SNAPSHOT, CS_CONNECTING, ApplySnapshot},
 };
 
-// An action of a frame whose input was held back, sent with the next one.
-uint8_t held_action = ACT_NONE;
-
 void SendInputMessage() {
-  if (action == ACT_NONE) action = held_action;
-  held_action = ACT_NONE;
+  action = ActionToSend(action);
   client_buf.clear();
   client_buf.writeByte(MSG_INPUT);
   client_buf.writeWord(server_tick);
@@ -328,10 +324,7 @@ void SendInput() {
       if (ShouldResendLast()) HoldFrameStep();
       SendInputMessage();
     } else {
-      // The server applies about one input per tick; this frame's step is
-      // taken back and a one-off action waits for the next input.
-      HoldFrameStep();
-      if (action != ACT_NONE) held_action = action;
+      HoldFrame(action);  // the server applies about one input per tick
     }
   }
   EndFrameStep();
