@@ -132,12 +132,17 @@ bool ServerStoppedFollowing(uint16_t x, uint16_t y, uint16_t echo) {
   return confirmed >= 0 && read >= 0 && confirmed < read;
 }
 
-void Reanchor(uint16_t x, uint16_t y) {
+void Reanchor(uint16_t x, uint16_t y, uint16_t echo) {
   ClearHistory();
   view_slot = my_slot;
   local_x = x;
   local_y = y;
   PushHistory(local_x, local_y);
+  // The server stands here having read the input that echoed `echo`: the
+  // entry counts as that input, so a lost first step from here is noticed
+  // like any other.
+  history_sent[HISTORY_LEN - 1] = true;
+  history_echo[HISTORY_LEN - 1] = echo;
   if (!frame_step.pending) return;
   frame_step.from_x = local_x;
   frame_step.from_y = local_y;
@@ -172,10 +177,14 @@ bool ShouldResendLast() {
   recent_lags[lags_noted % kLagMemory] = static_cast<uint8_t>(std::min(lag, 255));
   ++lags_noted;
   // Only the input of the frame before is missing, and this frame's step
-  // starts from it: holding the step sends that input again.
+  // starts from it: holding the step sends that input again. Should the
+  // copy be lost too, it goes once more in the next frame.
   const int before = HISTORY_LEN - 2;
-  if (lag != 1 || usual != 0 || lags_noted < kLagMemory || frames_since_resend < kResendSpacing) return false;
-  if (!frame_step.pending || !history_sent[before]) return false;
+  if (usual != 0 || lags_noted < kLagMemory || !frame_step.pending || !history_sent[before]) return false;
+  const bool first = lag == 1 && frames_since_resend >= kResendSpacing;
+  const bool again = lag == 2 && frames_since_resend == 1 && history_x[before - 1] == history_x[before] &&
+                     history_y[before - 1] == history_y[before];
+  if (!first && !again) return false;
   frames_since_resend = 0;
   return true;
 }

@@ -28,9 +28,10 @@ void ApplyStep(int code, uint16_t angle);
 // echoed tick `echo`, yet its position is older than every predicted position
 // sent with that echo.
 bool ServerStoppedFollowing(uint16_t x, uint16_t y, uint16_t echo);
-// Starts the prediction again at the server's position; the movement of this
+// Starts the prediction again at the server's position, where it stood with
+// its latest input read echoing `echo`; the movement of this
 // frame, if any, is made again from there, so the walk goes on without a pause.
-void Reanchor(uint16_t x, uint16_t y);
+void Reanchor(uint16_t x, uint16_t y, uint16_t echo);
 
 // ApplyPlayerUpdate: the newest snapshot of the local player alive showed
 // that the server's latest input read from us echoed `echo`.

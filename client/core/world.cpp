@@ -188,10 +188,11 @@ void ApplyPlayerUpdate(uint8_t s) {
   // The server's position stands unless it is none we predicted lately, or
   // the server has read a later input of ours and stayed where it was.
   if (s != my_slot) return;
-  if (!InHistory(p.x, p.y) || ServerStoppedFollowing(p.x, p.y, LatestEchoRead(p))) {
-    Reanchor(p.x, p.y);
+  const uint16_t echo = LatestEchoRead(p);
+  if (!InHistory(p.x, p.y) || ServerStoppedFollowing(p.x, p.y, echo)) {
+    Reanchor(p.x, p.y, echo);
   } else if (p.state >= PS_ALIVE) {
-    NoteServerRead(LatestEchoRead(p));
+    NoteServerRead(echo);
   }
 }
 

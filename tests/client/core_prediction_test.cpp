@@ -126,6 +126,18 @@ TEST_F(PredictionTest, ALostInputIsSentOnceMoreAndTheWalkGoesOn) {
   EXPECT_EQ(local_x, 1000 + 30 * 11);  // one step held back
 }
 
+TEST_F(PredictionTest, ALostInputAndItsLostCopyAreSentOnceMore) {
+  Walk(20);
+  Frame();  // lost
+  Tick({});
+  Frame();  // the copy, lost too
+  Tick({});
+  Walk(10);
+  EXPECT_TRUE(snaps.empty());
+  EXPECT_EQ(repeats, 2);
+  EXPECT_TRUE(ServerFollows());
+}
+
 TEST_F(PredictionTest, ALostInputOnASlowLinkCostsAFewStepsNotForty) {
   WalkLate(30, 2);
   EXPECT_TRUE(snaps.empty());
