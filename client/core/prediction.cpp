@@ -3,7 +3,6 @@
 #include "client/core/prediction.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "client/core/client_state.h"
@@ -11,10 +10,6 @@
 
 namespace {
 
-constexpr int kMinPos = 65;
-constexpr int kMaxPos = 4159;
-constexpr int kStepUnits = 11;
-constexpr float kDegToRad = 0.0174532925f;
 // A jump of the server's tick counter this large is a new server or a wrap,
 // not time that passed: the count starts again from it.
 constexpr int kTickResync = 200;
@@ -51,8 +46,6 @@ bool tick_known = false;
 uint16_t newest_tick = 0;
 uint8_t held_action = ACT_NONE;
 int input_credit = 0;
-
-uint16_t ClampPos(int v) { return static_cast<uint16_t>(std::clamp(v, kMinPos, kMaxPos)); }
 
 // Index of the newest entry holding (x, y), -1 when none does.
 int NewestEntryAt(uint16_t x, uint16_t y) {
@@ -107,21 +100,6 @@ bool InHistory(uint16_t x, uint16_t y) { return NewestEntryAt(x, y) >= 0; }
 
 void BeginFrameStep(int code, uint16_t angle) {
   frame_step = FrameStep{true, code, angle, local_x, local_y};
-}
-
-void ApplyStep(int code, uint16_t angle) {
-  const float heading = static_cast<float>(angle - 45 * (code - 1)) * kDegToRad;
-  const uint16_t nx = ClampPos(local_x + static_cast<int>(kStepUnits * std::cos(heading)));
-  const uint16_t ny = ClampPos(local_y + static_cast<int>(kStepUnits * std::sin(heading)));
-  const uint8_t state = players[my_slot].state;
-  if (state == PS_ALIVE || state == PS_FIRING) {
-    // Axis by axis, so the player slides along walls.
-    if (IsFree(nx, local_y)) local_x = nx;
-    if (IsFree(local_x, ny)) local_y = ny;
-  } else {
-    local_x = nx;  // a spectator flies through walls
-    local_y = ny;
-  }
 }
 
 bool ServerStoppedFollowing(uint16_t x, uint16_t y, uint16_t echo) {

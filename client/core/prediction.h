@@ -19,9 +19,6 @@ void ResetPrediction();
 // MoveLocal's step of this frame (movement code 1..8 and the heading it used);
 // the step starts from local_x, local_y as they are now.
 void BeginFrameStep(int code, uint16_t angle);
-// Moves local_x, local_y by the step of the given code and heading, sliding
-// along walls when the local player is alive.
-void ApplyStep(int code, uint16_t angle);
 
 // True when the server's position (x, y) for the local player shows that it
 // has read a later input of ours and did not follow it: its latest input

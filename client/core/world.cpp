@@ -264,6 +264,21 @@ void MoveLocal() {
   PushHistory(local_x, local_y);
 }
 
+void ApplyStep(int code, uint16_t angle) {
+  const float heading = static_cast<float>(angle - 45 * (code - 1)) * kDegToRad;
+  const uint16_t nx = ClampPos(local_x + static_cast<int>(11 * std::cos(heading)));
+  const uint16_t ny = ClampPos(local_y + static_cast<int>(11 * std::sin(heading)));
+  const uint8_t state = players[my_slot].state;
+  if (state == PS_ALIVE || state == PS_FIRING) {
+    // Axis by axis, so the player slides along walls.
+    if (IsFree(nx, local_y)) local_x = nx;
+    if (IsFree(local_x, ny)) local_y = ny;
+  } else {
+    local_x = nx;  // a spectator flies through walls
+    local_y = ny;
+  }
+}
+
 bool IsFree(uint16_t x, uint16_t y) {
   const unsigned lx = x - 15u, hx = x + 15u, ly = y - 15u, hy = y + 15u;
   return !IsSolid(CellAt(lx, ly)) && !IsSolid(CellAt(lx, hy)) && !IsSolid(CellAt(hx, hy)) &&

@@ -148,16 +148,6 @@ pid_t BusyCore(long long until_ms) {
   _exit(0);
 }
 
-template <typename Pred>
-bool WaitFor(Pred pred, int timeout_ms) {
-  const long long deadline = NowMs() + timeout_ms;
-  while (!pred()) {
-    if (NowMs() >= deadline) return false;
-    SleepMs(20);
-  }
-  return true;
-}
-
 }  // namespace
 
 WalkFigures MeasureWalk(const WalkRun& run, int seconds, uint32_t seed) {

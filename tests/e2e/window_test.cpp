@@ -135,17 +135,6 @@ class Xdo {
   std::string display_, window_;
 };
 
-// Waits up to timeout_ms for pred; false when it never held.
-template <typename Pred>
-bool WaitFor(Pred pred, int timeout_ms) {
-  const long long deadline = NowMs() + timeout_ms;
-  while (!pred()) {
-    if (NowMs() >= deadline) return false;
-    SleepMs(50);
-  }
-  return true;
-}
-
 // Starts Xvfb on the first display number that is free and takes it: one
 // that another program holds or grabs at the same moment makes this Xvfb
 // end, and the next number is tried. The display name, "" when none started.
