@@ -124,11 +124,25 @@ class Xdo {
   void operator()(const std::string& args) const {
     RunCommand("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null");
   }
-  void key(const std::string& name) const { (*this)("key --window " + window_ + " " + name); }
+  // Keys go through the X test extension to the focused window, as a
+  // keyboard's would.
+  void key(const std::string& name) const { (*this)("windowfocus --sync " + window_ + " key " + name); }
   void hold(const std::string& name, int ms) const {
-    (*this)("keydown --window " + window_ + " " + name);
+    (*this)("windowfocus --sync " + window_ + " keydown " + name);
     SleepMs(ms);
-    (*this)("keyup --window " + window_ + " " + name);
+    (*this)("keyup " + name);
+  }
+  // Presses the key until done() holds, waiting `patience_ms` in all and up
+  // to 10 s after each press: a key the busy window system lost is pressed
+  // again, one that arrived is not.
+  template <typename Done>
+  bool press(const std::string& name, Done done, int patience_ms) const {
+    const long long deadline = NowMs() + patience_ms;
+    while (NowMs() < deadline) {
+      key(name);
+      if (WaitFor(done, static_cast<int>(std::min<long long>(10000, deadline - NowMs())))) return true;
+    }
+    return false;
   }
 
  private:
@@ -216,10 +230,14 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
                       kPatience))
       << ReadFile(d + "/labels.txt");
 
-  xdo.key("g");  // join the game
-  ASSERT_TRUE(WaitFor([&] { return server.output().find("VornaxPlayer has joined the game!") != std::string::npos; },
-                      kPatience))
+  ASSERT_TRUE(xdo.press(  // join the game
+      "g", [&] { return server.output().find("VornaxPlayer has joined the game!") != std::string::npos; },
+      kPatience))
       << server.output();
+  // The client shows the same line (bots' kills may push it out later).
+  ASSERT_TRUE(WaitFor([&] { return label("l_log").find("VornaxPlayer has joined the game!") != std::string::npos; },
+                      kPatience))
+      << ReadFile(d + "/labels.txt");
   xdo.hold("w", 800);  // walk
   xdo("mousemove_relative -- 120 0");
   for (int shot = 0; shot < 4; ++shot) {  // fire (respawning first if a bot got us)
@@ -228,14 +246,14 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
     xdo("mouseup 1");
     SleepMs(150);
   }
-  xdo.key("F12");  // the game's own screenshot
-  ASSERT_TRUE(WaitFor([&] { return FileExists(d + "/VnxDMScrShot0.bmp"); }, kPatience));
-  xdo.key("Escape");  // the menu opens on "Quit game"
-  ASSERT_TRUE(WaitFor([&] { return label("l_mvar").rfind("l_mvar 1 +Quit game", 0) == 0; }, kPatience))
+  // The game's own screenshot.
+  ASSERT_TRUE(xdo.press("F12", [&] { return FileExists(d + "/VnxDMScrShot0.bmp"); }, kPatience));
+  // The menu opens on "Quit game".
+  ASSERT_TRUE(xdo.press("Escape", [&] { return label("l_mvar").rfind("l_mvar 1 +Quit game", 0) == 0; }, kPatience))
       << ReadFile(d + "/labels.txt");
-  xdo.key("Return");
   // It ends (under the sanitizers with status 1: system libraries' leaks).
-  EXPECT_NE(client.wait(kPatience), -1) << "the client did not quit from its menu";
+  EXPECT_TRUE(xdo.press("Return", [&] { return client.wait(0) != -1; }, kPatience))
+      << "the client did not quit from its menu";
   EXPECT_EQ(server.stop(), 0);
   xvfb.stop();
 
@@ -262,10 +280,9 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
     EXPECT_NEAR(in_file, on_screen, 16) << "HUD panel not at the bottom";
   }
 
-  // The labels carry the server's name and the join line.
+  // The labels at exit still carry the server's name.
   std::string labels = ReadFile(d + "/labels.txt");
   EXPECT_NE(LabelLine(labels, "l_sb_stat").find("server name: Window Test Server"), std::string::npos) << labels;
-  EXPECT_NE(LabelLine(labels, "l_log").find("VornaxPlayer has joined the game!"), std::string::npos) << labels;
 
   // outlog.txt: "dd.mm.yyyy hh:mm:ss text" lines ended by CR LF.
   std::string outlog = ReadFile(d + "/outlog.txt");
