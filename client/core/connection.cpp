@@ -27,10 +27,17 @@ uint16_t one_off_port = 0, saved_port = 0;
 
 std::string ServerText() { return cfg.server_address + ":" + std::to_string(cfg.server_port); }
 
+// On screen every 5 s; outlog.txt keeps the first of an attempt only, so a
+// game left waiting does not fill it.
 void NoteNoAnswer() {
   if (frames_silent == 0 || frames_silent % kNoAnswerNoticeFrames != 0) return;
-  LogLine("No answer from " + ServerText() + " for " + std::to_string(frames_silent / 33) +
-          " seconds: is the server running and is this its address and port?");
+  const std::string line = "No answer from " + ServerText() + " for " + std::to_string(frames_silent / 33) +
+                           " seconds: is the server running and is this its address and port?";
+  if (frames_silent == kNoAnswerNoticeFrames) {
+    LogLine(line);
+  } else {
+    ShowLogLine(line);
+  }
 }
 
 void ResetConnectionWatch() {

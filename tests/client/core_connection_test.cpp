@@ -70,9 +70,17 @@ TEST_F(ConnectionTest, AConnectionAttemptNobodyAnswersSaysSoEveryFiveSeconds) {
   // A refusal is an answer: the count starts again.
   peer.sendTo(local_port, "q");
   Frames(kNoAnswerNoticeFrames);
-  EXPECT_EQ(std::count_if(log_lines.begin(), log_lines.end(), [](const std::string& l) { return l.rfind("No answer", 0) == 0; }),
-            1);
+  auto notices = [] {
+    return std::count_if(log_lines.begin(), log_lines.end(), [](const std::string& l) { return l.rfind("No answer", 0) == 0; });
+  };
+  EXPECT_EQ(notices(), 1);
   EXPECT_EQ(conn_state, CS_CONNECTING);
+  // Every 5 s on screen; outlog.txt keeps the first of the silence.
+  Frames(2 * kNoAnswerNoticeFrames);
+  EXPECT_EQ(notices(), 3);
+  EXPECT_TRUE(Logged(notice.substr(0, notice.size() - 9) + "10 seconds"));
+  const std::string outlog = ReadFile("outlog.txt");
+  EXPECT_EQ(outlog.find("for 10 seconds"), std::string::npos);
 }
 
 TEST_F(ConnectionTest, HostNamesResolveAndAOneOffConnectLeavesTheSavedServer) {
