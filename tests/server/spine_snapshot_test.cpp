@@ -35,10 +35,11 @@ class FullServer : public ServerTest {
 
   void SetUp() override {
     ServerTest::SetUp();
-    startServer();
+    startServer(manyClients());
     for (int i = 0; i < MAX_SLOTS; ++i) {
       peers_.push_back(std::make_unique<Peer>());
       peers_.back()->send(ConnectMessage("player" + std::to_string(i), static_cast<uint8_t>(i)));
+      peers_.back()->send(InputMessage(0, 0, ACT_NONE, 0, 0, 0));
     }
     GAMECYCLE();
     ASSERT_EQ(SV_CURCLIENTS, MAX_SLOTS);
@@ -90,6 +91,8 @@ TEST_F(FullServer, TicksAllocateNothing) {
   delete probe;
   for (int t = 0; t < 200; ++t) {
     for (int s = 1; s <= MAX_SLOTS; ++s) SV_CLIENTSLIST[s].idle = 0;
+    if (t == 100) peers_[0]->send("g");  // a slot ends and is taken again, half-open at first
+    if (t == 101) peers_[0]->send(ConnectMessage("again"));
     peers_[t % MAX_SLOTS]->send(InputMessage(SV_PINGVAR, 0, ACT_FIRE, 0, 0, 0));
     GAMECYCLE();
   }
