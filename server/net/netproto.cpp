@@ -20,6 +20,10 @@ constexpr uint8_t CHAT_WAIT_TICKS = 60;
 constexpr uint8_t DATAGRAM_WAIT_TICKS = 15;
 constexpr uint16_t LOG_BATCH = 10;
 constexpr uint16_t LOG_LAG_LIMIT = 96;
+constexpr uint16_t INPUT_LENGTH = 12;
+
+// Length of the datagram being handled.
+uint16_t datagram_length = 0;
 
 // ---- Datagrams from senders without a slot ----
 
@@ -71,15 +75,19 @@ void disconnectClient(uint8_t slot) { PLAYER_REMOVE(slot); }
 // snapshot; from a client already playing it is ignored.
 void connectAgain(uint8_t slot) { PLAYER_REPEATCONNECT(slot); }
 
+// Only a whole input message is a sign of a real client: it lets a
+// half-open slot into the game and keeps a slot alive. A shorter one is
+// still applied (its missing fields read as 0) to a slot already playing.
 void inputFromClient(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
+  const bool whole = datagram_length >= INPUT_LENGTH;
   // A half-open slot enters the game with its first input, unless too many
   // new players came in this second: then it waits for a later input.
   if (c.half_open) {
-    if (!GUARD_MAYENTER(c)) return;
+    if (!whole || !GUARD_MAYENTER(c)) return;
     PLAYER_ENTER(slot);
   }
-  c.idle = 0;
+  if (whole) c.idle = 0;
   if (c.input_budget == 0) return;
   c.ping_tick = NET_READWORD();
   c.dir = NET_READWORD();
@@ -203,10 +211,12 @@ void writeGameInfo(const ClientRecord& c) {
 
 void NET_INPUT() {
   NET_COLLECT();
-  while (NET_RECEIVE() > 0) NET_HANDLEDATAGRAM(NET_LASTINIP(), NET_LASTINPORT());
+  for (int16_t n = NET_RECEIVE(); n > 0; n = NET_RECEIVE())
+    NET_HANDLEDATAGRAM(NET_LASTINIP(), NET_LASTINPORT(), static_cast<uint16_t>(n));
 }
 
-void NET_HANDLEDATAGRAM(const ShortStr& address, uint16_t port) {
+void NET_HANDLEDATAGRAM(const ShortStr& address, uint16_t port, uint16_t length) {
+  datagram_length = length;
   uint8_t slot = PLAYER_A2I(address, port);
   uint8_t code = NET_READBYTE();
   if (slot == 0) {

@@ -48,9 +48,12 @@ TEST_F(Strangers, AConnectAloneGetsOneSnapshotPerConnectDatagramAndNoLineThenGoe
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0][0], MSG_SNAPSHOT);
   }
-  // Chat and unknown codes neither reach the log nor keep the slot.
+  // Chat, unknown codes and inputs cut short neither reach the log nor
+  // keep the slot.
   forged.send(ChatMessage("hello"));
   forged.send("z");
+  forged.send("h");
+  forged.send(InputMessage(0, 0, 0, 0, 0, 0).substr(0, 11));
   ticks(100 - 22);
   EXPECT_EQ(SV_CURCLIENTS, 1);
   ticks(1);  // three seconds after the connect
