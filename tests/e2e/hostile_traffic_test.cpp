@@ -295,8 +295,9 @@ TEST_F(HostileTraffic, AForgedConnectReflectsOneSnapshotPerDatagramAndNoLine) {
 
 // A player that answers every snapshot with one input facing a new
 // direction, and checks in the next snapshot that the server applied it.
-// An input that arrives a tick late counts as lost, so the share is a lower
-// bound.
+// Like a real client, whose frames keep their own time, it sends at any
+// moment between two ticks: 0..20 ms after the snapshot. An input that
+// arrives a tick late counts as lost, so the share is a lower bound.
 class LockstepPlayer {
  public:
   explicit LockstepPlayer(uint16_t port) : port_(port) {}
@@ -335,6 +336,8 @@ class LockstepPlayer {
         if (dir_ == seq_ % 360) ++shown_;
       }
       ++seq_;
+      noise_ = noise_ * 6364136223846793005ull + 1442695040888963407ull;
+      SleepMs(static_cast<int>((noise_ >> 33) % 21));
       send(ACT_NONE, static_cast<uint16_t>(seq_ % 360));
       pending = true;
     }
@@ -403,6 +406,7 @@ class LockstepPlayer {
   bool alive_ = false;
   uint16_t tick_ = 0, ack_ = 0, dir_ = 0, x_ = 0, y_ = 0;
   long seq_ = 0, judged_ = 0, shown_ = 0;
+  uint64_t noise_ = 20261207;
   long long first_ms_ = -1, last_ms_ = 0;
   uint16_t first_tick_ = 0, last_tick_ = 0;
 };
