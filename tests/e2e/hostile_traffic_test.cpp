@@ -255,7 +255,7 @@ TEST_F(HostileTraffic, ConnectChurnOf100PairsASecondKeepsPlayersInAndLetsNewOnes
 
 TEST_F(HostileTraffic, AForgedConnectReflectsOneSnapshotPerDatagramAndNoLine) {
   std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", dir_ / "maps");
-  ASSERT_NE(startServer({"-map", "castle", "-bots", "22", "-maxplayers", "24"}), 0);
+  ASSERT_NE(startServer({"-map", "fortress", "-bots", "22", "-maxplayers", "24"}), 0);  // the most items
   ScriptedClient observer("Observer", 0, port_, ScriptedClient::kStand);
   // 22 bots and the observer: the forged slot makes the server full.
   ASSERT_TRUE(PlayUntil(5000, {&observer}, [&] {
