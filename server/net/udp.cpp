@@ -182,7 +182,9 @@ long long nowNs() {
   return t.tv_sec * 1000000000LL + t.tv_nsec;
 }
 
-timespec toTimespec(long long ns) { return timespec{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)}; }
+timespec toTimespec(long long ns) {
+  return timespec{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
+}
 
 // Dotted-decimal text and port to a socket address; false for text that is
 // not an IPv4 address, which is then not sent to at all.

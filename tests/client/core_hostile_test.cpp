@@ -108,7 +108,8 @@ TEST_F(HostileTest, AbsurdPicturesAreRefusedBeforeDecodingAndAllShareOneBudget) 
   LoadHudImages();
   size_t kept = hud_panel.pixels.size();
   for (const HudBitmap& b : hud_team) kept += b.pixels.size();
-  for (int w = 1; w <= 5; ++w) kept += hud_weapon[w].pixels.size() + hud_gun[w][0].pixels.size() + hud_gun[w][1].pixels.size();
+  for (int w = 1; w <= 5; ++w)
+    kept += hud_weapon[w].pixels.size() + hud_gun[w][0].pixels.size() + hud_gun[w][1].pixels.size();
   EXPECT_EQ(hud_panel.width, 1024);
   EXPECT_EQ(log_lines.size(), 12u);
   EXPECT_EQ(LogCount("sprites/hud_w5.bmp is too large, not loaded!"), 1);

@@ -51,7 +51,8 @@ bool PlayUntil(int ms, const std::vector<ScriptedClient*>& clients, const std::f
 // connect line came.
 uint8_t SlotNamed(const ScriptedClient& observer, const std::string& name) {
   for (const LoggedLine& l : observer.log())
-    if (l.text.size() >= 3 && l.text[0] == EV_CONNECT && l.text.substr(3) == name) return static_cast<uint8_t>(l.text[1]);
+    if (l.text.size() >= 3 && l.text[0] == EV_CONNECT && l.text.substr(3) == name)
+      return static_cast<uint8_t>(l.text[1]);
   return 0;
 }
 
