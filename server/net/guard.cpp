@@ -1,6 +1,7 @@
 #include "server/net/guard.h"
 
-#include <string>
+#include <cstdio>
+#include <string_view>
 
 #include "protocol/protocol.h"
 #include "server/core/console.h"
@@ -111,9 +112,10 @@ void reportRefusals() {
   for (AddressRecord& r : addresses)
     if (r.used && r.refused > 0 && (!most || r.refused > most->refused)) most = &r;
   if (!most) return;
-  std::string line = std::to_string(most->refused) + " connect attempts refused from " +
-                     std::string(most->key.text, most->key.len);
-  CON_WRITELINE(line);
+  char line[64];
+  const int n = std::snprintf(line, sizeof line, "%u connect attempts refused from %.*s", most->refused,
+                              static_cast<int>(most->key.len), most->key.text);
+  CON_WRITELINE(std::string_view(line, n > 0 && n < static_cast<int>(sizeof line) ? static_cast<size_t>(n) : 0));
   most->refused = 0;
   reported = true;
   last_report = GUARD_CYCLE;
