@@ -119,7 +119,9 @@ TEST_F(HostileTraffic, EmptyDatagramsAtTheServerLeaveThePingAlone) {
   EXPECT_GT(sent, 7000);
   std::printf("2000 empty datagrams/s at the server: ping mean %.1f, worst %d ticks\n", double(total) / frames, worst);
   RecordProperty("ping_worst_ticks", worst);
-  EXPECT_LE(worst, 6);  // one or two ticks normally; it was 64-70 before
+  // One tick normally, a few on a busy machine; it was 64-70 before.
+  EXPECT_LE(double(total) / frames, 3.0);
+  EXPECT_LE(worst, 15);
   EXPECT_GT(player.snapshots() - snapshots_before, 100);
   EXPECT_EQ(player.timesNotConnected(), 0);
 }
@@ -140,14 +142,19 @@ TEST_F(HostileTraffic, EmptyDatagramsAtTheClientLeaveItsPingAlone) {
   const uint16_t client_port = UdpPortOf(client.pid());
   ASSERT_NE(client_port, 0);
   Flood flood({.from = "127.0.0.3", .to_port = client_port, .per_second = 2000, .milliseconds = 4000});
-  int worst = 0;
+  int worst = 0, frames = 0;
+  long total = 0;
   Play(4000, [&] {
     observer.frame();
     worst = std::max<int>(worst, observer.player(slot).ping);
+    total += observer.player(slot).ping;
+    ++frames;
   });
   EXPECT_GT(flood.finish(), 7000);
-  std::printf("2000 empty datagrams/s at the client: its ping at worst %d ticks\n", worst);
-  EXPECT_LE(worst, 6);  // it was 124-142 before
+  std::printf("2000 empty datagrams/s at the client: its ping mean %.1f, worst %d ticks\n", double(total) / frames,
+              worst);
+  EXPECT_LE(double(total) / frames, 3.0);  // it was 124-142 before
+  EXPECT_LE(worst, 15);
   EXPECT_EQ(observer.player(slot).state, PS_SPECTATOR);  // still in the game
   client.stop();
 }
