@@ -64,6 +64,7 @@ void StartUp() {
   LoadConfig(kConfigFile);
   SetupScreen();
   InitAudio();
+  ResetPictureBudget();
   LoadWallTextures();
   ClearMap();
   ResetPlayerTable();
