@@ -69,14 +69,17 @@ void setUpFullServer() {
   done = true;
   SV_RESETALL();
   CON_SETOUTPUT(std::fopen("/dev/null", "w"));
-  char name[] = "vornaxdm_server", port_option[] = "-port", port[] = "0";
-  char* argv[] = {name, port_option, port};
-  if (!GAMESTART(3, argv)) std::abort();
+  // All 24 clients come from 127.0.0.1: the limits per address are raised.
+  char name[] = "vornaxdm_server", port_option[] = "-port", port[] = "0", slots_option[] = "-ipslots",
+       slots[] = "24", connects_option[] = "-ipconnects", entries_option[] = "-connects", many[] = "255";
+  char* argv[] = {name, port_option, port, slots_option, slots, connects_option, many, entries_option, many};
+  if (!GAMESTART(9, argv)) std::abort();
   for (int i = 0; i < MAX_SLOTS; ++i) {
     clients[i] = openClient();
     std::string connect = {static_cast<char>(MSG_CONNECT), static_cast<char>(PROTOCOL_VERSION), 6};
     connect += "player" + std::string(1, static_cast<char>('a' + i)) + std::string(1, static_cast<char>(i % 4));
     sendTo(clients[i], connect);
+    sendTo(clients[i], std::string(1, static_cast<char>(MSG_INPUT)) + std::string(11, '\0'));  // the first input
   }
   GAMECYCLE();
   if (SV_CURCLIENTS != MAX_SLOTS) std::abort();

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     NET_CLEARBUFFER();
     std::memcpy(NET_BUF.receiveArea(), data + p, length);
     p += length;
-    NET_HANDLEDATAGRAM(ShortStr(SENDERS[control & 7]), PORTS[control & 7]);
+    NET_HANDLEDATAGRAM(ShortStr(SENDERS[control & 7]), PORTS[control & 7], static_cast<uint16_t>(length));
     if (control & 0x10) SV_SCORELIMITHIT();
     if (control & 0x08) GAMECYCLE();
     if (!WorldFault().empty()) std::abort();

@@ -1,7 +1,6 @@
 // vornaxdm_server: start up, then one tick every 30 ms until the process is
 // told to stop.
 #include <signal.h>
-#include <time.h>
 
 #include "server/core/startup.h"
 #include "server/net/udp.h"
@@ -24,10 +23,6 @@ void setUpSignals() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-void pauseBetweenTicks() {
-  timespec pause{0, 30 * 1000 * 1000};
-  nanosleep(&pause, nullptr);
-}
 
 }  // namespace
 
@@ -39,7 +34,8 @@ int main(int argc, char** argv) {
   }
   while (!stop_requested) {
     GAMECYCLE();
-    pauseBetweenTicks();
+    // 30 ms, reading datagrams as they come.
+    NET_PAUSE(30);
   }
   NET_STOP();
   return 0;

@@ -65,6 +65,7 @@ void StartUp() {
   LoadConfig(kConfigFile);
   SetupScreen();
   InitAudio();
+  ResetPictureBudget();
   LoadWallTextures();
   ClearMap();
   ResetPlayerTable();

@@ -15,6 +15,9 @@ namespace {
 constexpr char CR = 13;
 constexpr int kFpsFrames = 33;
 constexpr uint8_t kAnnounceFrames = 99;
+// The event log keeps the newest lines; a long game or a chatty server must
+// not make it grow without end.
+constexpr size_t kLogLinesKept = 1000;
 
 uint32_t frame_time_total = 0;  // ms over the current run of 33 frames
 uint32_t last_frame_time = 0;   // tick count at the previous frame
@@ -42,6 +45,7 @@ void LogLine(const std::string& text) {
 }
 
 void ShowLogLine(const std::string& text) {
+  if (log_lines.size() >= kLogLinesKept) log_lines.erase(log_lines.begin());
   log_lines.push_back(text);
   RefreshLog();
 }

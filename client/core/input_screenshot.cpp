@@ -10,6 +10,9 @@
 
 namespace {
 
+// Far more than anybody takes; the search for a free name ends there.
+constexpr unsigned kScreenshotNumbers = 1000000;
+
 bool FileExists(const std::string& path) {
   struct stat st{};
   return ::stat(path.c_str(), &st) == 0;
@@ -51,18 +54,25 @@ bool WriteBmpFile(const std::string& path, const std::vector<uint32_t>& pixels, 
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   const bool written = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-  return std::fclose(f) == 0 && written;
+  const bool closed = std::fclose(f) == 0;
+  // A picture cut short (a full disk, a size limit) is worse than none.
+  if (!written || !closed) std::remove(path.c_str());
+  return written && closed;
 }
 
 void TakeScreenshot() {
   std::vector<uint32_t> pixels;
   int w = 0, h = 0;
-  if (!PlatformCaptureClientArea(pixels, w, h)) return;
-  for (unsigned n = 0;; ++n) {
+  if (!PlatformCaptureClientArea(pixels, w, h)) {
+    LogLine("Screenshot failed: the window could not be read");
+    return;
+  }
+  for (unsigned n = 0; n < kScreenshotNumbers; ++n) {
     const std::string path = "VnxDMScrShot" + std::to_string(n) + ".bmp";
     if (!FileExists(path)) {
-      PlatformSaveBmp(path, pixels, w, h);
+      if (!PlatformSaveBmp(path, pixels, w, h)) LogLine("Screenshot failed: " + path + " could not be written");
       return;
     }
   }
+  LogLine("Screenshot failed: no free file name");
 }

@@ -10,9 +10,45 @@ Label* const all_labels[] = {&l_log, &l_sb_stat, &l_sb_s, &l_sb_p, &l_sb_n, &l_s
                              &l_fps, &l_anon,    &l_mcpt,  &l_mvar, &l_mval};
 const int label_count = sizeof all_labels / sizeof all_labels[0];
 
+namespace {
+
+constexpr size_t kCaptionLineChars = 256;
+constexpr int kCaptionLines = 64;
+constexpr char CR = 13;
+
+// The part of a caption a label shows: each line cut to its first
+// characters, and no more lines than the limit.
+std::string ShownPart(const std::string& text) {
+  std::string shown;
+  size_t line_chars = 0;
+  int lines = 1;
+  for (const char c : text) {
+    if (c == CR) {
+      if (++lines > kCaptionLines) break;
+      line_chars = 0;
+      shown.push_back(c);
+    } else if (line_chars < kCaptionLineChars) {
+      ++line_chars;
+      shown.push_back(c);
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
 void Label::setCaption(const std::string& text) {
-  caption = text;
+  caption = ShownPart(text);
   PlatformTextSize(font, caption, width, height);
+}
+
+std::string PrintableText(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 32 || b == 127) c = '?';
+  }
+  return shown;
 }
 
 static void Setup(Label& l, FontId font, uint32_t colour, bool opaque, uint32_t background, bool visible, int left,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 enum FontId : uint8_t {
   FONT_TITLE,     // "Lucida Console" 59 px bold (l_mcpt)
@@ -34,9 +35,17 @@ struct Label {
   int width = 0, height = 0;      // follow the caption (auto size)
   bool visible = false;
 
-  // Sets the caption and resizes the label to fit it.
+  // Sets the caption and resizes the label to fit it. A label shows at most
+  // 64 lines of 256 characters, far more than any window holds; the rest of
+  // a longer text is not drawn, so no text can make a label huge.
   void setCaption(const std::string& text);
 };
+
+// Text that comes from other people (names, chat, the server's own texts)
+// as a label shows it: control characters, CR included, become '?', so
+// nobody can add lines of their own to the log or break the scoreboard's
+// columns.
+std::string PrintableText(std::string_view text);
 
 extern Label l_mcpt, l_mvar, l_mval;                        // menu
 extern Label l_log, l_chat, l_fps, l_anon;                  // log, chat, frame rate, announcement

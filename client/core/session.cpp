@@ -22,6 +22,8 @@ uint16_t local_port = 35500;
 namespace {
 
 constexpr char CR = 13;
+// Datagrams taken in one frame at most, so a flood cannot stall the game.
+constexpr int kReceiveLimit = 1024;
 
 std::string ReadText() {
   ShortStr s;
@@ -63,7 +65,7 @@ void ReadPlayerList() {
     std::string name = ReadText();
     if (slot < 1 || slot > MAX_SLOTS) continue;
     players[slot].team = std::min<uint8_t>(team, NUM_TEAMS - 1);
-    players[slot].name = std::move(name);
+    players[slot].name = PrintableText(name);
   }
 }
 
@@ -78,7 +80,8 @@ void ApplyGameInfo() {
   team_play = client_buf.readByte();
   max_players = client_buf.readByte();
   ReadPlayerList();
-  const std::string info = "server name: " + server_name + CR + "map: " + map_name + "  scorelimit: " +
+  const std::string info = "server name: " + PrintableText(server_name) + CR + "map: " + PrintableText(map_name) +
+                           "  scorelimit: " +
                            std::to_string(score_limit) + CR + "max players: " + std::to_string(max_players) +
                            "  game type: " + (team_play != 0 ? "Team DM" : "DM");
   l_sb_stat.setCaption(info);
@@ -216,14 +219,14 @@ const std::string& NameOf(uint8_t slot) { return players[ClampSlot(slot)].name; 
 std::string OnConnect(const std::string& e, uint8_t s) {
   // The team picks a skin, so it must stay a team.
   players[s].team = std::min<uint8_t>(At(e, 2), NUM_TEAMS - 1);
-  players[s].name = From(e, 3).substr(0, 20);
+  players[s].name = PrintableText(From(e, 3).substr(0, 20));
   return players[s].name + " connected!";
 }
 std::string OnDisconnect(const std::string&, uint8_t s) { return players[s].name + " disconnected!"; }
 std::string OnTimeout(const std::string&, uint8_t s) { return players[s].name + " time out!"; }
 std::string OnChat(const std::string& e, uint8_t s) {
   PlaySound(snd_chat, 0);
-  return players[s].name + ": " + From(e, 2);
+  return players[s].name + ": " + PrintableText(From(e, 2));
 }
 std::string OnKill(const std::string& e, uint8_t) {
   const uint8_t weapon = std::clamp<uint8_t>(At(e, 1), 1, NUM_WEAPONS);
@@ -301,10 +304,11 @@ void HandleDatagram(const std::string& sender_address) {
 }
 
 void ReceiveMessages() {
-  while (true) {
+  for (int taken = 0; taken < kReceiveLimit; ++taken) {
     client_buf.clear();
     const int n = UdpReceive(client_buf.receiveArea(), MessageBuffer::kSize);
-    if (n <= 0) break;  // empty socket or an error: the rest waits for the next frame
+    if (n < 0) break;     // nothing waiting, or an error: the rest waits for the next frame
+    if (n == 0) continue;  // an empty datagram says nothing; those behind it still count
     HandleDatagram(UdpSenderAddress());
   }
 }

@@ -41,12 +41,12 @@ void UdpClose() {
 }
 
 int UdpReceive(uint8_t* data, int size) {
-  if (udp_fd < 0) return 0;
+  if (udp_fd < 0) return -1;
   sockaddr_in from{};
   socklen_t from_size = sizeof from;
   const ssize_t n = ::recvfrom(udp_fd, data, static_cast<size_t>(size), 0, reinterpret_cast<sockaddr*>(&from),
                                &from_size);
-  if (n <= 0) return static_cast<int>(n);
+  if (n < 0) return -1;
   if (!::inet_ntop(AF_INET, &from.sin_addr, sender_text, sizeof sender_text)) sender_text[0] = 0;
   return static_cast<int>(n);
 }

@@ -12,8 +12,9 @@ UdpOpenResult UdpOpen();
 bool UdpBind(uint16_t port);
 bool UdpIsOpen();
 void UdpClose();
-// Bytes received (at most size), 0 or less when nothing usable was read.
-// The sender's dotted address is kept until the next receive.
+// Bytes received (at most size): 0 for an empty datagram, -1 when nothing
+// is waiting or the receive failed. The sender's dotted address is kept
+// until the next receive.
 int UdpReceive(uint8_t* data, int size);
 const char* UdpSenderAddress();
 // Sends to a dotted IPv4 address; an address that is not one is not sent to.

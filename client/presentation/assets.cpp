@@ -2,6 +2,7 @@
 #include "client/presentation/assets.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,19 +25,25 @@ int gun_left[6], gun_top[6];
 
 namespace {
 
-// Our pictures are small; anything larger is a broken or hostile header, and
-// refusing it keeps SDL from allocating a surface of absurd size.
+// Our pictures are small (walls 128 x 128, the HUD 320 x 240 at most);
+// anything larger is a broken or hostile header, and refusing it keeps SDL
+// from allocating a surface of absurd size.
 constexpr int32_t MAX_BMP_SIDE = 4096;
-constexpr std::streamoff MAX_BMP_FILE = 64 << 20;
+constexpr int64_t MAX_BMP_PIXELS = 1 << 20;
+constexpr std::streamoff MAX_BMP_FILE = 8 << 20;  // 1024 x 1024 at 32 bits, with room to spare
+constexpr int64_t PICTURE_BUDGET_PIXELS = 8 << 20;
 constexpr uint32_t MAGENTA = 0xFF00FF;
 constexpr uint32_t HUD_MISSING_COLOUR = 0xFFFFFF;  // white: invisible on the overlay
+
+int64_t picture_budget_left = PICTURE_BUDGET_PIXELS;
 
 uint32_t ReadLe32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
-// Checks the BMP header's picture size before SDL sees the file.
-bool PlausibleBmpHeader(const uint8_t* data, size_t size) {
-  if (!data || size < 26 || size > static_cast<size_t>(MAX_BMP_FILE) || data[0] != 'B' || data[1] != 'M') return false;
+// The picture size the BMP header gives, in pixels (a side past 4096 counts
+// as too many); 0 when the data is no BMP header or names no picture.
+int64_t BmpHeaderPixels(const uint8_t* data, size_t size) {
+  if (!data || size < 26 || data[0] != 'B' || data[1] != 'M') return 0;
   const uint32_t info_size = ReadLe32(data + 14);
   int64_t width, height;
   if (info_size == 12) {
@@ -46,20 +53,41 @@ bool PlausibleBmpHeader(const uint8_t* data, size_t size) {
     width = static_cast<int32_t>(ReadLe32(data + 18));
     height = static_cast<int32_t>(ReadLe32(data + 22));
   }
-  return width > 0 && width <= MAX_BMP_SIDE && height != 0 && height >= -MAX_BMP_SIDE && height <= MAX_BMP_SIDE;
+  if (width <= 0 || height == 0) return 0;
+  if (height < 0) height = -height;
+  if (width > MAX_BMP_SIDE || height > MAX_BMP_SIDE) return MAX_BMP_PIXELS + 1;
+  return width * height;
 }
 
-bool ReadWholeFile(const std::string& path, std::streamoff limit, std::vector<uint8_t>& bytes) {
+// Checks the BMP header's picture size before SDL sees the file.
+bool PlausibleBmpHeader(const uint8_t* data, size_t size) {
+  const int64_t pixels = BmpHeaderPixels(data, size);
+  return size <= static_cast<size_t>(MAX_BMP_FILE) && pixels > 0 && pixels <= MAX_BMP_PIXELS;
+}
+
+PictureLoad ReadWholeFile(const std::string& path, std::streamoff limit, std::vector<uint8_t>& bytes) {
+  // Only a plain file: opening a FIFO would wait for a writer for ever.
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return PictureLoad::Missing;
   std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return false;
+  if (!file) return PictureLoad::Missing;
   const std::streamoff size = file.tellg();
-  if (size < 0 || size > limit) return false;
+  if (size < 0) return PictureLoad::Missing;
+  if (size > limit) return PictureLoad::TooLarge;
   bytes.resize(static_cast<size_t>(size));
   file.seekg(0);
-  return static_cast<bool>(file.read(reinterpret_cast<char*>(bytes.data()), size));
+  return file.read(reinterpret_cast<char*>(bytes.data()), size) ? PictureLoad::Loaded : PictureLoad::Missing;
 }
 
 std::string SpritePath(const std::string& name) { return "sprites/" + name + ".bmp"; }
+
+// Tells the event log what became of a picture that did not load: a missing
+// one only where missing pictures are reported, a refused one always.
+bool LoadedOrLogged(PictureLoad result, const std::string& path, bool report_missing) {
+  if (result == PictureLoad::TooLarge) LogLine(path + " is too large, not loaded!");
+  if (result == PictureLoad::Missing && report_missing) LogLine(path + " not found!");
+  return result == PictureLoad::Loaded;
+}
 
 }  // namespace
 
@@ -89,11 +117,18 @@ bool DecodeBmp(const uint8_t* data, size_t size, std::vector<uint32_t>& pixels, 
   return width > 0 && height > 0;
 }
 
-bool DecodeBmpFile(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {
+PictureLoad LoadPicture(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, MAX_BMP_FILE, bytes)) return false;
-  return DecodeBmp(bytes.data(), bytes.size(), pixels, width, height);
+  const PictureLoad read = ReadWholeFile(path, MAX_BMP_FILE, bytes);
+  if (read != PictureLoad::Loaded) return read;
+  const int64_t size = BmpHeaderPixels(bytes.data(), bytes.size());
+  if (size == 0) return PictureLoad::Missing;
+  if (size > MAX_BMP_PIXELS || size > picture_budget_left) return PictureLoad::TooLarge;
+  picture_budget_left -= size;
+  return DecodeBmp(bytes.data(), bytes.size(), pixels, width, height) ? PictureLoad::Loaded : PictureLoad::Missing;
 }
+
+void ResetPictureBudget() { picture_budget_left = PICTURE_BUDGET_PIXELS; }
 
 static void LoadWallTexture(int index, std::vector<uint32_t>& pixels) {
   WallTexture& texture = wall_textures[index];
@@ -101,10 +136,7 @@ static void LoadWallTexture(int index, std::vector<uint32_t>& pixels) {
   texture.planes[0][0] = texture.planes[1][0] = 0;  // black when the file is missing
   const std::string path = SpritePath(std::string("w") + static_cast<char>('A' + index));
   int width, height;
-  if (!DecodeBmpFile(path, pixels, width, height)) {
-    LogLine(path + " not found!");
-    return;
-  }
+  if (!LoadedOrLogged(LoadPicture(path, pixels, width, height), path, true)) return;
   texture.width = static_cast<uint8_t>(std::min(width, 128));
   texture.height = static_cast<uint8_t>(std::min(height, 128));
   for (int x = 0; x < texture.width; ++x) {
@@ -124,7 +156,7 @@ void LoadWallTextures() {
 void LoadSpriteImage(const std::string& path, SpriteImage& record) {
   std::vector<uint32_t> pixels;
   int width, height;
-  if (DecodeBmpFile(path, pixels, width, height)) {
+  if (LoadedOrLogged(LoadPicture(path, pixels, width, height), path, false)) {
     record.width = static_cast<uint8_t>(std::min(width, 64));
     record.height = static_cast<uint8_t>(std::min(height, 64));
     for (int x = 0; x < record.width; ++x)
@@ -141,10 +173,9 @@ void LoadSpriteImage(const std::string& path, SpriteImage& record) {
 HudBitmap LoadHudBitmap(const std::string& path) {
   HudBitmap bitmap;
   bitmap.pixels.assign(1, HUD_MISSING_COLOUR);
-  if (!DecodeBmpFile(path, bitmap.pixels, bitmap.width, bitmap.height)) {
+  if (!LoadedOrLogged(LoadPicture(path, bitmap.pixels, bitmap.width, bitmap.height), path, true)) {
     bitmap.width = bitmap.height = 1;
     bitmap.pixels.assign(1, HUD_MISSING_COLOUR);
-    LogLine(path + " not found!");
   }
   return bitmap;
 }

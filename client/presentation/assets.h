@@ -33,11 +33,20 @@ extern HudBitmap hud_weapon[6];                // 1..5
 extern HudBitmap hud_gun[6][2];                // weapon 1..5, frame 0..1
 extern int gun_left[6], gun_top[6];            // per weapon, from its pictures
 
-// Decodes a BMP file into 0x00RRGGBB pixels, row-major, top row first;
-// false when it is missing or cannot be decoded (pictures larger than 4096
-// on a side are refused).
-bool DecodeBmpFile(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height);
+// Decodes BMP data into 0x00RRGGBB pixels, row-major, top row first; false
+// when it cannot be decoded. A picture whose header promises more than
+// 1024 x 1024 pixels (or 4096 on a side) is refused before it is decoded:
+// a few bytes of run-length data can stand for a picture of gigabytes.
 bool DecodeBmp(const uint8_t* data, size_t size, std::vector<uint32_t>& pixels, int& width, int& height);
+
+enum class PictureLoad : uint8_t { Loaded, Missing, TooLarge };
+// Reads and decodes a picture file. All the pictures of a start-up share
+// one budget of decoded pixels (8 M, 32 MB); a picture that would pass it,
+// or is too large on its own, is refused. Missing covers files that cannot
+// be read or decoded.
+PictureLoad LoadPicture(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height);
+// The whole budget again; start-up calls it before the first picture.
+void ResetPictureBudget();
 
 void LoadWallTextures();
 void LoadSpriteImage(const std::string& path, SpriteImage& record);

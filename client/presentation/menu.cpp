@@ -60,9 +60,9 @@ std::string ItemValue(uint8_t item) {
   switch (item) {
     case 0:
     case 1: return "";
-    case 2: return cfg.server_address;
+    case 2: return PrintableText(cfg.server_address);
     case 3: return std::to_string(cfg.server_port);
-    case 4: return cfg.name;
+    case 4: return PrintableText(cfg.name);
     case 5: return TEAM_TEXT[cfg.team & 3];
     case 6: return std::to_string(cfg.sv);
     case 7: return std::to_string(cfg.ms);

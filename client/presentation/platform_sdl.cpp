@@ -2,6 +2,8 @@
 // into the window handlers of the game, and the 30 ms frame loop.
 #include "client/presentation/platform_sdl.h"
 
+#include <signal.h>
+
 #include <cstdio>
 
 #include "client/core/client_state.h"
@@ -18,6 +20,21 @@ constexpr int kDesignClientH = 500;
 SDL_Window* window = nullptr;
 SDL_Renderer* renderer = nullptr;
 bool quit_requested = false;
+volatile sig_atomic_t hang_up = 0;
+
+void HangUp(int) { hang_up = 1; }
+
+// A closed terminal ends the game as SIGTERM does (SDL turns that into a
+// quit event): the frame loop stops and the shutdown sends the disconnect
+// and saves config.cfg. A hang-up ignored on purpose (nohup) stays ignored.
+void EndOnHangUp() {
+  struct sigaction old {};
+  if (sigaction(SIGHUP, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) return;
+  struct sigaction action {};
+  action.sa_handler = HangUp;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGHUP, &action, nullptr);
+}
 
 // While the cursor is hidden the mouse is read as relative motion; the
 // cursor position the game sees is then this virtual one.
@@ -180,6 +197,7 @@ bool SdlOpenWindow() {
     return false;
   }
   SDL_StartTextInput();
+  EndOnHangUp();
   return true;
 }
 
@@ -195,7 +213,7 @@ void SdlCloseWindow() {
 void SdlRunFrames(long max_frames, void (*before_frame)()) {
   long frames = 0;
   uint32_t due = SDL_GetTicks() + FRAME_INTERVAL_MS;
-  while (!quit_requested) {
+  while (!quit_requested && !hang_up) {
     SDL_Event e;
     const int32_t wait = static_cast<int32_t>(due - SDL_GetTicks());
     if (wait > 0 ? SDL_WaitEventTimeout(&e, wait) : SDL_PollEvent(&e)) {

@@ -2,18 +2,46 @@
 
 #include <unistd.h>
 
+#include <cstring>
+
 namespace {
 
 FILE* console_out = nullptr;
 
 FILE* output() { return console_out ? console_out : stdout; }
 
-bool isControlByte(unsigned char c) { return c < 32 || c == 127; }
+// Control characters, DEL, and the single bytes 0x80..0x9F, which some
+// terminals take as the start of an escape sequence.
+bool isControlByte(unsigned char c) { return c < 32 || c == 127 || (c >= 0x80 && c <= 0x9F); }
 
-// U+0080..U+009F in UTF-8: some terminals take these as escape sequences.
+// The length of the well-formed UTF-8 sequence that starts at text[i] (two
+// to four bytes, no overlong forms, no surrogates), 0 when there is none.
+size_t utf8Length(std::string_view text, size_t i) {
+  const auto b = static_cast<unsigned char>(text[i]);
+  size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3;
+    if (b == 0xE0) low = 0xA0;
+    if (b == 0xED) high = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4;
+    if (b == 0xF0) low = 0x90;
+    if (b == 0xF4) high = 0x8F;
+  }
+  if (n == 0 || i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    const auto c = static_cast<unsigned char>(text[i + k]);
+    if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return 0;
+  }
+  return n;
+}
+
+// U+0080..U+009F in UTF-8: the same controls, spelt in two bytes.
 bool isUtf8C1(std::string_view text, size_t i) {
-  return static_cast<unsigned char>(text[i]) == 0xC2 && i + 1 < text.size() &&
-         static_cast<unsigned char>(text[i + 1]) >= 0x80 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+  return static_cast<unsigned char>(text[i]) == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
 }
 
 }  // namespace
@@ -29,17 +57,21 @@ void CON_WRITELINE(std::string_view text) {
   // Printed in small chunks through a fixed buffer: nothing is allocated.
   char chunk[128];
   size_t used = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (used == sizeof chunk) {
+  for (size_t i = 0; i < text.size();) {
+    if (used + 4 > sizeof chunk) {
       std::fwrite(chunk, 1, used, output());
       used = 0;
     }
-    if (isUtf8C1(text, i)) {
+    const size_t n = utf8Length(text, i);
+    if (n == 2 && isUtf8C1(text, i)) {
       chunk[used++] = '?';
-      ++i;  // the second byte of the pair goes with it
-      continue;
+    } else if (n > 0) {
+      std::memcpy(chunk + used, text.data() + i, n);
+      used += n;
+    } else {
+      chunk[used++] = isControlByte(static_cast<unsigned char>(text[i])) ? '?' : text[i];
     }
-    chunk[used++] = isControlByte(static_cast<unsigned char>(text[i])) ? '?' : text[i];
+    i += n > 0 ? n : 1;
   }
   std::fwrite(chunk, 1, used, output());
   std::fputc('\n', output());

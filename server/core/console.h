@@ -9,8 +9,9 @@
 // pipe gets no escape sequences.
 void CON_CLEAR();
 // Writes one line. Bytes that a terminal would act on (control characters,
-// DEL, the C1 controls in UTF-8) are shown as '?', because names and chat
-// come from the network.
+// DEL, the C1 controls as single bytes 0x80..0x9F or in UTF-8) are shown as
+// '?', because names and chat come from the network; bytes 0x80..0x9F inside
+// a well-formed UTF-8 character stay.
 void CON_WRITELINE(std::string_view text);
 // Waits for Enter after a start-up failure, but only when there is a terminal
 // to read: a detached server (stdin closed, a pipe, /dev/null) goes on at once.

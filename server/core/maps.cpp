@@ -1,11 +1,17 @@
 #include "server/core/maps.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "server/core/console.h"
 #include "server/core/settings.h"
 #include "server/core/startup.h"
+#include "server/net/guard.h"
 #include "server/net/sessions.h"
 #include "server/sim/world.h"
 
@@ -23,6 +29,20 @@ constexpr int FIRST_ROW_POSITION = HEADER_LENGTH + 1;
 constexpr int LINE_LIMIT = 255;
 constexpr uint8_t CR = 13;
 constexpr uint16_t MATCH_END_TICKS = 495;
+// A map keeps at most 4222 bytes of text; a file is read no further than
+// this, however long its lines, so loading always ends quickly.
+constexpr long MAP_FILE_READ_LIMIT = 64 * 1024;
+
+// A map file read through a budget of bytes: past it, the file ends.
+struct MapFile {
+  FILE* f;
+  long left;
+  int get() {
+    if (left <= 0) return EOF;
+    --left;
+    return std::fgetc(f);
+  }
+};
 
 bool isFree(const MapEntry& e) { return e.name == FREE_ENTRY; }
 
@@ -35,13 +55,13 @@ void setBorderAndFloor() {
 // Reads one line of a text file ended by LF or CR LF (or the end of the
 // file). Keeps the first 255 characters and skips the rest of the line.
 // False when the file has no more lines.
-bool readLine(FILE* f, char (&line)[LINE_LIMIT + 1], int& length) {
+bool readLine(MapFile& f, char (&line)[LINE_LIMIT + 1], int& length) {
   length = 0;
-  int ch = std::fgetc(f);
+  int ch = f.get();
   if (ch == EOF) return false;
   while (ch != EOF && ch != '\n') {
     if (length < LINE_LIMIT) line[length++] = static_cast<char>(ch);
-    ch = std::fgetc(f);
+    ch = f.get();
   }
   if (length > 0 && line[length - 1] == '\r') --length;
   return true;
@@ -60,7 +80,7 @@ void storeHeader(MapEntry& e, const char* line, int length) {
 // Appends the body rows, each followed by a CR, and returns the position of
 // the last byte written. Nothing is written past position 4222, so the row
 // that crosses that limit is cut there.
-int storeRows(MapEntry& e, FILE* f) {
+int storeRows(MapEntry& e, MapFile& f) {
   char line[LINE_LIMIT + 1];
   int length = 0;
   int p = HEADER_LENGTH;
@@ -108,6 +128,22 @@ void placeCell(uint8_t ch, int c, int r) {
 
 bool validEntry(uint8_t entry) { return entry >= 1 && entry <= MAP_LIST_SIZE; }
 
+// Opens a map for reading; a FIFO, a device or a directory is refused with
+// a console line, since reading it could wait or run for ever.
+FILE* openMapFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st{};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    CON_WRITELINE(path + " is not a regular file: map not loaded");
+    return nullptr;
+  }
+  FILE* f = fdopen(fd, "rb");
+  if (!f) close(fd);
+  return f;
+}
+
 }  // namespace
 
 void DEFAULTMAPS() {
@@ -132,8 +168,9 @@ void MAPFROMFILE(const ShortStr& name) {
   if (m == 0) return;
   std::string path = "maps/" + name.str() + ".vnxm";
   if (!EXISTFILE(path.c_str())) return;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return;
+  FILE* opened = openMapFile(path);
+  if (!opened) return;
+  MapFile f{opened, MAP_FILE_READ_LIMIT};
   MapEntry& e = SV_MAPL[m];
   std::memset(e.text, 0, sizeof e.text);
   char line[LINE_LIMIT + 1];
@@ -141,7 +178,7 @@ void MAPFROMFILE(const ShortStr& name) {
   if (!readLine(f, line, length)) length = 0;
   storeHeader(e, line, length);
   int p = storeRows(e, f);
-  std::fclose(f);
+  std::fclose(opened);
   e.name = name;
   // The 0 byte replaces the CR of the last row. A file without rows keeps
   // its whole header and ends right after it.
@@ -166,6 +203,8 @@ void SV_LOADCURMAP(uint8_t entry) {
 }
 
 void SV_KICKALL() {
+  // Everybody reconnects within about a second; nobody is throttled for it.
+  GUARD_EXPECTREJOINS();
   for (int s = 1; s <= MAX_SLOTS; ++s) PLAYER_REMOVE(static_cast<uint8_t>(s));
 }
 

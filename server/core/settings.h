@@ -12,6 +12,12 @@ extern uint8_t SV_MAXPLAYERS;   // 10, kept within 2..24
 extern uint8_t SV_SCORELIMIT;   // 20, never below 1
 extern uint8_t SV_TEAMPLAY;     // 0 = free-for-all, anything else = four teams
 extern uint8_t SV_BOTCOUNT;     // 0..24 bots wanted
+// Limits for strangers: slots one address may hold (1..24), new slots one
+// address may take per second, and new players let into the game per second
+// from all addresses together (both at least 1).
+extern uint8_t SV_IPSLOTS;      // 4
+extern uint8_t SV_IPCONNECTS;   // 2
+extern uint8_t SV_CONNECTS;     // 4
 
 // Counters.
 extern uint8_t SV_CURCLIENTS;   // occupied slots, humans and bots

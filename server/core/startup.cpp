@@ -8,6 +8,7 @@
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
+#include "server/net/guard.h"
 #include "server/net/netproto.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
@@ -80,10 +81,14 @@ void applyMap(std::string_view v) { MAPFROMFILE(ShortStr(v)); }
 void applyName(std::string_view v) { SV_NAME.assign(v); }
 void applyTeams(std::string_view v) { SV_TEAMPLAY = S2B(v); }
 void applyBots(std::string_view v) { SV_BOTCOUNT = S2B(v); }
+void applyIpSlots(std::string_view v) { SV_IPSLOTS = S2B(v); }
+void applyIpConnects(std::string_view v) { SV_IPCONNECTS = S2B(v); }
+void applyConnects(std::string_view v) { SV_CONNECTS = S2B(v); }
 
 constexpr Option OPTIONS[] = {
     {"-port", applyPort},   {"-score", applyScore}, {"-maxplayers", applyMaxPlayers}, {"-map", applyMap},
     {"-name", applyName},   {"-teams", applyTeams}, {"-bots", applyBots},
+    {"-ipslots", applyIpSlots}, {"-ipconnects", applyIpConnects}, {"-connects", applyConnects},
 };
 
 void applyOption(std::string_view option, std::string_view value) {
@@ -142,6 +147,10 @@ void SV_CHECKVARS() {
   if (SV_MAXPLAYERS > MAX_SLOTS) SV_MAXPLAYERS = MAX_SLOTS;
   if (SV_BOTCOUNT > MAX_SLOTS) SV_BOTCOUNT = MAX_SLOTS;
   if (SV_SCORELIMIT == 0) SV_SCORELIMIT = 1;
+  if (SV_IPSLOTS < 1) SV_IPSLOTS = 1;
+  if (SV_IPSLOTS > MAX_SLOTS) SV_IPSLOTS = MAX_SLOTS;
+  if (SV_IPCONNECTS < 1) SV_IPCONNECTS = 1;
+  if (SV_CONNECTS < 1) SV_CONNECTS = 1;
 }
 
 bool GAMESTART(int argc, char** argv) {
@@ -156,6 +165,7 @@ bool GAMESTART(int argc, char** argv) {
 }
 
 void GAMECYCLE() {
+  GUARD_TICK();
   NET_INPUT();
   // Without a human client the game stands still: connects are still
   // answered, but no bot moves, no clock runs and nothing is sent.
@@ -177,6 +187,7 @@ void SV_OTHER() {
 
 void SV_RESETALL() {
   NET_RESET();
+  GUARD_RESET();
   CON_RESET();
   SV_RESETSETTINGS();
   SV_RESETWORLD();

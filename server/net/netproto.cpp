@@ -6,6 +6,7 @@
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
+#include "server/net/guard.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
 #include "server/sim/combat.h"
@@ -19,6 +20,10 @@ constexpr uint8_t CHAT_WAIT_TICKS = 60;
 constexpr uint8_t DATAGRAM_WAIT_TICKS = 15;
 constexpr uint16_t LOG_BATCH = 10;
 constexpr uint16_t LOG_LAG_LIMIT = 96;
+constexpr uint16_t INPUT_LENGTH = 12;
+
+// Length of the datagram being handled.
+uint16_t datagram_length = 0;
 
 // ---- Datagrams from senders without a slot ----
 
@@ -42,23 +47,15 @@ void nameNewPlayer(ClientRecord& c) {
   c.name = tagged;
 }
 
-void logConnect(uint8_t slot) {
-  const ClientRecord& c = SV_CLIENTSLIST[slot];
-  ShortStr line;
-  line.push(static_cast<char>(EV_CONNECT));
-  line.push(static_cast<char>(slot));
-  line.push(static_cast<char>(c.team));
-  line.append(c.name.view());
-  SV_ADDMSG(line);
-}
-
+// A connect takes a half-open slot; nothing answers it but one snapshot, and
+// the connect line waits for the client's first input.
 void connectStranger(const ShortStr& address, uint16_t port) {
   if (NET_READBYTE() != PROTOCOL_VERSION) return reply(MSG_BADVERSION, address, port);
-  uint8_t slot = PLAYER_NEW(address, port);
-  if (slot == 0) return reply(MSG_SERVERFULL, address, port);
+  bool rejoining = false;
+  if (!GUARD_ADMITCONNECT(address, rejoining)) return GUARD_REFUSE(address, port);
+  uint8_t slot = PLAYER_OPEN(address, port, rejoining);
+  if (slot == 0) return GUARD_REFUSE(address, port);
   nameNewPlayer(SV_CLIENTSLIST[slot]);
-  // No reply: the client learns of its slot from the snapshots.
-  logConnect(slot);
 }
 
 void inputFromStranger(const ShortStr& address, uint16_t port) { reply(MSG_NOTCONNECTED, address, port); }
@@ -74,8 +71,23 @@ bool acknowledgementInRange(uint16_t old_ack, uint16_t v) {
 
 void disconnectClient(uint8_t slot) { PLAYER_REMOVE(slot); }
 
+// A connect from the sender of a half-open slot is answered by one more
+// snapshot; from a client already playing it is ignored.
+void connectAgain(uint8_t slot) { PLAYER_REPEATCONNECT(slot); }
+
+// Only a whole input message is a sign of a real client: it lets a
+// half-open slot into the game and keeps a slot alive. A shorter one is
+// still applied (its missing fields read as 0) to a slot already playing.
 void inputFromClient(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
+  const bool whole = datagram_length >= INPUT_LENGTH;
+  // A half-open slot enters the game with its first input, unless too many
+  // new players came in this second: then it waits for a later input.
+  if (c.half_open) {
+    if (!whole || !GUARD_MAYENTER(c)) return;
+    PLAYER_ENTER(slot);
+  }
+  if (whole) c.idle = 0;
   if (c.input_budget == 0) return;
   c.ping_tick = NET_READWORD();
   c.dir = NET_READWORD();
@@ -91,7 +103,7 @@ void inputFromClient(uint8_t slot) {
 
 void chatFromClient(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
-  if (c.chat_wait > 0) return;
+  if (c.half_open || c.chat_wait > 0) return;
   c.chat_wait = CHAT_WAIT_TICKS;
   ShortStr text;
   NET_READSTRING(text);
@@ -115,9 +127,10 @@ constexpr std::array<StrangerHandler, 256> STRANGER_HANDLERS = [] {
   return t;
 }();
 
-// A second connect from a known sender, and every unknown code, is ignored.
+// Every unknown code is ignored.
 constexpr std::array<ClientHandler, 256> CLIENT_HANDLERS = [] {
   std::array<ClientHandler, 256> t{};
+  t[MSG_CONNECT] = connectAgain;
   t[MSG_DISCONNECT] = disconnectClient;
   t[MSG_INPUT] = inputFromClient;
   t[MSG_CHAT] = chatFromClient;
@@ -152,6 +165,15 @@ void writeSnapshotTail(uint8_t slot) {
 }
 
 bool isHuman(const ClientRecord& c) { return c.in_use && !c.is_bot; }
+
+// A half-open slot is sent a snapshot only for a connect not yet answered.
+bool takesSnapshot(ClientRecord& c) {
+  if (!isHuman(c)) return false;
+  if (!c.half_open) return true;
+  if (c.snapshots_owed == 0) return false;
+  --c.snapshots_owed;
+  return true;
+}
 
 uint16_t linesLacking(const ClientRecord& c) { return static_cast<uint16_t>(SV_LOGI - c.log_ack); }
 
@@ -188,11 +210,13 @@ void writeGameInfo(const ClientRecord& c) {
 }  // namespace
 
 void NET_INPUT() {
-  // An empty datagram or a receive error ends the reading for this tick.
-  while (NET_RECEIVE() > 0) NET_HANDLEDATAGRAM(NET_LASTINIP(), NET_LASTINPORT());
+  NET_COLLECT();
+  for (int16_t n = NET_RECEIVE(); n > 0; n = NET_RECEIVE())
+    NET_HANDLEDATAGRAM(NET_LASTINIP(), NET_LASTINPORT(), static_cast<uint16_t>(n));
 }
 
-void NET_HANDLEDATAGRAM(const ShortStr& address, uint16_t port) {
+void NET_HANDLEDATAGRAM(const ShortStr& address, uint16_t port, uint16_t length) {
+  datagram_length = length;
   uint8_t slot = PLAYER_A2I(address, port);
   uint8_t code = NET_READBYTE();
   if (slot == 0) {
@@ -220,8 +244,8 @@ void NET_BUILDSNAPSHOTS() {
   const uint16_t common_end = NET_BUF.pos;
   NET_BATCHBEGIN(NET_BUF.length());
   for (int s = 1; s <= MAX_SLOTS; ++s) {
-    const ClientRecord& c = SV_CLIENTSLIST[s];
-    if (!isHuman(c)) continue;
+    ClientRecord& c = SV_CLIENTSLIST[s];
+    if (!takesSnapshot(c)) continue;
     NET_BUF.pos = common_end;
     writeSnapshotTail(static_cast<uint8_t>(s));
     NET_BATCHADD(c.address, c.port, NET_BUF.data + common_end, static_cast<uint8_t>(NET_BUF.pos - common_end));
@@ -254,7 +278,7 @@ void NET_WRITEITEMS() {
 
 void NET_SENDGAMEINFO(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
-  if (!isHuman(c) || c.action != ACT_INFO || c.info_wait != 0) return;
+  if (!isHuman(c) || c.half_open || c.action != ACT_INFO || c.info_wait != 0) return;
   c.info_wait = DATAGRAM_WAIT_TICKS;
   writeGameInfo(c);
   NET_SEND(c.address, c.port);
@@ -263,7 +287,7 @@ void NET_SENDGAMEINFO(uint8_t slot) {
 void NET_SENDLOG(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   uint16_t lacking = linesLacking(c);
-  if (!isHuman(c) || lacking == 0 || c.log_wait != 0) return;
+  if (!isHuman(c) || c.half_open || lacking == 0 || c.log_wait != 0) return;
   c.log_wait = DATAGRAM_WAIT_TICKS;
   // The ring keeps 97 lines; a client this far behind cannot be served.
   if (lacking >= LOG_LAG_LIMIT) return PLAYER_REMOVE(slot);

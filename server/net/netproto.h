@@ -7,9 +7,10 @@
 
 // Reads and handles every waiting datagram.
 void NET_INPUT();
-// Handles the one datagram that is in NET_BUF (position 1), sent from the
-// given address and port. NET_INPUT calls it for each datagram it receives.
-void NET_HANDLEDATAGRAM(const ShortStr& address, uint16_t port);
+// Handles the one datagram of `length` bytes that is in NET_BUF (position
+// 1), sent from the given address and port. NET_INPUT calls it for each
+// datagram it receives.
+void NET_HANDLEDATAGRAM(const ShortStr& address, uint16_t port, uint16_t length);
 // Builds the snapshot once and sends it, with each receiver's private tail,
 // to every connected human client.
 void NET_OUTPUT();

@@ -3,6 +3,7 @@
 #include "protocol/protocol.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
+#include "server/net/guard.h"
 #include "server/net/netproto.h"
 #include "server/sim/rules.h"
 #include "server/sim/world.h"
@@ -14,6 +15,8 @@ constexpr uint8_t TIMEOUT_TICKS = 255;
 constexpr uint8_t FIRST_INPUT_BUDGET = 33;
 constexpr uint8_t INPUT_BUDGET = 35;
 constexpr uint16_t BUDGET_WINDOW_TICKS = 33;
+constexpr uint8_t HALF_OPEN_TICKS = 100;  // about 3 s
+constexpr uint8_t SNAPSHOTS_OWED_LIMIT = 3;
 
 bool validSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
 
@@ -42,6 +45,76 @@ void startSession(ClientRecord& c, const ShortStr& address, uint16_t port) {
   c.log_ack = static_cast<uint16_t>(SV_LOGI - 1);
   c.specjoin_wait = c.log_wait = c.fire_anim = c.wait = c.idle = c.chat_wait = c.info_wait = 0;
   c.input_budget = FIRST_INPUT_BUDGET;
+}
+
+void clearHalfOpen(ClientRecord& c) {
+  c.half_open = 0;
+  c.snapshots_owed = 0;
+  c.half_open_age = 0;
+  c.rejoining = 0;
+}
+
+// A half-open slot ends without a word: nobody was told it came.
+void dropHalfOpen(uint8_t slot) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  --SV_CURCLIENTS;
+  if (c.joined) --SV_CURPLAYERS;
+  c.in_use = 0;
+  clearHalfOpen(c);
+}
+
+bool isHalfOpen(int s) { return SV_CLIENTSLIST[s].in_use && SV_CLIENTSLIST[s].half_open; }
+
+bool sameAddress(const ClientRecord& c, const ShortStr& address) {
+  ShortStr cut = address;
+  cut.cut(ADDRESS_LIMIT);
+  return c.address == cut;
+}
+
+int slotsHeldBy(const ShortStr& address) {
+  int held = 0;
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    const ClientRecord& c = SV_CLIENTSLIST[s];
+    if (c.in_use && !c.is_bot && sameAddress(c, address)) ++held;
+  }
+  return held;
+}
+
+// The half-open slot that has waited longest, of one address or (with
+// nullptr) of all; 0 for none.
+uint8_t oldestHalfOpen(const ShortStr* address) {
+  uint8_t oldest = 0;
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    if (!isHalfOpen(s) || (address && !sameAddress(SV_CLIENTSLIST[s], *address))) continue;
+    if (oldest == 0 || SV_CLIENTSLIST[s].half_open_age > SV_CLIENTSLIST[oldest].half_open_age)
+      oldest = static_cast<uint8_t>(s);
+  }
+  return oldest;
+}
+
+// False when the address or the server is full of slots that are not
+// half-open.
+bool makeRoomFor(const ShortStr& address) {
+  if (slotsHeldBy(address) >= SV_IPSLOTS) {
+    const uint8_t own = oldestHalfOpen(&address);
+    if (own == 0) return false;
+    dropHalfOpen(own);
+  }
+  if (SV_CURCLIENTS >= MAX_SLOTS) {
+    const uint8_t any = oldestHalfOpen(nullptr);
+    if (any == 0) return false;
+    dropHalfOpen(any);
+  }
+  return true;
+}
+
+// True when the half-open slot has waited too long and is gone.
+bool halfOpenExpired(uint8_t slot) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  if (!c.half_open) return false;
+  if (++c.half_open_age < HALF_OPEN_TICKS) return false;
+  dropHalfOpen(slot);
+  return true;
 }
 
 // True when the slot has just timed out and is gone.
@@ -85,10 +158,7 @@ void refillInputBudget(ClientRecord& c) {
 uint8_t PLAYER_A2I(const ShortStr& address, uint16_t port) {
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     ClientRecord& c = SV_CLIENTSLIST[s];
-    if (c.in_use && c.port == port && c.address == address) {
-      c.idle = 0;
-      return static_cast<uint8_t>(s);
-    }
+    if (c.in_use && c.port == port && c.address == address) return static_cast<uint8_t>(s);
   }
   return 0;
 }
@@ -98,15 +168,50 @@ uint8_t PLAYER_NEW(const ShortStr& address, uint16_t port) {
   uint8_t slot = lowestFreeSlot();
   if (slot == 0) return 0;
   startSession(SV_CLIENTSLIST[slot], address, port);
+  clearHalfOpen(SV_CLIENTSLIST[slot]);
   PLAYER_RESPAWN(slot);
   ++SV_CURCLIENTS;
   return slot;
+}
+
+uint8_t PLAYER_OPEN(const ShortStr& address, uint16_t port, bool rejoining) {
+  if (!makeRoomFor(address)) return 0;
+  const uint8_t slot = PLAYER_NEW(address, port);
+  if (slot == 0) return 0;
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  c.half_open = 1;
+  c.snapshots_owed = 1;
+  c.rejoining = rejoining ? 1 : 0;
+  return slot;
+}
+
+void PLAYER_ENTER(uint8_t slot) {
+  if (!validSlot(slot)) return;
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  if (!c.in_use || !c.half_open) return;
+  clearHalfOpen(c);
+  c.idle = 0;
+  // The newest line logged before the client came is sent too, then its own.
+  c.log_ack = static_cast<uint16_t>(SV_LOGI - 1);
+  ShortStr line;
+  line.push(static_cast<char>(EV_CONNECT));
+  line.push(static_cast<char>(slot));
+  line.push(static_cast<char>(c.team));
+  line.append(c.name.view());
+  SV_ADDMSG(line);
+}
+
+void PLAYER_REPEATCONNECT(uint8_t slot) {
+  if (!validSlot(slot)) return;
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  if (c.in_use && c.half_open && c.snapshots_owed < SNAPSHOTS_OWED_LIMIT) ++c.snapshots_owed;
 }
 
 void PLAYER_REMOVE(uint8_t slot) {
   if (!validSlot(slot)) return;
   ClientRecord& c = SV_CLIENTSLIST[slot];
   if (!c.in_use) return;
+  if (c.half_open) return dropHalfOpen(slot);
   --SV_CURCLIENTS;
   if (c.joined) --SV_CURPLAYERS;
   c.in_use = 0;
@@ -119,7 +224,7 @@ void SV_PLAYERS() {
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     uint8_t slot = static_cast<uint8_t>(s);
     ClientRecord& c = SV_CLIENTSLIST[slot];
-    if (!c.in_use || timedOut(slot)) continue;
+    if (!c.in_use || halfOpenExpired(slot) || timedOut(slot)) continue;
     measurePing(c);
     runGameTimers(c);
     refillInputBudget(c);

@@ -6,12 +6,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <poll.h>
+#include <time.h>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
 
+#include "protocol/protocol.h"
 #include "server/core/console.h"
 #include "server/core/settings.h"
+#include "server/sim/world.h"
 
 MessageBuffer NET_BUF;
 bool NET_MUTED = false;
@@ -31,6 +36,155 @@ struct SnapshotBatch {
   mmsghdr messages[NET_BATCH_LIMIT];
 };
 SnapshotBatch batch;
+
+// ---- The datagrams of one tick ----
+
+// The longest message a client sends is a connect with a 255-character
+// name, 259 bytes; nothing past it is ever read, so it is not kept.
+constexpr uint16_t KEPT_BYTES = 260;
+constexpr int SLOT_LIMIT = 64;        // per tick from the sender of one slot
+constexpr int STRANGER_LIMIT = 256;   // per tick from senders without a slot
+constexpr int STRANGER_ADDRESSES = 64;
+constexpr int QUEUE_LIMIT = STRANGER_LIMIT + MAX_SLOTS * SLOT_LIMIT;
+constexpr int READ_BATCH = 64;
+constexpr int READ_LIMIT = 8192;  // per call of NET_COLLECT
+// Room for a tick's worth of a flood of small datagrams while the tick works.
+constexpr int RECEIVE_BUFFER_BYTES = 4 << 20;
+
+struct Incoming {
+  sockaddr_in from;
+  uint16_t length;
+  uint8_t bytes[KEPT_BYTES];
+};
+
+struct TickQueue {
+  Incoming entries[QUEUE_LIMIT];
+  int count = 0;
+  int next = 0;
+  uint8_t from_slot[MAX_SLOTS + 1] = {};
+  int from_strangers = 0;
+  in_addr_t stranger_address[STRANGER_ADDRESSES] = {};
+  uint8_t from_stranger[STRANGER_ADDRESSES] = {};
+  int strangers_seen = 0;
+};
+TickQueue queue;
+
+// The senders of the occupied human slots, as socket addresses, to tell a
+// client's datagram from a stranger's without building address text.
+struct SlotSender {
+  bool used;
+  in_addr_t address;
+  in_port_t port;
+};
+SlotSender slot_senders[MAX_SLOTS + 1];
+
+struct ReadBatch {
+  Incoming in[READ_BATCH];
+  iovec parts[READ_BATCH];
+  mmsghdr messages[READ_BATCH];
+};
+ReadBatch reading;
+
+void resetQueue() {
+  queue.count = queue.next = 0;
+  std::memset(queue.from_slot, 0, sizeof queue.from_slot);
+  queue.from_strangers = 0;
+  queue.strangers_seen = 0;
+}
+
+void noteSlotSenders() {
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    const ClientRecord& c = SV_CLIENTSLIST[s];
+    in_addr parsed{};
+    slot_senders[s].used = c.in_use && !c.is_bot && inet_pton(AF_INET, c.address.c_str(), &parsed) == 1;
+    slot_senders[s].address = parsed.s_addr;
+    slot_senders[s].port = htons(c.port);
+  }
+}
+
+int senderSlot(const sockaddr_in& from) {
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    const SlotSender& o = slot_senders[s];
+    if (o.used && o.port == from.sin_port && o.address == from.sin_addr.s_addr) return s;
+  }
+  return 0;
+}
+
+bool isClientCode(uint8_t code) {
+  return code == MSG_CONNECT || code == MSG_DISCONNECT || code == MSG_INPUT || code == MSG_CHAT;
+}
+
+// Whether this tick still has room for one more datagram from a stranger at
+// this address; counts it when it has.
+bool strangerRoom(in_addr_t address) {
+  if (queue.from_strangers >= STRANGER_LIMIT) return false;
+  int i = 0;
+  while (i < queue.strangers_seen && queue.stranger_address[i] != address) ++i;
+  if (i == queue.strangers_seen && i < STRANGER_ADDRESSES) {
+    queue.stranger_address[i] = address;
+    queue.from_stranger[i] = 0;
+    ++queue.strangers_seen;
+  }
+  // Room for the connects and first inputs of as many clients as the
+  // address may have.
+  const int one_address_limit = 4 * SV_IPSLOTS;
+  if (i < STRANGER_ADDRESSES && queue.from_stranger[i] >= one_address_limit) return false;
+  if (i < STRANGER_ADDRESSES) ++queue.from_stranger[i];
+  ++queue.from_strangers;
+  return true;
+}
+
+bool roomFor(const sockaddr_in& from) {
+  const int slot = senderSlot(from);
+  if (slot == 0) return strangerRoom(from.sin_addr.s_addr);
+  if (queue.from_slot[slot] >= SLOT_LIMIT) return false;
+  ++queue.from_slot[slot];
+  return true;
+}
+
+void keep(const Incoming& in, unsigned length) {
+  if (length == 0 || !isClientCode(in.bytes[0]) || queue.count >= QUEUE_LIMIT || !roomFor(in.from)) return;
+  Incoming& e = queue.entries[queue.count++];
+  e.from = in.from;
+  e.length = static_cast<uint16_t>(length);
+  std::memcpy(e.bytes, in.bytes, length);
+}
+
+// Reads up to READ_BATCH waiting datagrams; how many, 0 when none waits or
+// on an error.
+int readBatch() {
+  for (int i = 0; i < READ_BATCH; ++i) {
+    reading.parts[i] = iovec{reading.in[i].bytes, KEPT_BYTES};
+    msghdr& h = reading.messages[i].msg_hdr;
+    std::memset(&h, 0, sizeof h);
+    h.msg_name = &reading.in[i].from;
+    h.msg_namelen = sizeof reading.in[i].from;
+    h.msg_iov = &reading.parts[i];
+    h.msg_iovlen = 1;
+  }
+  const int n = recvmmsg(NET_SOCKET, reading.messages, READ_BATCH, MSG_DONTWAIT, nullptr);
+  if (n <= 0) return 0;
+  for (int i = 0; i < n; ++i) keep(reading.in[i], reading.messages[i].msg_len);
+  return n;
+}
+
+// As large as allowed: beyond net.core.rmem_max only with the right to
+// override it. A small buffer is no reason not to start.
+void enlargeReceiveBuffer() {
+  int size = RECEIVE_BUFFER_BYTES;
+  if (setsockopt(NET_SOCKET, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) == 0) return;
+  (void)setsockopt(NET_SOCKET, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+}
+
+long long nowNs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+
+timespec toTimespec(long long ns) {
+  return timespec{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
+}
 
 // Dotted-decimal text and port to a socket address; false for text that is
 // not an IPv4 address, which is then not sent to at all.
@@ -83,6 +237,7 @@ bool NET_START() {
   int flags = fcntl(NET_SOCKET, F_GETFL, 0);
   if (flags < 0 || fcntl(NET_SOCKET, F_SETFL, flags | O_NONBLOCK) < 0)
     return startFailed("UDP initialization failed! [ ioctlsocket() ]");
+  enlargeReceiveBuffer();
   if (!bindFirstFreePort()) return startFailed("UDP initialization failed! [ bind() ]");
   rememberBoundPort();
   std::string line = "UDP initialized! UDP port: " + std::to_string(NET_PORT);
@@ -97,13 +252,52 @@ void NET_STOP() {
 
 void NET_CLEARBUFFER() { NET_BUF.clear(); }
 
+int NET_COLLECT() {
+  if (NET_SOCKET < 0) return 0;
+  noteSlotSenders();
+  int read = 0;
+  while (read < READ_LIMIT) {
+    const int n = readBatch();
+    read += n;
+    if (n < READ_BATCH) break;  // the socket is empty (or failed): the rest comes later
+  }
+  return read;
+}
+
+void NET_PAUSE(int milliseconds) {
+  const long long deadline = nowNs() + milliseconds * 1000000LL;
+  for (long long left = deadline - nowNs(); left > 0; left = deadline - nowNs()) {
+    timespec wait = toTimespec(left);
+    if (NET_SOCKET < 0) {
+      nanosleep(&wait, nullptr);
+      return;
+    }
+    pollfd p{NET_SOCKET, POLLIN, 0};
+    const int ready = ppoll(&p, 1, &wait, nullptr);
+    if (ready < 0) return;  // a signal: the caller decides whether to go on
+    // Readable but nothing to read (a socket error): no busy waiting on it.
+    if (ready > 0 && NET_COLLECT() == 0) {
+      left = deadline - nowNs();
+      if (left > 0) {
+        wait = toTimespec(left);
+        nanosleep(&wait, nullptr);
+      }
+      return;
+    }
+  }
+}
+
 int16_t NET_RECEIVE() {
   NET_CLEARBUFFER();
-  if (NET_SOCKET < 0) return 0;
+  if (queue.next >= queue.count) {
+    resetQueue();
+    return 0;
+  }
+  const Incoming& e = queue.entries[queue.next++];
+  std::memcpy(NET_BUF.receiveArea(), e.bytes, e.length);
+  NET_SADDR = e.from;
   NET_SADDRS = sizeof NET_SADDR;
-  ssize_t n = recvfrom(NET_SOCKET, NET_BUF.receiveArea(), MessageBuffer::kSize, 0,
-                       reinterpret_cast<sockaddr*>(&NET_SADDR), &NET_SADDRS);
-  return static_cast<int16_t>(n < 0 ? -1 : n);
+  return static_cast<int16_t>(e.length);
 }
 
 ShortStr NET_LASTINIP() {
@@ -159,6 +353,7 @@ void NET_RESET() {
   NET_BUF.clear();
   NET_MUTED = false;
   batch.count = 0;
+  resetQueue();
   std::memset(&NET_SADDR, 0, sizeof NET_SADDR);
 }
 

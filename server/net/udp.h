@@ -11,8 +11,20 @@ extern MessageBuffer NET_BUF;
 bool NET_START();
 void NET_STOP();
 void NET_CLEARBUFFER();
-// Clears the buffer and takes at most one waiting datagram; 0 or less means
-// nothing usable was read.
+// Reads what is waiting in the socket into the datagrams of this tick, in
+// arrival order. Empty datagrams and codes no client sends are dropped at
+// once; a tick keeps at most 64 datagrams from each client and 256 from
+// senders without a slot, four for each slot an address may hold from one
+// address, so a flood can neither starve the tick nor crowd out the players.
+// Returns how many datagrams were read from the socket.
+int NET_COLLECT();
+// Waits the pause between two ticks, reading datagrams as they come, so the
+// socket never overflows while the server sleeps. Returns early when a
+// signal arrives.
+void NET_PAUSE(int milliseconds);
+// Clears the buffer and takes the next datagram of this tick into it,
+// remembering its sender; 0 when none is left (the next tick's datagrams
+// start to be collected then).
 int16_t NET_RECEIVE();
 ShortStr NET_LASTINIP();
 uint16_t NET_LASTINPORT();

@@ -47,6 +47,13 @@ struct ClientRecord {
   uint8_t chat_wait;
   uint8_t log_wait;
   uint8_t info_wait;
+  // From its connect until the first input from its sender a slot is
+  // half-open: it is sent one snapshot per connect datagram and nothing else,
+  // and it leaves no line in the message log.
+  uint8_t half_open;
+  uint8_t snapshots_owed;
+  uint8_t half_open_age;  // ticks since the connect
+  uint8_t rejoining;      // its address played before the map changed
   uint16_t goal_x, goal_y;
   uint16_t bot_dir;
   uint8_t bot_target;

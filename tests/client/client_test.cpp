@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "client/core/world.h"
+#include "client/presentation/assets.h"
 
 // Sound tests need a device but no sound card: OpenAL Soft's null output,
 // chosen before anything opens a device.
@@ -19,6 +20,7 @@ void ClientTest::SetUp() {
   HeadlessReset();
   ResetClientState();
   ResetLabels();
+  ResetPictureBudget();
   timer1_enabled = false;
 }
 

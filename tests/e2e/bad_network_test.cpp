@@ -37,9 +37,11 @@ TEST(BadNetwork, EveryLogLineArrivesOnceAndInOrderThroughLossAndReordering) {
   WriteFile(dir / "maps/relayarena.vnxm", kArenaMap);
 
   // 20 scripted players and 4 bots fill all 24 slots; teams end it sooner.
+  // All players come from 127.0.0.1, so the limits per address are raised.
   ChildProcess server;
   uint16_t port = StartServer(server, {"-port", "47100", "-map", "relayarena", "-maxplayers", "24", "-bots", "4",
-                                      "-teams", "1", "-score", "12", "-name", "Lossy"}, dir.path());
+                                      "-teams", "1", "-score", "12", "-name", "Lossy", "-ipslots", "20",
+                                      "-ipconnects", "20", "-connects", "20"}, dir.path());
   ASSERT_NE(port, 0);
   constexpr int kClients = 20;
   LossyRelay relay(port, kClients, RelayFaults{}, 20261207);

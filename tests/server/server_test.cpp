@@ -82,6 +82,7 @@ std::string ServerTest::consoleText() {
 
 uint8_t ServerTest::connect(const Peer& peer, const std::string& name, uint8_t team) {
   peer.send(ConnectMessage(name, team));
+  peer.send(InputMessage(0, 0, ACT_NONE, 0, 0, 0));
   GAMECYCLE();
   return slotOf(peer);
 }

@@ -79,8 +79,11 @@ class ServerTest : public ::testing::Test {
   void ticks(int n) {
     for (int i = 0; i < n; ++i) GAMECYCLE();
   }
-  // Connects a peer in one tick; its slot.
+  // Connects a peer in one tick, its connect followed by its first input
+  // as a client's would be; its slot.
   uint8_t connect(const Peer& peer, const std::string& name, uint8_t team = 0);
+  // Many clients from one address: the limits per address out of the way.
+  static std::vector<std::string> manyClients() { return {"-ipslots", "24", "-ipconnects", "255", "-connects", "255"}; }
   static uint8_t slotOf(const Peer& peer);
 
   std::FILE* console_ = nullptr;

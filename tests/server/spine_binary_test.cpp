@@ -62,6 +62,8 @@ TEST(ServerProgram, ConnectLineAppearsAtOnceAndSigintEndsWithZero) {
   ASSERT_EQ(server.lines(3).size(), 3u);
   UdpPeer peer;
   peer.sendTo(port, ConnectMessage("Eve\r\a"));
+  ASSERT_EQ(peer.receive(5000)[0], MSG_SNAPSHOT);
+  peer.sendTo(port, InputMessage(0, 0, ACT_NONE, 0, 0, 0));  // the connect line comes with the first input
   const auto shown = server.lines(4);
   ASSERT_EQ(shown.size(), 4u);
   EXPECT_EQ(shown[1], "Pipe?[2J, v28");

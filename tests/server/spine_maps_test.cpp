@@ -1,4 +1,7 @@
 // Map files, the built-in map, the current map's grid and the rotation.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "server_test.h"
 
 namespace {
@@ -94,6 +97,23 @@ TEST_F(Maps, MissingFilesAndA25thMapAreIgnored) {
   for (const std::string& n : names) MAPFROMFILE(ShortStr(n));
   EXPECT_EQ(SV_MAPL[1].name, "m1");
   EXPECT_EQ(SV_MAPL[24].name, "m24");
+}
+
+TEST_F(Maps, FifosDevicesAndEndlessLinesCannotHoldUpTheStart) {
+  // A sparse file of 4 GB, one endless line after the header: the
+  // header is kept and the rest is never read.
+  WriteMap("huge", "000000\n");
+  ASSERT_EQ(truncate("maps/huge.vnxm", 1LL << 32), 0);
+  ASSERT_EQ(mkfifo("maps/pipe.vnxm", 0644), 0);
+  ASSERT_EQ(symlink("/dev/zero", "maps/zero.vnxm"), 0);
+  const long long started = NowMs();
+  load({"pipe", "zero", "huge"});
+  EXPECT_LT(NowMs() - started, 2000);
+  EXPECT_EQ(SV_MAPL[1].name, "huge");
+  EXPECT_EQ(StoredText(1), "000000");
+  EXPECT_EQ(SV_MAPL[2].name, "-");
+  EXPECT_EQ(consoleText(), "maps/pipe.vnxm is not a regular file: map not loaded\n"
+                           "maps/zero.vnxm is not a regular file: map not loaded\n");
 }
 
 TEST_F(Maps, CharactersBeyondColumnAndRow64HaveNoEffect) {

@@ -60,9 +60,12 @@ TEST_F(MessageLog, ControlCharactersNeverReachTheConsoleRaw) {
   SV_CLIENTSLIST[1].name.assign("N\x1b[31m");
   AddLine(Line({EV_CHAT, 1}, evil));
   AddLine(Line({EV_SERVERINFO}, "J\xc3\xbcrgen \xc2\x9b" "1m"));  // a UTF-8 name and a C1 control
-  EXPECT_EQ(consoleText(), "N?[31m: ?]0;pwn??[2J?X?\nJ\xc3\xbcrgen ?1m\n");
+  // Single bytes 0x80..0x9F are controls too, unless inside a UTF-8
+  // character (the euro sign holds 0x82); a lone Latin-1 letter stays.
+  AddLine(Line({EV_SERVERINFO}, "\x9b" "2J \xe2\x82\xac \x85 \xe9 \xc3"));
+  EXPECT_EQ(consoleText(), "N?[31m: ?]0;pwn??[2J?X?\nJ\xc3\xbcrgen ?1m\n?2J \xe2\x82\xac ? \xe9 \xc3\n");
   // The stored line is kept as received; only the console copy is made safe.
-  EXPECT_EQ(LogLine(1), Line({EV_CHAT, 1}, evil));
+  EXPECT_EQ(LogLine(2), Line({EV_CHAT, 1}, evil));
 }
 
 }  // namespace

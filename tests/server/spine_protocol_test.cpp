@@ -21,7 +21,7 @@ TEST_F(Protocol, ConnectTakesTheLowestSlotIsAnsweredOnlyBySnapshotsAndNotRepeate
   EXPECT_EQ(c.name, "Ann");
   EXPECT_EQ(c.team, 2);
   EXPECT_EQ(c.joined, 0);
-  EXPECT_EQ(c.input_budget, 33);
+  EXPECT_EQ(c.input_budget, 32);  // 33 at the connect, one spent on the first input
   EXPECT_EQ(c.health, 100);
   EXPECT_EQ(LogLine(), Line({EV_CONNECT, 1, 2}, "Ann"));
   EXPECT_NE(consoleText().find("Ann connected!\n"), std::string::npos);
@@ -48,10 +48,13 @@ TEST_F(Protocol, StrangersGetOnlyRefusalsAndTakeNoSlot) {
 }
 
 TEST_F(Protocol, The25thClientIsRefusedAsServerFull) {
+  ResetServer();
+  startServer(manyClients());
   std::vector<std::unique_ptr<Peer>> peers;
   for (int i = 0; i < 24; ++i) {
     peers.push_back(std::make_unique<Peer>());
     peers.back()->send(ConnectMessage("p" + std::to_string(i)));
+    peers.back()->send(InputMessage(0, 0, ACT_NONE, 0, 0, 0));
   }
   GAMECYCLE();
   EXPECT_EQ(SV_CURCLIENTS, 24);
@@ -84,6 +87,8 @@ TEST_F(Protocol, TwoPortsBehindOneAddressAreTwoClients) {
 }
 
 TEST_F(Protocol, NamesAreCutTo20AndTaggedInTeamPlay) {
+  ResetServer();
+  startServer(manyClients());
   SV_TEAMPLAY = 7;
   Peer bob, longname, plain, empty;
   ASSERT_EQ(connect(bob, "Bob", 5), 1);
@@ -130,11 +135,13 @@ TEST_F(Protocol, TheTwelveByteInputExampleIsStoredAndOnlyAcknowledgementsInRange
 }
 
 TEST_F(Protocol, InputBudgetLimitsAppliedMessagesPerWindow) {
+  ResetServer();
+  startServer(manyClients());  // 41 datagrams of a stranger in one tick
   Peer peer;
-  connect(peer, "Fast");  // connected in the tick that made SV_PINGVAR 1
-  ClientRecord& c = SV_CLIENTSLIST[1];
+  peer.send(ConnectMessage("Fast"));
   for (uint16_t i = 1; i <= 40; ++i) peer.send(InputMessage(0, i, 0, 0, 0, 0));
-  GAMECYCLE();
+  GAMECYCLE();  // connected in the tick that made SV_PINGVAR 1
+  ClientRecord& c = SV_CLIENTSLIST[1];
   EXPECT_EQ(c.dir, 33);  // only the first 33 were applied
   EXPECT_EQ(c.input_budget, 0);
   while (SV_PINGVAR % 33 != 0) ticks(1);
@@ -169,7 +176,9 @@ TEST_F(Protocol, SnapshotOfOneSpectator) {
   TempDir dir(true);
   WriteMap("four", "000000\n1234@\n");
   ResetServer();
-  startServer({"-map", "four"});
+  std::vector<std::string> args = manyClients();
+  args.insert(args.end(), {"-map", "four"});
+  startServer(args);
   Peer p1, p2, p3;
   p1.send(ConnectMessage("one"));
   p2.send(ConnectMessage("two"));

@@ -69,7 +69,8 @@ TEST_F(RandomTraffic, DirectDispatchFromManySenders) {
     const std::string d = randomDatagram();
     NET_CLEARBUFFER();
     std::memcpy(NET_BUF.receiveArea(), d.data(), std::min<size_t>(d.size(), MessageBuffer::kSize));
-    NET_HANDLEDATAGRAM(ShortStr(addresses[rng_() % 6]), static_cast<uint16_t>(1 + rng_() % 4));
+    NET_HANDLEDATAGRAM(ShortStr(addresses[rng_() % 6]), static_cast<uint16_t>(1 + rng_() % 4),
+                       static_cast<uint16_t>(std::min<size_t>(d.size(), MessageBuffer::kSize)));
     if (round % 7 == 0) GAMECYCLE();
     if (round % 997 == 0) SV_SCORELIMITHIT();
     ASSERT_EQ(WorldFault(), "") << "round " << round;

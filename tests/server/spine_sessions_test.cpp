@@ -79,8 +79,11 @@ TEST_F(Sessions, SilentClientTimesOutOnThe255thTickWithTwoLines) {
   Peer peer;
   connect(peer, "Quiet");  // the connect tick counts as the first
   ticks(100);
-  peer.send("z");  // any datagram, even of no known kind, is a sign of life
-  ticks(254);
+  peer.send(InputMessage(SV_PINGVAR, 0, ACT_NONE, 0, 0, 0));  // only an input is a sign of life
+  ticks(100);
+  for (const std::string& other : {std::string("z"), ChatMessage("still here"), ConnectMessage("Quiet")})
+    peer.send(other);
+  ticks(154);
   EXPECT_EQ(SV_CLIENTSLIST[1].in_use, 1);
   ticks(1);
   EXPECT_EQ(SV_CLIENTSLIST[1].in_use, 0);

@@ -35,10 +35,11 @@ class FullServer : public ServerTest {
 
   void SetUp() override {
     ServerTest::SetUp();
-    startServer();
+    startServer(manyClients());
     for (int i = 0; i < MAX_SLOTS; ++i) {
       peers_.push_back(std::make_unique<Peer>());
       peers_.back()->send(ConnectMessage("player" + std::to_string(i), static_cast<uint8_t>(i)));
+      peers_.back()->send(InputMessage(0, 0, ACT_NONE, 0, 0, 0));
     }
     GAMECYCLE();
     ASSERT_EQ(SV_CURCLIENTS, MAX_SLOTS);
@@ -85,16 +86,21 @@ TEST_F(FullServer, TicksAllocateNothing) {
     SV_CLIENTSLIST[s].log_ack = static_cast<uint16_t>(SV_LOGI - 30);
     SV_CLIENTSLIST[s].action = s % 2 ? ACT_INFO : ACT_NONE;
   }
+  Peer late;  // refused from a full server, and counted on the console
   alloc_counter::counting = true;
   int* volatile probe = new int(1);  // the counter itself works
   delete probe;
   for (int t = 0; t < 200; ++t) {
     for (int s = 1; s <= MAX_SLOTS; ++s) SV_CLIENTSLIST[s].idle = 0;
+    if (t == 100) peers_[0]->send("g");  // a slot ends and is taken again, half-open at first
+    if (t == 101) peers_[0]->send(ConnectMessage("again"));
+    if (t == 150) late.send(ConnectMessage("late"));
     peers_[t % MAX_SLOTS]->send(InputMessage(SV_PINGVAR, 0, ACT_FIRE, 0, 0, 0));
     GAMECYCLE();
   }
   alloc_counter::counting = false;
   EXPECT_EQ(alloc_counter::allocations.load(), 1);  // the probe's
+  EXPECT_NE(consoleText().find("1 connect attempts refused from 127.0.0.1\n"), std::string::npos);
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ class ChildProcess {
   int stop(int timeout_ms = 3000);
   void signal(int sig) const;
   bool running() { return wait(0) == -1 && pid_ > 0; }
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;

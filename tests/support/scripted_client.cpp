@@ -48,13 +48,14 @@ void ScriptedClient::onSnapshot() {
   for (int i = 0; i < n; ++i) {
     uint8_t s = buf_.readByte();
     uint8_t st = buf_.readByte();
-    buf_.readByte();  // ping
+    uint8_t ping = buf_.readByte();
     if (s < 1 || s > MAX_SLOTS || st < PS_SPECTATOR || st > PS_FIRING) {
       problems_.push_back("snapshot entry out of range");
       return;
     }
     SeenPlayer& p = players_[s];
     p.state = st;
+    p.ping = ping;
     if (st >= PS_DEAD) p.frags = buf_.readByte();
     if (st >= PS_ALIVE) {
       p.x = buf_.readWord();

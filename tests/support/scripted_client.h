@@ -20,6 +20,7 @@ struct LoggedLine {
 struct SeenPlayer {
   uint8_t state = PS_NONE;
   uint8_t frags = 0;
+  uint8_t ping = 0;  // ticks, as the server measured it
   uint16_t x = 0, y = 0;
 };
 

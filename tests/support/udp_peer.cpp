@@ -14,9 +14,10 @@ sockaddr_in LoopbackAddress(uint16_t port) {
   return a;
 }
 
-UdpPeer::UdpPeer() {
+UdpPeer::UdpPeer(const char* address) {
   fd_ = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in a = LoopbackAddress(0);
+  inet_pton(AF_INET, address, &a.sin_addr);
   bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
   socklen_t len = sizeof a;
   getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);

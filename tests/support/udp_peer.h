@@ -10,7 +10,9 @@
 
 class UdpPeer {
  public:
-  UdpPeer();  // non-blocking, with room for bursts while a test is busy
+  // Non-blocking, with room for bursts while a test is busy; bound to
+  // 127.0.0.1 or another loopback address, for a sender of its own.
+  explicit UdpPeer(const char* address = "127.0.0.1");
   ~UdpPeer();
   UdpPeer(const UdpPeer&) = delete;
   UdpPeer& operator=(const UdpPeer&) = delete;

@@ -1,0 +1,148 @@
+// The real programs given hostile files: a name of 200,000 characters in
+// config.cfg, run-length pictures that would decode to gigabytes, and maps
+// that are a FIFO, a device or an endless file. Each must start, stay small
+// and end when told to. Also: a hang-up ends the game as a quit does.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/udp_peer.h"
+
+namespace {
+
+bool ClientBuilt() { return FileExists(BinaryPath("vornaxdm")); }
+
+// Peak resident memory of a running process in kB, from /proc.
+long PeakKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
+// Runs the client for 66 frames (about two seconds) in dir; its exit code,
+// and the most memory it held while running.
+int RunClientFrames(const std::string& dir, long& peak_kb) {
+  ChildProcess client;
+  client.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"};
+  if (!client.start(BinaryPath("vornaxdm"), {"--frames", "66"}, dir, dir + "/client.out")) return -1;
+  peak_kb = 0;
+  for (long long end = NowMs() + 60000; client.running() && NowMs() < end; SleepMs(20))
+    peak_kb = std::max(peak_kb, PeakKb(client.pid()));
+  return client.wait(60000);
+}
+
+// An 8-bit run-length BMP of the given size whose data ends at once: 68
+// bytes that stand for width x height pixels.
+std::string RleBomb(uint32_t width, uint32_t height) {
+  std::string b = "BM";
+  auto put = [&b](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  put(54 + 8 + 2, 4);
+  put(0, 4);
+  put(54 + 8, 4);  // pixel data after a palette of two colours
+  put(40, 4);
+  put(width, 4);
+  put(height, 4);
+  put(1, 2);
+  put(8, 2);
+  put(1, 4);  // BI_RLE8
+  put(2, 4);
+  put(2835, 4);
+  put(2835, 4);
+  put(2, 4);
+  put(0, 4);
+  put(0x000000, 4);
+  put(0xFFFFFF, 4);
+  b += std::string("\0\1", 2);  // end of picture
+  return b;
+}
+
+TEST(HostileFiles, ANameOf200000CharactersStartsKeepsItAndStaysSmall) {
+  if (!ClientBuilt()) GTEST_SKIP() << "client not built";
+  TempDir dir;
+  const std::string name(200000, 'n');
+  WriteFile(dir / "config.cfg", "name=" + name + "\r\nsv=0\r\n");
+  long peak_kb = 0;
+  EXPECT_EQ(RunClientFrames(dir.path(), peak_kb), 0) << ReadFile(dir / "client.out");
+  std::printf("client with a 200,000-character name: peak %ld kB\n", peak_kb);
+  EXPECT_LT(peak_kb, 400 * 1024);  // it was 4 GB, or a crash
+  EXPECT_NE(ReadFile(dir / "config.cfg").find("name=" + name + "\r\n"), std::string::npos);
+}
+
+TEST(HostileFiles, RunLengthBombsAreRefusedBeforeTheyAreDecoded) {
+  if (!ClientBuilt()) GTEST_SKIP() << "client not built";
+  TempDir dir;
+  // Walls and HUD pictures of 4096 x 4096 each (too large on their own),
+  // sprites of 1024 x 1024 (too many together).
+  std::vector<std::string> big = {"hudpanel", "hud_team_0", "hud_team_1", "hud_team_2", "hud_team_3"};
+  for (int w = 1; w <= 5; ++w) {
+    big.push_back("hud_w" + std::to_string(w));
+    for (int f = 0; f < 2; ++f) big.push_back("hud_g" + std::to_string(w) + "_" + std::to_string(f));
+  }
+  for (char c = 'A'; c <= 'Z'; ++c) big.push_back(std::string("w") + c);
+  for (const std::string& n : big) WriteFile(dir / ("sprites/" + n + ".bmp"), RleBomb(4096, 4096));
+  for (int t = 0; t < 4; ++t)
+    for (int f = 0; f < 30; ++f)
+      WriteFile(dir / ("sprites/skin_" + std::to_string(t) + "_" + std::to_string(f) + ".bmp"), RleBomb(1024, 1024));
+  long peak_kb = 0;
+  EXPECT_EQ(RunClientFrames(dir.path(), peak_kb), 0) << ReadFile(dir / "client.out");
+  std::printf("client with 166 run-length bombs of 68 bytes: peak %ld kB\n", peak_kb);
+  EXPECT_LT(peak_kb, 400 * 1024);
+  const std::string outlog = ReadFile(dir / "outlog.txt");
+  EXPECT_NE(outlog.find("sprites/hudpanel.bmp is too large, not loaded!"), std::string::npos) << outlog;
+  EXPECT_NE(outlog.find("sprites/wZ.bmp is too large, not loaded!"), std::string::npos);
+  EXPECT_NE(outlog.find("sprites/skin_3_29.bmp is too large, not loaded!"), std::string::npos);
+  EXPECT_EQ(outlog.find("sprites/skin_0_0.bmp is too large"), std::string::npos);  // the budget took the first ones
+}
+
+TEST(HostileFiles, AFifoADeviceAndAnEndlessFileAsMapsNeitherHoldUpNorStopTheServer) {
+  if (!FileExists(BinaryPath("vornaxdm_server"))) GTEST_SKIP() << "server not built";
+  TempDir dir;
+  WriteFile(dir / "maps/endless.vnxm", "000000\n");
+  ASSERT_EQ(truncate((dir / "maps/endless.vnxm").c_str(), 1LL << 32), 0);  // 4 GB, sparse
+  ASSERT_EQ(mkfifo((dir / "maps/pipe.vnxm").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("/dev/zero", (dir / "maps/zero.vnxm").c_str()), 0);
+  ChildProcess server;
+  const long long started = NowMs();
+  const uint16_t port =
+      StartServer(server, {"-port", "0", "-map", "pipe", "-map", "zero", "-map", "endless"}, dir.path());
+  ASSERT_NE(port, 0) << ReadFile(dir / "server.out");
+  EXPECT_LT(NowMs() - started, 3000);
+  const std::string out = ReadFile(dir / "server.out");
+  EXPECT_NE(out.find("maps/pipe.vnxm is not a regular file: map not loaded\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("maps/zero.vnxm is not a regular file: map not loaded\n"), std::string::npos) << out;
+  const long long stopping = NowMs();
+  EXPECT_EQ(server.stop(3000), 0);
+  EXPECT_LT(NowMs() - stopping, 2000);
+}
+
+TEST(HostileFiles, AHangUpEndsTheGameWithADisconnectAndTheSettingsSaved) {
+  if (!ClientBuilt()) GTEST_SKIP() << "client not built";
+  TempDir dir;
+  UdpPeer server;
+  ChildProcess client;
+  client.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"};
+  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"), {"--connect", "127.0.0.1:" + std::to_string(server.port())},
+                           dir.path(), dir / "client.out"));
+  std::string first;
+  for (long long end = NowMs() + 20000; first.empty() && NowMs() < end;) first = server.receive(200);
+  ASSERT_FALSE(first.empty()) << ReadFile(dir / "client.out");
+  EXPECT_EQ(first[0], 'f');
+  ASSERT_FALSE(FileExists(dir / "config.cfg"));
+  client.signal(SIGHUP);
+  EXPECT_EQ(client.wait(10000), 0);
+  bool disconnected = false;
+  for (std::string d = server.receive(500); !d.empty(); d = server.receive(100)) disconnected |= d == "g";
+  EXPECT_TRUE(disconnected);
+  EXPECT_NE(ReadFile(dir / "config.cfg").find("svport=" + std::to_string(server.port()) + "\r\n"), std::string::npos);
+}
+
+}  // namespace
