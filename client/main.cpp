@@ -3,14 +3,21 @@
 //   vornaxdm [--connect HOST[:PORT]]
 //
 // --connect does at start-up what typing the address and port into the menu
-// and choosing Connect does. For tests: --frames N quits after N frames, and
-// --dump-labels FILE writes every label's visibility and caption at exit.
+// and choosing Connect does, except that HOST may be a name and that the
+// server it names is not saved in config.cfg. For tests: --frames N quits
+// after N frames; --dump-labels FILE writes every label's visibility and
+// caption once a second and at exit; --walk-circles DEGREES joins the game
+// and walks forward, turning that many degrees every frame.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
 
+#include "client/core/client_state.h"
+#include "client/core/connection.h"
 #include "client/core/frame.h"
+#include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/session.h"
 #include "client/presentation/audio.h"
@@ -22,7 +29,11 @@ struct Options {
   std::string connect;
   std::string dump_labels;
   long frames = 0;
+  float walk_turn = 0;
+  bool walk = false;
 };
+
+Options options;
 
 Options ReadOptions(int argc, char** argv) {
   Options o;
@@ -30,12 +41,17 @@ Options ReadOptions(int argc, char** argv) {
     if (std::strcmp(argv[i], "--connect") == 0) o.connect = argv[i + 1];
     if (std::strcmp(argv[i], "--frames") == 0) o.frames = std::strtol(argv[i + 1], nullptr, 10);
     if (std::strcmp(argv[i], "--dump-labels") == 0) o.dump_labels = argv[i + 1];
+    if (std::strcmp(argv[i], "--walk-circles") == 0) {
+      o.walk = true;
+      o.walk_turn = std::strtof(argv[i + 1], nullptr);
+    }
   }
   return o;
 }
 
 // One line per label: name, 1 or 0 for visible, the caption with its line
-// breaks shown as " | ".
+// breaks shown as " | ". Written beside the file and renamed over it, so a
+// reader never sees half of it.
 void DumpLabels(const std::string& path) {
   const struct {
     const char* name;
@@ -43,22 +59,51 @@ void DumpLabels(const std::string& path) {
   } labels[] = {{"l_mcpt", l_mcpt}, {"l_mvar", l_mvar},       {"l_mval", l_mval}, {"l_log", l_log},
                 {"l_chat", l_chat}, {"l_fps", l_fps},         {"l_anon", l_anon}, {"l_sb_stat", l_sb_stat},
                 {"l_sb_s", l_sb_s}, {"l_sb_p", l_sb_p},       {"l_sb_n", l_sb_n}, {"l_sb_ts", l_sb_ts}};
-  std::ofstream out(path);
-  for (const auto& l : labels) {
-    std::string caption;
-    for (char c : l.label.caption) caption += c == '\r' ? std::string(" | ") : std::string(1, c);
-    out << l.name << ' ' << (l.label.visible ? 1 : 0) << ' ' << caption << '\n';
+  const std::string part = path + ".part";
+  {
+    std::ofstream out(part);
+    for (const auto& l : labels) {
+      std::string caption;
+      for (char c : l.label.caption) caption += c == '\r' ? std::string(" | ") : std::string(1, c);
+      out << l.name << ' ' << (l.label.visible ? 1 : 0) << ' ' << caption << '\n';
+    }
   }
+  std::rename(part.c_str(), path.c_str());
+}
+
+// Joins the game with the join key and, once alive, holds forward while the
+// view turns: a walk in circles for movement measurements.
+void WalkInCircles() {
+  static int frames_since_join_key = 100;
+  ++frames_since_join_key;
+  FormKeyUp(cfg.key_specjoin);
+  if (conn_state != CS_CONNECTED || awaiting_info) return;
+  const uint8_t state = players[my_slot].state;
+  if (state == PS_SPECTATOR && frames_since_join_key >= 100) {
+    FormKeyDown(cfg.key_specjoin);
+    frames_since_join_key = 0;
+  }
+  if (state < PS_ALIVE || health == 0) return;
+  if (key_state[cfg.key_forward] == 0) FormKeyDown(cfg.key_forward);
+  view_angle += options.walk_turn;
+  while (view_angle >= 360) view_angle -= 360;
+  while (view_angle < 0) view_angle += 360;
+}
+
+void BeforeFrame() {
+  static long frames = 0;
+  if (options.walk) WalkInCircles();
+  if (!options.dump_labels.empty() && ++frames % 33 == 0) DumpLabels(options.dump_labels);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const Options options = ReadOptions(argc, argv);
+  options = ReadOptions(argc, argv);
   if (!SdlOpenWindow()) return 1;
   StartUp();                 // FormCreate
   if (!options.connect.empty()) ConnectFromArgument(options.connect);
-  SdlRunFrames(options.frames);
+  SdlRunFrames(options.frames, BeforeFrame);
   if (!options.dump_labels.empty()) DumpLabels(options.dump_labels);
   Shutdown();                // FormDestroy: harmless after the menu's Quit
   CloseAudio();              // lets the sound device finish what it was writing

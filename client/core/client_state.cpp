@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "client/core/connection.h"
+#include "client/core/prediction.h"
+#include "client/core/world.h"
+
 ClientSettings cfg;
 TClient players[MAX_SLOTS + 1];
 
@@ -73,8 +77,9 @@ static void ResetWorldTables() {
   }
   ceiling_colour = 0x4E4E4E;  // grey 78
   floor_colour = 0x767676;    // grey 118
-  std::memset(history_x, 0, sizeof history_x);
-  std::memset(history_y, 0, sizeof history_y);
+  ClearHistory();
+  ResetPrediction();
+  ResetConnectionState();
 }
 
 void ResetClientState() {

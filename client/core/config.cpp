@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "client/core/client_state.h"
+#include "client/core/connection.h"
 
 std::string key_names[256];
 
@@ -160,11 +161,16 @@ void LoadConfig(const std::string& file_name) {
 void SaveConfig(const std::string& file_name) {
   FILE* f = std::fopen(file_name.c_str(), "wb");
   if (!f) return;  // a read-only folder must not stop the shutdown
+  const std::string address = cfg.server_address;
+  const uint16_t port = cfg.server_port;
+  ServerToSave(cfg.server_address, cfg.server_port);
   for (const SettingRule& rule : kSettings) {
     const std::string line = std::string(rule.key) + "=" + Format(rule) + "\r\n";
     std::fwrite(line.data(), 1, line.size(), f);
   }
   std::fclose(f);
+  cfg.server_address = address;
+  cfg.server_port = port;
 }
 
 void BuildKeyNames() {

@@ -7,6 +7,7 @@
 
 #include "client/core/client_state.h"
 #include "client/core/config.h"
+#include "client/core/connection.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/platform.h"
@@ -84,6 +85,7 @@ void ClientFrame() {
   if (conn_state != CS_IDLE) {
     // Snapshots first, so the input sent echoes the newest tick and log index.
     ReceiveMessages();
+    WatchConnection();
     SendInput();
     if (frame_counter == 0) UpdateScoreboard();
   }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "client/core/client_state.h"
+#include "client/core/connection.h"
 #include "client/core/labels.h"
 #include "client/core/platform.h"
 #include "client/core/scoreboard.h"
@@ -72,7 +73,10 @@ void PlayKeys() {
     }
     if (view_slot == my_slot && restart_countdown == 0) MoveLocal();
   }
-  if (NewlyPressed(cfg.key_specjoin)) action = ACT_SPECJOIN;
+  if (NewlyPressed(cfg.key_specjoin)) {
+    action = ACT_SPECJOIN;
+    NoteJoinKey();
+  }
 }
 
 }  // namespace
@@ -120,6 +124,7 @@ void ProcessInput() {
   AgeKeyStates();
   action = ACT_NONE;
   HandleKeys();
+  KeepInGame();
   if (awaiting_info) action = ACT_INFO;
   if (!menu_open && PlatformWindowActive()) MouseLook();
 }

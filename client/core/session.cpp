@@ -6,8 +6,10 @@
 #include <algorithm>
 
 #include "client/core/client_state.h"
+#include "client/core/connection.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
+#include "client/core/prediction.h"
 #include "client/core/session_udp.h"
 #include "client/core/world.h"
 #include "client/presentation/audio.h"
@@ -87,11 +89,7 @@ void ApplyGameInfo() {
   awaiting_info = false;
 }
 
-void ApplyNotConnected() {
-  conn_state = CS_CONNECTING;
-  awaiting_info = true;
-  log_ack = 0;
-}
+void ApplyNotConnected() { ConnectAgain(); }
 
 void ApplyLog() {
   if (awaiting_info) return;
@@ -196,6 +194,20 @@ const MessageRule kMessageRules[] = {
     {MSG_LOG, CS_CONNECTED, ApplyLog},              {MSG_SNAPSHOT, CS_CONNECTING, ApplySnapshot},
 };
 
+void SendInputMessage() {
+  action = ActionToSend(action);
+  client_buf.clear();
+  client_buf.writeByte(MSG_INPUT);
+  client_buf.writeWord(server_tick);
+  client_buf.writeWord(net_angle);
+  client_buf.writeByte(action);
+  client_buf.writeWord(local_x);
+  client_buf.writeWord(local_y);
+  client_buf.writeWord(log_ack);
+  Send();
+  NoteInputSent(server_tick);
+}
+
 // ---- message-log events --------------------------------------------------
 
 // Character i of an entry; characters the entry does not have read as 0, as
@@ -282,6 +294,7 @@ void HandleDatagram(const std::string& sender_address) {
   client_buf.pos = 1;
   const uint8_t code = client_buf.readByte();
   if (sender_address != cfg.server_address) return;  // the port is not compared
+  NoteServerHeard();
   for (const MessageRule& rule : kMessageRules) {
     if (rule.code == code) {
       if (conn_state >= rule.lowest_state) rule.apply();
@@ -311,16 +324,14 @@ void SendInput() {
     ShowLogLine("Trying connect to " + cfg.server_address + ":" + std::to_string(cfg.server_port));
   }
   if (conn_state == CS_CONNECTED) {
-    client_buf.clear();
-    client_buf.writeByte(MSG_INPUT);
-    client_buf.writeWord(server_tick);
-    client_buf.writeWord(net_angle);
-    client_buf.writeByte(action);
-    client_buf.writeWord(local_x);
-    client_buf.writeWord(local_y);
-    client_buf.writeWord(log_ack);
-    Send();
+    if (TakeInputCredit()) {
+      if (ShouldResendLast()) HoldFrameStep();
+      SendInputMessage();
+    } else {
+      HoldFrame(action);  // the server applies about one input per tick
+    }
   }
+  EndFrameStep();
 }
 
 void SendChat() {
@@ -343,27 +354,4 @@ void ApplyEvent(const std::string& entry) {
   const uint8_t subject = ClampSlot(At(entry, 1));
   const std::string line = kEventRules[code](entry, subject);
   if (!line.empty()) ShowLogLine(line);
-}
-
-void ConnectFromArgument(const std::string& host_port) {
-  // Typed into the menu: the address takes dots and digits (15 at most),
-  // the port digits (5 at most, low 16 bits kept).
-  const size_t colon = host_port.find(':');
-  std::string address;
-  for (char c : host_port.substr(0, colon)) {
-    if ((c == '.' || (c >= '0' && c <= '9')) && address.size() < 15) address.push_back(c);
-  }
-  cfg.server_address = address;
-  if (colon != std::string::npos) {
-    uint32_t port = 0;
-    int digits = 0;
-    for (char c : host_port.substr(colon + 1)) {
-      if (c >= '0' && c <= '9' && digits < 5) {
-        port = port * 10 + static_cast<uint32_t>(c - '0');
-        ++digits;
-      }
-    }
-    cfg.server_port = static_cast<uint16_t>(port);
-  }
-  MenuConnect();
 }

@@ -19,6 +19,3 @@ void ApplyEvent(const std::string& entry);
 // Applies the datagram now in client_buf from the given sender address, as
 // ReceiveMessages does for every datagram it takes from the socket.
 void HandleDatagram(const std::string& sender_address);
-// Start-up's --connect HOST[:PORT]: the address and port as if typed into
-// the menu, then the menu's Connect.
-void ConnectFromArgument(const std::string& host_port);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "client/core/client_state.h"
+#include "client/core/prediction.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/renderer.h"
 
@@ -96,6 +97,10 @@ void SpawnPlayer(uint8_t s) {
   }
 }
 
+// The tick echoed by the latest input the server read from this player: the
+// snapshot's ping is the server's tick counter minus that echo.
+uint16_t LatestEchoRead(const TClient& p) { return static_cast<uint16_t>(server_tick - (p.ping + 1)); }
+
 // Direction code of the held movement keys: 1 forward, then counter-clockwise
 // in 45 degree steps to 8 forward-right; 0 when nothing moves.
 int MovementCode() {
@@ -180,13 +185,14 @@ void ApplyPlayerUpdate(uint8_t s) {
     view_angle = p.dir;
   }
 
-  // The server's position stands unless it is one we predicted lately.
-  if (s == my_slot && !InHistory(p.x, p.y)) {
-    ClearHistory();
-    view_slot = s;
-    local_x = p.x;
-    local_y = p.y;
-    PushHistory(local_x, local_y);
+  // The server's position stands unless it is none we predicted lately, or
+  // the server has read a later input of ours and stayed where it was.
+  if (s != my_slot) return;
+  const uint16_t echo = LatestEchoRead(p);
+  if (!InHistory(p.x, p.y) || ServerStoppedFollowing(p.x, p.y, echo)) {
+    Reanchor(p.x, p.y, echo);
+  } else if (p.state >= PS_ALIVE) {
+    NoteServerRead(echo);
   }
 }
 
@@ -252,20 +258,25 @@ uint8_t ShotHitPlayer(uint16_t x, uint16_t y, uint8_t shooter) {
 void MoveLocal() {
   const int m = MovementCode();
   if (m > 0) {
-    const float heading = static_cast<float>(net_angle - 45 * (m - 1)) * kDegToRad;
-    const uint16_t nx = ClampPos(local_x + static_cast<int>(11 * std::cos(heading)));
-    const uint16_t ny = ClampPos(local_y + static_cast<int>(11 * std::sin(heading)));
-    const uint8_t state = players[my_slot].state;
-    if (state == PS_ALIVE || state == PS_FIRING) {
-      // Axis by axis, so the player slides along walls.
-      if (IsFree(nx, local_y)) local_x = nx;
-      if (IsFree(local_x, ny)) local_y = ny;
-    } else {
-      local_x = nx;  // a spectator flies through walls
-      local_y = ny;
-    }
+    BeginFrameStep(m, net_angle);
+    ApplyStep(m, net_angle);
   }
   PushHistory(local_x, local_y);
+}
+
+void ApplyStep(int code, uint16_t angle) {
+  const float heading = static_cast<float>(angle - 45 * (code - 1)) * kDegToRad;
+  const uint16_t nx = ClampPos(local_x + static_cast<int>(11 * std::cos(heading)));
+  const uint16_t ny = ClampPos(local_y + static_cast<int>(11 * std::sin(heading)));
+  const uint8_t state = players[my_slot].state;
+  if (state == PS_ALIVE || state == PS_FIRING) {
+    // Axis by axis, so the player slides along walls.
+    if (IsFree(nx, local_y)) local_x = nx;
+    if (IsFree(local_x, ny)) local_y = ny;
+  } else {
+    local_x = nx;  // a spectator flies through walls
+    local_y = ny;
+  }
 }
 
 bool IsFree(uint16_t x, uint16_t y) {
@@ -274,21 +285,3 @@ bool IsFree(uint16_t x, uint16_t y) {
          !IsSolid(CellAt(hx, ly));
 }
 
-void PushHistory(uint16_t x, uint16_t y) {
-  std::memmove(history_x, history_x + 1, sizeof history_x - sizeof history_x[0]);
-  std::memmove(history_y, history_y + 1, sizeof history_y - sizeof history_y[0]);
-  history_x[HISTORY_LEN - 1] = x;
-  history_y[HISTORY_LEN - 1] = y;
-}
-
-void ClearHistory() {
-  std::memset(history_x, 0, sizeof history_x);
-  std::memset(history_y, 0, sizeof history_y);
-}
-
-bool InHistory(uint16_t x, uint16_t y) {
-  for (int i = 0; i < HISTORY_LEN; ++i) {
-    if (history_x[i] == x && history_y[i] == y) return true;
-  }
-  return false;
-}

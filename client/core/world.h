@@ -12,6 +12,9 @@ void TraceShot(uint8_t slot);
 uint8_t ShotCell(uint16_t x, uint16_t y);
 uint8_t ShotHitPlayer(uint16_t x, uint16_t y, uint8_t shooter);
 void MoveLocal();
+// Moves local_x, local_y by one step of movement code 1..8 at the given
+// heading, sliding along walls when the local player is alive.
+void ApplyStep(int code, uint16_t angle);
 bool IsFree(uint16_t x, uint16_t y);
 void PushHistory(uint16_t x, uint16_t y);
 void ClearHistory();

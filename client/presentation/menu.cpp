@@ -5,6 +5,7 @@
 #include <string>
 
 #include "client/core/client_state.h"
+#include "client/core/connection.h"
 #include "client/core/config.h"
 #include "client/core/frame.h"
 #include "client/core/input.h"
@@ -214,6 +215,7 @@ std::string NormaliseAddress(const std::string& text) {
 }
 
 void MenuConnect() {
+  BeginConnection();
   conn_state = CS_CONNECTING;
   cfg.server_address = NormaliseAddress(cfg.server_address);
   awaiting_info = true;

@@ -210,7 +210,7 @@ void SdlCloseWindow() {
   SDL_Quit();
 }
 
-void SdlRunFrames(long max_frames) {
+void SdlRunFrames(long max_frames, void (*before_frame)()) {
   long frames = 0;
   uint32_t due = SDL_GetTicks() + FRAME_INTERVAL_MS;
   while (!quit_requested && !hang_up) {
@@ -226,6 +226,7 @@ void SdlRunFrames(long max_frames) {
       continue;
     }
     if (static_cast<int32_t>(now - due) < 0) continue;
+    if (before_frame) before_frame();
     ClientFrame();
     if (!quit_requested) SdlPresent();
     // A late tick runs one frame; missed ticks are not made up.

@@ -10,7 +10,8 @@ bool SdlOpenWindow();
 // The message loop: records input for the next frame and runs one
 // ClientFrame per 30 ms tick while Timer1 runs, until the window closes or
 // PlatformQuit is called; max_frames > 0 also ends it after that many frames.
-void SdlRunFrames(long max_frames);
+// before_frame, when given, runs right before every ClientFrame.
+void SdlRunFrames(long max_frames, void (*before_frame)() = nullptr);
 void SdlCloseWindow();
 
 // Between the two halves of the SDL layer.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "client/core/client_state.h"
+#include "client/core/connection.h"
 #include "client/core/frame.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"

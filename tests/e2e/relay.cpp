@@ -7,8 +7,8 @@
 
 #include "support/process.h"
 
-LossyRelay::LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed)
-    : server_port_(server_port), faults_(faults), rng_(seed), client_addr_(clients), client_known_(clients, false) {
+LossyRelay::LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed, RelayTap tap)
+    : server_port_(server_port), faults_(faults), tap_(std::move(tap)), rng_(seed), client_addr_(clients), client_known_(clients, false) {
   for (int i = 0; i < clients; ++i) links_.push_back(std::make_unique<UdpPeer>());
   pending_.reserve(4096);
   thread_ = std::thread([this] { run(); });
@@ -39,6 +39,7 @@ void LossyRelay::pump(int link) {
       client_addr_[link] = from;
       client_known_[link] = true;
     }
+    if (tap_) tap_(link, !from_server, buf, n);
     schedule(link, !from_server, buf, n);
   }
 }
@@ -55,8 +56,9 @@ void LossyRelay::schedule(int link, bool to_server, const uint8_t* data, int len
     copies = 2;
     ++counts_.duplicated;
   }
+  const int held = faults_.hold > 0 && chance(rng_) < faults_.hold ? faults_.hold_ms : 0;
   for (int c = 0; c < copies; ++c)
-    pending_.push_back({NowMs() + delay(rng_), link, to_server, std::vector<uint8_t>(data, data + len)});
+    pending_.push_back({NowMs() + held + delay(rng_), link, to_server, std::vector<uint8_t>(data, data + len)});
 }
 
 void LossyRelay::sendDue(long long now) {

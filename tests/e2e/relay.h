@@ -1,10 +1,12 @@
 // A UDP relay on loopback that loses, duplicates, delays and so reorders
 // datagrams between test clients and a server. Each client gets a relay
-// port of its own, so the server sees one sender per client.
+// port of its own, so the server sees one sender per client. A tap, when
+// given, sees every datagram as it came in, before any fault.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <thread>
@@ -16,7 +18,12 @@ struct RelayFaults {
   double loss = 0.20;       // chance a datagram is dropped
   double duplicate = 0.05;  // chance a datagram is sent twice
   int max_delay_ms = 100;   // each copy is held 0..max_delay_ms
+  double hold = 0;          // chance a datagram is held back hold_ms more,
+  int hold_ms = 0;          // so that the next ones overtake it
 };
+
+// Called on the relay's thread: which client link, which way, the bytes.
+using RelayTap = std::function<void(int link, bool to_server, const uint8_t* data, int len)>;
 
 struct RelayCounts {
   std::atomic<long> forwarded{0}, dropped{0}, duplicated{0};
@@ -24,7 +31,7 @@ struct RelayCounts {
 
 class LossyRelay {
  public:
-  LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed);
+  LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed, RelayTap tap = nullptr);
   ~LossyRelay();
   // The port client i must send to.
   uint16_t portFor(int client) const { return links_[client]->port(); }
@@ -44,6 +51,7 @@ class LossyRelay {
 
   uint16_t server_port_;
   RelayFaults faults_;
+  RelayTap tap_;
   std::mt19937 rng_;
   std::vector<std::unique_ptr<UdpPeer>> links_;
   std::vector<sockaddr_in> client_addr_;

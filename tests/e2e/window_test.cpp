@@ -124,21 +124,53 @@ class Xdo {
   void operator()(const std::string& args) const {
     RunCommand("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null");
   }
-  void key(const std::string& name) const { (*this)("key --window " + window_ + " " + name); }
+  // Keys go through the X test extension to the focused window, as a
+  // keyboard's would.
+  void key(const std::string& name) const { (*this)("windowfocus --sync " + window_ + " key " + name); }
   void hold(const std::string& name, int ms) const {
-    (*this)("keydown --window " + window_ + " " + name);
+    (*this)("windowfocus --sync " + window_ + " keydown " + name);
     SleepMs(ms);
-    (*this)("keyup --window " + window_ + " " + name);
+    (*this)("keyup " + name);
+  }
+  // Presses the key until done() holds, waiting `patience_ms` in all and up
+  // to 10 s after each press: a key the busy window system lost is pressed
+  // again, one that arrived is not.
+  template <typename Done>
+  bool press(const std::string& name, Done done, int patience_ms) const {
+    const long long deadline = NowMs() + patience_ms;
+    while (NowMs() < deadline) {
+      key(name);
+      if (WaitFor(done, static_cast<int>(std::min<long long>(10000, deadline - NowMs())))) return true;
+    }
+    return false;
   }
 
  private:
   std::string display_, window_;
 };
 
-std::string FreeDisplay() {
-  for (int n = 90; n < 140; ++n)
-    if (!FileExists("/tmp/.X11-unix/X" + std::to_string(n)) && !FileExists("/tmp/.X" + std::to_string(n) + "-lock"))
-      return ":" + std::to_string(n);
+// Starts Xvfb on the first display number that is free and takes it: one
+// that another program holds or grabs at the same moment makes this Xvfb
+// end, and the next number is tried. The display name, "" when none started.
+std::string StartXvfb(ChildProcess& xvfb, const std::string& dir) {
+  for (int n = 90; n < 140; ++n) {
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    if (FileExists(socket) || FileExists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+    const std::string display = ":" + std::to_string(n);
+    if (!xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, dir,
+                    dir + "/xvfb.out"))
+      continue;
+    // Ready once it answers on its display; an Xvfb that lost the race ends.
+    const bool ready = WaitFor(
+        [&] {
+          return !xvfb.running() ||
+                 RunCommand("DISPLAY=" + display + " xdotool getdisplaygeometry 2>/dev/null").find("1024 768") !=
+                     std::string::npos;
+        },
+        30000);
+    if (ready && xvfb.running()) return display;
+    xvfb.stop();
+  }
   return "";
 }
 
@@ -165,34 +197,47 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   std::filesystem::remove(d + "/sounds/snd_chat.wav");
   WriteFile(d + "/alsoft.conf", "[general]\ndrivers=wave\n[wave]\nfile=" + d + "/sound.wav\n");
 
-  const std::string display = FreeDisplay();
-  ASSERT_FALSE(display.empty());
   ChildProcess xvfb;
-  ASSERT_TRUE(xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, d,
-                         d + "/xvfb.out"));
+  const std::string display = StartXvfb(xvfb, d);
+  ASSERT_FALSE(display.empty()) << "no X display could be started";
   ChildProcess server;
   const uint16_t port =
       StartServer(server, {"-port", "47400", "-map", "arena", "-bots", "2", "-name", "Window Test Server"}, d);
   ASSERT_NE(port, 0);
-  SleepMs(300);  // Xvfb takes a moment to accept clients
 
   ChildProcess client;
   client.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + d + "/alsoft.conf"};
   ASSERT_TRUE(client.start(BinaryPath("vornaxdm"),
                            {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", d + "/labels.txt"}, d,
                            d + "/client.out"));
+  // Every wait is for what the next step needs, with room for a busy machine.
+  constexpr int kPatience = 60000;
   std::string window;
-  for (int i = 0; i < 100 && window.empty(); ++i, SleepMs(100)) {
-    std::istringstream ids(RunCommand("DISPLAY=" + display + " xdotool search --name 'Vornax : DeathMatch' 2>/dev/null"));
-    ids >> window;
-  }
+  WaitFor(
+      [&] {
+        std::istringstream ids(
+            RunCommand("DISPLAY=" + display + " xdotool search --name 'Vornax : DeathMatch' 2>/dev/null"));
+        ids >> window;
+        return !window.empty();
+      },
+      kPatience);
   ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
   Xdo xdo(display, window);
   xdo("windowfocus --sync " + window);
-  SleepMs(1500);  // connected, game information in
+  // The labels are written once a second: the game information is in.
+  auto label = [&](const std::string& name) { return LabelLine(ReadFile(d + "/labels.txt"), name); };
+  ASSERT_TRUE(WaitFor([&] { return label("l_sb_stat").find("server name: Window Test Server") != std::string::npos; },
+                      kPatience))
+      << ReadFile(d + "/labels.txt");
 
-  xdo.key("g");  // join the game
-  SleepMs(1200);
+  ASSERT_TRUE(xdo.press(  // join the game
+      "g", [&] { return server.output().find("VornaxPlayer has joined the game!") != std::string::npos; },
+      kPatience))
+      << server.output();
+  // The client shows the same line (bots' kills may push it out later).
+  ASSERT_TRUE(WaitFor([&] { return label("l_log").find("VornaxPlayer has joined the game!") != std::string::npos; },
+                      kPatience))
+      << ReadFile(d + "/labels.txt");
   xdo.hold("w", 800);  // walk
   xdo("mousemove_relative -- 120 0");
   for (int shot = 0; shot < 4; ++shot) {  // fire (respawning first if a bot got us)
@@ -201,13 +246,14 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
     xdo("mouseup 1");
     SleepMs(150);
   }
-  xdo.key("F12");  // the game's own screenshot
-  SleepMs(400);
-  xdo.key("Escape");  // the menu opens on "Quit game"
-  SleepMs(300);
-  xdo.key("Return");
+  // The game's own screenshot.
+  ASSERT_TRUE(xdo.press("F12", [&] { return FileExists(d + "/VnxDMScrShot0.bmp"); }, kPatience));
+  // The menu opens on "Quit game".
+  ASSERT_TRUE(xdo.press("Escape", [&] { return label("l_mvar").rfind("l_mvar 1 +Quit game", 0) == 0; }, kPatience))
+      << ReadFile(d + "/labels.txt");
   // It ends (under the sanitizers with status 1: system libraries' leaks).
-  EXPECT_NE(client.wait(10000), -1) << "the client did not quit from its menu";
+  EXPECT_TRUE(xdo.press("Return", [&] { return client.wait(0) != -1; }, kPatience))
+      << "the client did not quit from its menu";
   EXPECT_EQ(server.stop(), 0);
   xvfb.stop();
 
@@ -234,10 +280,9 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
     EXPECT_NEAR(in_file, on_screen, 16) << "HUD panel not at the bottom";
   }
 
-  // The labels carry the server's name and the join line.
+  // The labels at exit still carry the server's name.
   std::string labels = ReadFile(d + "/labels.txt");
   EXPECT_NE(LabelLine(labels, "l_sb_stat").find("server name: Window Test Server"), std::string::npos) << labels;
-  EXPECT_NE(LabelLine(labels, "l_log").find("VornaxPlayer has joined the game!"), std::string::npos) << labels;
 
   // outlog.txt: "dd.mm.yyyy hh:mm:ss text" lines ended by CR LF.
   std::string outlog = ReadFile(d + "/outlog.txt");
@@ -256,7 +301,7 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
 
   // Shots were heard.
   EXPECT_GT(PeakLevel(d + "/sound.wav"), 0.02) << "the captured sound is silent";
-  EXPECT_LT(NowMs() - started, 90000);
+  EXPECT_LT(NowMs() - started, 300000);
 }
 
 }  // namespace

@@ -77,3 +77,15 @@ bool FileExists(const std::string& path);
 std::string BinaryPath(const std::string& name);  // in the build directory
 long long NowMs();                                // since an arbitrary start
 void SleepMs(int ms);
+
+// Waits up to timeout_ms for pred to hold, looking every 20 ms; false when
+// it never did.
+template <typename Pred>
+bool WaitFor(Pred pred, int timeout_ms) {
+  const long long deadline = NowMs() + timeout_ms;
+  while (!pred()) {
+    if (NowMs() >= deadline) return false;
+    SleepMs(20);
+  }
+  return true;
+}
