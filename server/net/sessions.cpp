@@ -2,6 +2,7 @@
 
 #include "protocol/protocol.h"
 #include "server/core/msglog.h"
+#include "server/core/oplog.h"
 #include "server/core/settings.h"
 #include "server/net/guard.h"
 #include "server/net/netproto.h"
@@ -123,7 +124,7 @@ bool timedOut(uint8_t slot) {
   ++c.idle;
   if (c.idle < TIMEOUT_TICKS) return false;
   logSlotEvent(EV_TIMEOUT, slot);
-  PLAYER_REMOVE(slot);
+  PLAYER_GIVEUP(slot, SLOT_TIMEOUT);
   return true;
 }
 
@@ -199,6 +200,7 @@ void PLAYER_ENTER(uint8_t slot) {
   line.push(static_cast<char>(c.team));
   line.append(c.name.view());
   SV_ADDMSG(line);
+  OPLOG_CONNECT(slot);
 }
 
 void PLAYER_REPEATCONNECT(uint8_t slot) {
@@ -218,6 +220,12 @@ void PLAYER_REMOVE(uint8_t slot) {
   // The name stays in the record, so the line still shows who left.
   logSlotEvent(EV_DISCONNECT, slot);
   if (c.is_bot) --SV_BOTC;
+}
+
+void PLAYER_GIVEUP(uint8_t slot, const char* reason) {
+  if (!validSlot(slot)) return;
+  OPLOG_SLOTGIVENUP(slot, reason);
+  PLAYER_REMOVE(slot);
 }
 
 void SV_PLAYERS() {
