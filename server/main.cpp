@@ -27,6 +27,9 @@ void setUpSignals() {
   // A console reader that goes away (a pipe into a program that ended) must
   // not take the running game down with it.
   signal(SIGPIPE, SIG_IGN);
+  // Run as a background job from a terminal, the server must not be stopped
+  // for looking at its console input: the read fails instead.
+  signal(SIGTTIN, SIG_IGN);
 }
 
 // --help and --version answer and end the program before anything starts.

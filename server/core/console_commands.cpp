@@ -184,7 +184,9 @@ void CMD_POLL() {
     if (poll(&p, 1, 0) <= 0 || (p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) return;
     char chunk[512];
     const ssize_t n = read(input_fd, chunk, sizeof chunk);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    // EIO: a background job reading its terminal; it may be brought to the
+    // foreground later, so the input is looked at again next tick.
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EIO)) return;
     if (n <= 0) {
       // End of the input: a last line without its newline still counts.
       if (pending_length > 0 && !skipping_rest) CMD_RUN(std::string_view(pending, pending_length));
