@@ -10,6 +10,7 @@
 #include "protocol/protocol.h"
 #include "server/core/console.h"
 #include "server/core/console_commands.h"
+#include "server/core/event_line.h"
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/oplog.h"
@@ -26,7 +27,7 @@ namespace {
 
 // ---- Numbers of the command line ----
 
-int digitValue(char ch) {
+int DigitValue(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
   if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
@@ -34,7 +35,7 @@ int digitValue(char ch) {
 }
 
 // Strips the base prefix and returns the base it names.
-unsigned takeBase(std::string_view& text) {
+unsigned TakeBase(std::string_view& text) {
   if (!text.empty() && (text[0] == '$' || text[0] == 'x' || text[0] == 'X')) {
     text.remove_prefix(1);
     return 16;
@@ -56,15 +57,15 @@ unsigned takeBase(std::string_view& text) {
 
 // An unsigned 32-bit number; anything invalid (no digits, a sign, a stray
 // character, more than 32 bits) counts as 0, and valid says so.
-uint32_t parseNumber(std::string_view text, bool& valid) {
+uint32_t ParseNumber(std::string_view text, bool& valid) {
   valid = false;
   while (!text.empty() && (text[0] == ' ' || text[0] == '\t')) text.remove_prefix(1);
   if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  unsigned base = takeBase(text);
+  unsigned base = TakeBase(text);
   if (text.empty()) return 0;
   uint64_t value = 0;
   for (char ch : text) {
-    int digit = digitValue(ch);
+    int digit = DigitValue(ch);
     if (digit >= static_cast<int>(base)) return 0;
     value = value * base + static_cast<unsigned>(digit);
     if (value > UINT32_MAX) return 0;
@@ -73,9 +74,9 @@ uint32_t parseNumber(std::string_view text, bool& valid) {
   return static_cast<uint32_t>(value);
 }
 
-uint32_t parseNumber(std::string_view text) {
+uint32_t ParseNumber(std::string_view text) {
   bool valid = false;
-  return parseNumber(text, valid);
+  return ParseNumber(text, valid);
 }
 
 // Command-line remarks go to standard error, one line each, and never stop
@@ -101,7 +102,7 @@ struct Option {
 
 // A map that could not be loaded, or that has no spawn point, is reported
 // with the reason; the server starts with the maps it has.
-void applyMap(std::string_view v) {
+void ApplyMap(std::string_view v) {
   const ShortStr name(v);
   if (const char* why = MAPFROMFILE(name)) {
     Warn("map " + Quoted(v) + " (maps/" + std::string(v) + ".vnxm) not loaded: " + why);
@@ -112,37 +113,38 @@ void applyMap(std::string_view v) {
     Warn("map " + Quoted(v) + " has no spawn points ('@'): players respawn where they stand");
 }
 
-void applyLog(std::string_view v) {
+void ApplyLog(std::string_view v) {
   const std::string path(v);
-  if (!OPLOG_OPEN(path.c_str())) Warn("log file " + Quoted(v) + " cannot be opened (" + std::strerror(errno) + "): no log is kept");
+  if (!OPLOG_OPEN(path.c_str()))
+    Warn("log file " + Quoted(v) + " cannot be opened (" + std::strerror(errno) + "): no log is kept");
 }
 
-void applyPort(std::string_view v) { NET_PORT = S2W(v); }
-void applyScore(std::string_view v) { SV_SCORELIMIT = S2B(v); }
-void applyMaxPlayers(std::string_view v) { SV_MAXPLAYERS = S2B(v); }
-void applyName(std::string_view v) { SV_NAME.assign(v); }
-void applyTeams(std::string_view v) { SV_TEAMPLAY = S2B(v); }
-void applyBots(std::string_view v) { SV_BOTCOUNT = S2B(v); }
-void applyIpSlots(std::string_view v) { SV_IPSLOTS = S2B(v); }
-void applyIpConnects(std::string_view v) { SV_IPCONNECTS = S2B(v); }
-void applyConnects(std::string_view v) { SV_CONNECTS = S2B(v); }
+void ApplyPort(std::string_view v) { NET_PORT = S2W(v); }
+void ApplyScore(std::string_view v) { SV_SCORELIMIT = S2B(v); }
+void ApplyMaxPlayers(std::string_view v) { SV_MAXPLAYERS = S2B(v); }
+void ApplyName(std::string_view v) { SV_NAME.assign(v); }
+void ApplyTeams(std::string_view v) { SV_TEAMPLAY = S2B(v); }
+void ApplyBots(std::string_view v) { SV_BOTCOUNT = S2B(v); }
+void ApplyIpSlots(std::string_view v) { SV_IPSLOTS = S2B(v); }
+void ApplyIpConnects(std::string_view v) { SV_IPCONNECTS = S2B(v); }
+void ApplyConnects(std::string_view v) { SV_CONNECTS = S2B(v); }
 
 constexpr Option OPTIONS[] = {
-    {"-port", applyPort, [] { return uint32_t{NET_PORT}; }},
-    {"-score", applyScore, [] { return uint32_t{SV_SCORELIMIT}; }},
-    {"-maxplayers", applyMaxPlayers, [] { return uint32_t{SV_MAXPLAYERS}; }},
-    {"-map", applyMap, nullptr},
-    {"-name", applyName, nullptr},
-    {"-teams", applyTeams, [] { return uint32_t{SV_TEAMPLAY}; }},
-    {"-bots", applyBots, [] { return uint32_t{SV_BOTCOUNT}; }},
-    {"-ipslots", applyIpSlots, [] { return uint32_t{SV_IPSLOTS}; }},
-    {"-ipconnects", applyIpConnects, [] { return uint32_t{SV_IPCONNECTS}; }},
-    {"-connects", applyConnects, [] { return uint32_t{SV_CONNECTS}; }},
-    {"-log", applyLog, nullptr},
+    {"-port", ApplyPort, [] { return uint32_t{NET_PORT}; }},
+    {"-score", ApplyScore, [] { return uint32_t{SV_SCORELIMIT}; }},
+    {"-maxplayers", ApplyMaxPlayers, [] { return uint32_t{SV_MAXPLAYERS}; }},
+    {"-map", ApplyMap, nullptr},
+    {"-name", ApplyName, nullptr},
+    {"-teams", ApplyTeams, [] { return uint32_t{SV_TEAMPLAY}; }},
+    {"-bots", ApplyBots, [] { return uint32_t{SV_BOTCOUNT}; }},
+    {"-ipslots", ApplyIpSlots, [] { return uint32_t{SV_IPSLOTS}; }},
+    {"-ipconnects", ApplyIpConnects, [] { return uint32_t{SV_IPCONNECTS}; }},
+    {"-connects", ApplyConnects, [] { return uint32_t{SV_CONNECTS}; }},
+    {"-log", ApplyLog, nullptr},
 };
 constexpr int OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 
-const Option* findOption(std::string_view name) {
+const Option* FindOption(std::string_view name) {
   for (const Option& o : OPTIONS)
     if (name == o.name) return &o;
   return nullptr;
@@ -155,9 +157,9 @@ struct GivenValues {
 };
 
 // One line for a number the parsing rules or the range checks changed.
-void warnAboutNumber(const Option& o, std::string_view given) {
+void WarnAboutNumber(const Option& o, std::string_view given) {
   bool valid = false;
-  const uint32_t parsed = parseNumber(given, valid);
+  const uint32_t parsed = ParseNumber(given, valid);
   const uint32_t taken = o.setting();
   if (valid && parsed == taken) return;
   const char* why = valid ? "is out of range" : "is not a number";
@@ -166,28 +168,25 @@ void warnAboutNumber(const Option& o, std::string_view given) {
 
 // ---- Start-up banner ----
 
-void logServerInfo(std::string_view text) {
-  ShortStr line;
-  line.push(static_cast<char>(EV_SERVERINFO));
-  line.append(text);
-  SV_ADDMSG(line);
+void LogServerInfo(std::string_view text) {
+  SV_ADDMSG(EVENT_LINE(EV_SERVERINFO, {}, text));
 }
 
-void logBanner() {
+void LogBanner() {
   std::string first = SV_NAME.str() + ", v" + std::to_string(PROTOCOL_VERSION);
-  logServerInfo(first);
+  LogServerInfo(first);
   std::string second = "Playerlimit: " + B2S(SV_MAXPLAYERS) + ", scorelimit: " + B2S(SV_SCORELIMIT) +
                        ", teamplay: " + B2SYN(SV_TEAMPLAY);
-  logServerInfo(second);
+  LogServerInfo(second);
 }
 
-bool humanConnected() { return SV_CURCLIENTS > SV_BOTC; }
+bool HumanConnected() { return SV_CURCLIENTS > SV_BOTC; }
 
 }  // namespace
 
-uint16_t S2W(std::string_view text) { return static_cast<uint16_t>(parseNumber(text)); }
+uint16_t S2W(std::string_view text) { return static_cast<uint16_t>(ParseNumber(text)); }
 
-uint8_t S2B(std::string_view text) { return static_cast<uint8_t>(parseNumber(text)); }
+uint8_t S2B(std::string_view text) { return static_cast<uint8_t>(ParseNumber(text)); }
 
 std::string B2S(uint8_t v) { return std::to_string(v); }
 
@@ -205,7 +204,7 @@ void SV_STARTPARAMS(int argc, char** argv) {
   // Pairs of option and value; an option without a value is ignored.
   GivenValues given;
   for (int i = 1; i + 1 < argc; i += 2) {
-    const Option* o = findOption(argv[i]);
+    const Option* o = FindOption(argv[i]);
     if (!o) {
       Warn("unknown option " + Quoted(argv[i]) + " ignored together with its value " + Quoted(argv[i + 1]));
       continue;
@@ -216,7 +215,7 @@ void SV_STARTPARAMS(int argc, char** argv) {
   if (argc >= 2 && argc % 2 == 0) Warn("option " + Quoted(argv[argc - 1]) + " has no value: ignored");
   SV_CHECKVARS();
   for (int k = 0; k < OPTION_COUNT; ++k)
-    if (OPTIONS[k].setting && given.text[k]) warnAboutNumber(OPTIONS[k], given.text[k]);
+    if (OPTIONS[k].setting && given.text[k]) WarnAboutNumber(OPTIONS[k], given.text[k]);
 }
 
 CommandLineRequest SV_COMMANDLINEREQUEST(int argc, char** argv) {
@@ -249,7 +248,7 @@ bool GAMESTART(int argc, char** argv) {
     return false;
   }
   OPLOG_STARTUP();
-  logBanner();
+  LogBanner();
   SV_LOADCURMAP(1);
   return true;
 }
@@ -259,7 +258,7 @@ void GAMECYCLE() {
   NET_INPUT();
   // Without a human client the game stands still: connects are still
   // answered, but no bot moves, no clock runs and nothing is sent.
-  if (!humanConnected()) return;
+  if (!HumanConnected()) return;
   SV_OTHER();
   SV_MAPITEMS();
   SV_PLAYERS();
