@@ -2,12 +2,15 @@
 // at shutdown; and the key-name table the menu shows bindings with.
 #include "client/core/config.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
+#include "client/core/input.h"
 
 std::string key_names[256];
 
@@ -133,6 +136,20 @@ const KeyName kKeyNames[] = {
     {162, "lcontrol"},  {163, "rcontrol"}, {164, "lalt"},   {165, "ralt"},
 };
 
+// A read-only folder or a full disk must not stop the shutdown, but the
+// player learns that his settings were not kept: in the event log, in
+// outlog.txt when that can be written, and on the terminal, since the
+// window is closing. Once for failures in a row: the shutdown may save twice.
+std::string reported_failure;
+
+void ReportSaveFailure(const std::string& file_name, int error) {
+  if (reported_failure == file_name) return;
+  reported_failure = file_name;
+  const std::string line = file_name + " could not be written (" + std::strerror(error) + "): settings not saved";
+  LogLine(line);
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 }  // namespace
 
 void ApplyConfigLine(const std::string& line) {
@@ -160,15 +177,30 @@ void LoadConfig(const std::string& file_name) {
 
 void SaveConfig(const std::string& file_name) {
   FILE* f = std::fopen(file_name.c_str(), "wb");
-  if (!f) return;  // a read-only folder must not stop the shutdown
+  if (!f) {
+    ReportSaveFailure(file_name, errno);
+    return;
+  }
   const std::string address = cfg.server_address;
   const uint16_t port = cfg.server_port;
   ServerToSave(cfg.server_address, cfg.server_port);
+  bool written = true;
   for (const SettingRule& rule : kSettings) {
-    const std::string line = std::string(rule.key) + "=" + Format(rule) + "\r\n";
-    std::fwrite(line.data(), 1, line.size(), f);
+    // Appended piece by piece: g++ 12 at -O3 warns wrongly (-Wrestrict)
+    // about the same line written as one chain of operator+.
+    std::string line = rule.key;
+    line += '=';
+    line += Format(rule);
+    line += "\r\n";
+    written = std::fwrite(line.data(), 1, line.size(), f) == line.size() && written;
   }
-  std::fclose(f);
+  int error = written ? 0 : errno;
+  if (std::fclose(f) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written) reported_failure.clear();
+  if (!written) ReportSaveFailure(file_name, error);
   cfg.server_address = address;
   cfg.server_port = port;
 }
