@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test: the normal build,
 # the same tests under AddressSanitizer + UndefinedBehaviorSanitizer, and a
 # short run of every fuzz harness; and builds the programs as a packager
-# does, in Release. Our own builds treat warnings as errors.
+# does, in Release. The test builds treat warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -21,8 +21,10 @@ cmake --build build -j "$jobs"
 echo "== tests"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+# As a packager builds: g++ 12 at -O3 warns wrongly about some string code
+# (-Wrestrict), so this build shows warnings without failing on them.
 echo "== release build of the programs"
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNAX_WERROR=ON \
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNAX_WERROR=OFF \
   -DVORNAX_BUILD_TESTS=OFF -DVORNAX_BUILD_BENCH=OFF >/dev/null
 cmake --build build-release -j "$jobs" --target vornaxdm_server vornaxdm assetgen
 

@@ -186,12 +186,7 @@ void SaveConfig(const std::string& file_name) {
   ServerToSave(cfg.server_address, cfg.server_port);
   bool written = true;
   for (const SettingRule& rule : kSettings) {
-    // Appended piece by piece: g++ 12 at -O3 warns wrongly (-Wrestrict)
-    // about the same line written as one chain of operator+.
-    std::string line = rule.key;
-    line += '=';
-    line += Format(rule);
-    line += "\r\n";
+    const std::string line = std::string(rule.key) + "=" + Format(rule) + "\r\n";
     written = std::fwrite(line.data(), 1, line.size(), f) == line.size() && written;
   }
   int error = written ? 0 : errno;
@@ -208,6 +203,15 @@ void SaveConfig(const std::string& file_name) {
 void BuildKeyNames() {
   for (int i = 0; i < 256; ++i) key_names[i] = std::string(1, static_cast<char>(i));
   for (const KeyName& k : kKeyNames) key_names[k.code] = k.name;
-  for (int i = 0; i <= 9; ++i) key_names[96 + i] = "numpad" + std::to_string(i);
-  for (int i = 1; i <= 12; ++i) key_names[111 + i] = "f" + std::to_string(i);
+  // Formatted rather than "numpad" + std::to_string(i): g++ 12 at -O3 warns
+  // wrongly (-Wrestrict) about string concatenation here.
+  char name[16];
+  for (int i = 0; i <= 9; ++i) {
+    std::snprintf(name, sizeof name, "numpad%d", i);
+    key_names[96 + i] = name;
+  }
+  for (int i = 1; i <= 12; ++i) {
+    std::snprintf(name, sizeof name, "f%d", i);
+    key_names[111 + i] = name;
+  }
 }
