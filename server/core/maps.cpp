@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "protocol/shipped_data.h"
 #include "server/core/console.h"
 #include "server/core/oplog.h"
 #include "server/core/settings.h"
@@ -184,6 +185,16 @@ void ForEachCell(const uint8_t* text, Visit visit) {
   }
 }
 
+// maps/NAME.vnxm in the working directory; when there is none there and the
+// server runs from an installation, the shipped map of that name.
+std::string MapFilePath(const std::string& name) {
+  const std::string local = "maps/" + name + ".vnxm";
+  if (access(local.c_str(), F_OK) == 0) return local;
+  const std::string shipped = ShippedDataDir();
+  if (shipped.empty()) return local;
+  return shipped + "/" + local;
+}
+
 }  // namespace
 
 void DEFAULTMAPS() {
@@ -206,7 +217,7 @@ void MAPFROMSTR(uint8_t entry, const char* text) {
 const char* MAPFROMFILE(const ShortStr& name) {
   int m = FindEntryForFile();
   if (m == 0) return "the rotation is full (24 maps)";
-  std::string path = "maps/" + name.str() + ".vnxm";
+  std::string path = MapFilePath(name.str());
   const char* why = nullptr;
   FILE* opened = OpenMapFile(path, why);
   if (!opened) return why;
