@@ -145,7 +145,7 @@ FILE* OpenMapFile(const std::string& path) {
 
 // maps/NAME.vnxm in the working directory; when there is none there and the
 // server runs from an installation, the shipped map of that name.
-std::string mapFilePath(const std::string& name) {
+std::string MapFilePath(const std::string& name) {
   const std::string local = "maps/" + name + ".vnxm";
   if (access(local.c_str(), F_OK) == 0) return local;
   const std::string shipped = ShippedDataDir();
@@ -175,7 +175,7 @@ void MAPFROMSTR(uint8_t entry, const char* text) {
 void MAPFROMFILE(const ShortStr& name) {
   int m = FindEntryForFile();
   if (m == 0) return;
-  std::string path = mapFilePath(name.str());
+  std::string path = MapFilePath(name.str());
   if (!EXISTFILE(path.c_str())) return;
   FILE* opened = OpenMapFile(path);
   if (!opened) return;
