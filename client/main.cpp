@@ -20,11 +20,11 @@
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
-#include "client/core/frame.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/session.h"
 #include "client/core/user_folder.h"
+#include "client/frame/frame.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/platform_sdl.h"
 #include "protocol/protocol.h"
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
   if (!SdlOpenWindow()) return 1;
   StartUp();                 // FormCreate
   if (!options.connect.empty()) ConnectFromArgument(options.connect);
-  SdlRunFrames(options.frames, BeforeFrame);
+  SdlRunFrames(ClientFrame, options.frames, BeforeFrame);
   if (!options.dump_labels.empty()) DumpLabels(options.dump_labels);
   Shutdown();                // FormDestroy: harmless after the menu's Quit
   CloseAudio();              // lets the sound device finish what it was writing

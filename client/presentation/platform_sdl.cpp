@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "client/core/client_state.h"
-#include "client/core/frame.h"
+#include "client/core/lifecycle.h"
 #include "client/core/input.h"
 #include "client/core/keys.h"
 #include "client/core/platform.h"
@@ -229,7 +229,7 @@ void SdlCloseWindow() {
   SDL_Quit();
 }
 
-void SdlRunFrames(long max_frames, void (*before_frame)()) {
+void SdlRunFrames(void (*frame)(), long max_frames, void (*before_frame)()) {
   long frames = 0;
   uint32_t due = SDL_GetTicks() + FRAME_INTERVAL_MS;
   while (!quit_requested && !hang_up) {
@@ -246,7 +246,7 @@ void SdlRunFrames(long max_frames, void (*before_frame)()) {
     }
     if (static_cast<int32_t>(now - due) < 0) continue;
     if (before_frame) before_frame();
-    ClientFrame();
+    frame();
     if (!quit_requested) SdlPresent();
     // A late tick runs one frame; missed ticks are not made up.
     due += FRAME_INTERVAL_MS;
