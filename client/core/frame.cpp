@@ -73,6 +73,7 @@ void StartUp() {
   ClearHistory();
   std::memset(map_text, 0, sizeof map_text);
   LoadHudImages();
+  LayoutScreen();  // the frame-rate label goes above the HUD panel just loaded
   LoadSpriteImages();
   InitNetwork();  // without a socket the client still runs; connecting then reaches nobody
   ResetFrameClock();

@@ -7,6 +7,8 @@
 extern uint8_t menu_item;  // 0..20
 
 void DrawMenu();
+// Centres the menu's two columns below the title and inside the window.
+void PlaceMenu();
 void ToggleMenu();
 // Up/Down navigation with the held-key repeat, then MenuInput.
 void MenuKeys();
