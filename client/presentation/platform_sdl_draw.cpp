@@ -66,9 +66,9 @@ bool Outlined(const Label& label) { return !label.opaque; }
 int Margin(const Label& label) { return Outlined(label) ? 1 : 0; }
 
 // Coverage (0..255) of the caption's text in a (width + 2m) x (height + 2m)
-// mask, each line in its own band of the line height with the baseline
-// where the layout expects it.
-void CaptionCoverage(const Label& label, TTF_Font* font, int m, std::vector<uint8_t>& mask, int mw) {
+// mask, each line in its band of the line height with the baseline where
+// the layout expects it.
+void CaptionCoverage(const Label& label, TTF_Font* font, int m, std::vector<uint8_t>& mask, int mw, int mh) {
   const int line_h = LineHeight(label.font);
   const int shift = BaselineFromTop(label.font) - TTF_FontAscent(font);
   int band = 0;
@@ -84,8 +84,10 @@ void CaptionCoverage(const Label& label, TTF_Font* font, int m, std::vector<uint
     if (argb) {
       const int x0 = m + LineX(label, argb->w);
       for (int gy = 0; gy < argb->h; ++gy) {
+        // An accent or a descender may reach into the next band; the
+        // coverage of both lines is kept.
         const int y = band_top + shift + gy;
-        if (y < band_top || y >= band_top + line_h || y >= label.height) continue;  // the line's own band only
+        if (y + m < 0 || y + m >= mh) continue;
         const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(argb->pixels) + gy * argb->pitch);
         for (int gx = 0; gx < argb->w; ++gx) {
           const int x = x0 + gx;
@@ -133,7 +135,7 @@ SDL_Texture* RenderCaption(const Label& label) {
   const int m = Margin(label);
   const int mw = label.width + 2 * m, mh = label.height + 2 * m;
   std::vector<uint8_t> mask(static_cast<size_t>(mw) * mh, 0);
-  CaptionCoverage(label, font, m, mask, mw);
+  CaptionCoverage(label, font, m, mask, mw, mh);
   std::vector<uint32_t> pixels(mask.size(), 0);
   ComposeCaption(label, mask, mw, mh, pixels);
   SDL_Texture* texture = SDL_CreateTexture(SdlRenderer(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, mw, mh);
