@@ -12,24 +12,10 @@
 #include <set>
 #include <sstream>
 
+#include "support/display.h"
 #include "support/process.h"
 
 namespace {
-
-bool OnPath(const std::string& program) {
-  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a command and returns its output.
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[256];
-  while (fgets(buf, sizeof buf, p)) out += buf;
-  pclose(p);
-  return out;
-}
 
 struct Picture {
   int width = 0, height = 0;
@@ -150,43 +136,6 @@ class Xdo {
   std::string display_, window_;
 };
 
-// Display numbers to try: 90..139, or VORNAX_TEST_DISPLAYS="first-last" on
-// a machine where others use those.
-std::pair<int, int> DisplayRange() {
-  int first = 90, last = 139;
-  if (const char* range = std::getenv("VORNAX_TEST_DISPLAYS")) std::sscanf(range, "%d-%d", &first, &last);
-  return {first, last};
-}
-
-// Starts Xvfb with a screen of this size on the first display number that
-// is free and takes it: one that another program holds or grabs at the
-// same moment makes this Xvfb end, and the next number is tried. The
-// display name, "" when none started.
-std::string StartXvfb(ChildProcess& xvfb, const std::string& dir, int screen_w = 1024, int screen_h = 768) {
-  const std::string size = std::to_string(screen_w) + "x" + std::to_string(screen_h);
-  const auto [first, last] = DisplayRange();
-  for (int n = first; n <= last; ++n) {
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-    if (FileExists(socket) || FileExists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-    const std::string display = ":" + std::to_string(n);
-    if (!xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", size + "x24", "-nolisten", "tcp"}, dir,
-                    dir + "/xvfb.out"))
-      continue;
-    // Ready once it answers on its display; an Xvfb that lost the race ends.
-    const std::string geometry = std::to_string(screen_w) + " " + std::to_string(screen_h);
-    const bool ready = WaitFor(
-        [&] {
-          return !xvfb.running() ||
-                 RunCommand("DISPLAY=" + display + " xdotool getdisplaygeometry 2>/dev/null").find(geometry) !=
-                     std::string::npos;
-        },
-        30000);
-    if (ready && xvfb.running()) return display;
-    xvfb.stop();
-  }
-  return "";
-}
-
 std::string LabelLine(const std::string& dump, const std::string& name) {
   std::istringstream in(dump);
   std::string line;
@@ -225,15 +174,7 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
                            d + "/client.out"));
   // Every wait is for what the next step needs, with room for a busy machine.
   constexpr int kPatience = 60000;
-  std::string window;
-  WaitFor(
-      [&] {
-        std::istringstream ids(
-            RunCommand("DISPLAY=" + display + " xdotool search --name 'Vornax : DeathMatch' 2>/dev/null"));
-        ids >> window;
-        return !window.empty();
-      },
-      kPatience);
+  const std::string window = WaitForGameWindow(display, kPatience);
   ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
   Xdo xdo(display, window);
   xdo("windowfocus --sync " + window);
@@ -355,15 +296,7 @@ TEST(Window, FullscreenKeepsTheFourByThreePictureBetweenBarsAndGivesTheWindowBac
                            {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", d + "/labels.txt"}, d,
                            d + "/client.out"));
   constexpr int kPatience = 60000;
-  std::string window;
-  WaitFor(
-      [&] {
-        std::istringstream ids(
-            RunCommand("DISPLAY=" + display + " xdotool search --name 'Vornax : DeathMatch' 2>/dev/null"));
-        ids >> window;
-        return !window.empty();
-      },
-      kPatience);
+  const std::string window = WaitForGameWindow(display, kPatience);
   ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
   Xdo xdo(display, window);
   auto labels = [&] { return ReadFile(d + "/labels.txt"); };
