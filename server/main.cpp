@@ -1,8 +1,14 @@
 // vornaxdm_server: start up, then one tick every 30 ms until the process is
-// told to stop.
+// told to stop (a signal or the quit command).
 #include <signal.h>
+#include <unistd.h>
 
+#include <cstdio>
+
+#include "server/core/console_commands.h"
+#include "server/core/oplog.h"
 #include "server/core/startup.h"
+#include "server/core/usage.h"
 #include "server/net/udp.h"
 
 namespace {
@@ -21,22 +27,44 @@ void setUpSignals() {
   // A console reader that goes away (a pipe into a program that ended) must
   // not take the running game down with it.
   signal(SIGPIPE, SIG_IGN);
+  // Run as a background job from a terminal, the server must not be stopped
+  // for looking at its console input: the read fails instead.
+  signal(SIGTTIN, SIG_IGN);
 }
 
+// --help and --version answer and end the program before anything starts.
+bool answeredRequest(int argc, char** argv) {
+  switch (SV_COMMANDLINEREQUEST(argc, argv)) {
+    case CommandLineRequest::kHelp:
+      SV_PRINTUSAGE(stdout);
+      return true;
+    case CommandLineRequest::kVersion:
+      SV_PRINTVERSION(stdout);
+      return true;
+    case CommandLineRequest::kRun:
+      break;
+  }
+  return false;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (answeredRequest(argc, argv)) return 0;
   setUpSignals();
   if (!GAMESTART(argc, argv)) {
     NET_STOP();
     return 1;
   }
-  while (!stop_requested) {
+  CMD_START(STDIN_FILENO);
+  while (!stop_requested && !CMD_QUITREQUESTED()) {
     GAMECYCLE();
+    CMD_POLL();
+    if (CMD_QUITREQUESTED()) break;
     // 30 ms, reading datagrams as they come.
     NET_PAUSE(30);
   }
+  OPLOG_STOP(CMD_QUITREQUESTED() ? "quit command" : "signal");
   NET_STOP();
   return 0;
 }

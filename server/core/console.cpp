@@ -53,13 +53,13 @@ void CON_CLEAR() {
   }
 }
 
-void CON_WRITELINE(std::string_view text) {
+void CON_WRITESAFE(FILE* out, std::string_view text) {
   // Printed in small chunks through a fixed buffer: nothing is allocated.
   char chunk[128];
   size_t used = 0;
   for (size_t i = 0; i < text.size();) {
     if (used + 4 > sizeof chunk) {
-      std::fwrite(chunk, 1, used, Output());
+      std::fwrite(chunk, 1, used, out);
       used = 0;
     }
     const size_t n = Utf8Length(text, i);
@@ -73,7 +73,11 @@ void CON_WRITELINE(std::string_view text) {
     }
     i += n > 0 ? n : 1;
   }
-  std::fwrite(chunk, 1, used, Output());
+  std::fwrite(chunk, 1, used, out);
+}
+
+void CON_WRITELINE(std::string_view text) {
+  CON_WRITESAFE(Output(), text);
   std::fputc('\n', Output());
   std::fflush(Output());
 }

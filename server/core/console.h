@@ -13,6 +13,8 @@ void CON_CLEAR();
 // '?', because names and chat come from the network; bytes 0x80..0x9F inside
 // a well-formed UTF-8 character stay.
 void CON_WRITELINE(std::string_view text);
+// The same safe text, without the line end, to any file (the operator's log).
+void CON_WRITESAFE(FILE* out, std::string_view text);
 // Waits for Enter after a start-up failure, but only when there is a terminal
 // to read: a detached server (stdin closed, a pipe, /dev/null) goes on at once.
 void CON_WAITENTER();

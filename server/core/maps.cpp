@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "protocol/shipped_data.h"
 #include "server/core/console.h"
+#include "server/core/oplog.h"
 #include "server/core/settings.h"
 #include "server/core/startup.h"
 #include "server/net/guard.h"
@@ -127,25 +129,65 @@ void PlaceCell(uint8_t ch, int c, int r) {
 
 bool ValidEntry(uint8_t entry) { return entry >= 1 && entry <= MAP_LIST_SIZE; }
 
-// Opens a map for reading; a FIFO, a device or a directory is refused with
-// a console line, since reading it could wait or run for ever.
-FILE* OpenMapFile(const std::string& path) {
+const char* ReasonForError(int error) {
+  static char other[128];
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return "not found";
+    case EACCES:
+    case EPERM:
+      return "not readable (permission denied)";
+    default:
+      std::snprintf(other, sizeof other, "not readable (%s)", std::strerror(error));
+      return other;
+  }
+}
+
+// Opens a map for reading only; a FIFO, a device or a directory is refused
+// with a console line, since reading it could wait or run for ever. On
+// failure why holds the reason.
+FILE* OpenMapFile(const std::string& path, const char*& why) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    why = ReasonForError(errno);
+    return nullptr;
+  }
   struct stat st{};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     CON_WRITELINE(path + " is not a regular file: map not loaded");
+    why = "not a regular file";
     return nullptr;
   }
   FILE* f = fdopen(fd, "rb");
-  if (!f) close(fd);
+  if (!f) {
+    why = ReasonForError(errno);
+    close(fd);
+  }
   return f;
+}
+
+// Calls visit(character, column, row) for every cell character of a map
+// text that lands on the 64 x 64 grid, the way the map is laid out.
+template <typename Visit>
+void ForEachCell(const uint8_t* text, Visit visit) {
+  int c = 1;
+  int r = 1;
+  for (int p = FIRST_ROW_POSITION; p <= MAP_TEXT_SIZE && text[p] != 0 && r <= MAP_CELLS; ++p) {
+    if (text[p] == CR) {
+      c = 1;
+      ++r;
+    } else if (c <= MAP_CELLS) {
+      visit(text[p], c, r);
+      ++c;
+    }
+  }
 }
 
 // maps/NAME.vnxm in the working directory; when there is none there and the
 // server runs from an installation, the shipped map of that name.
-std::string mapFilePath(const std::string& name) {
+std::string MapFilePath(const std::string& name) {
   const std::string local = "maps/" + name + ".vnxm";
   if (access(local.c_str(), F_OK) == 0) return local;
   const std::string shipped = ShippedDataDir();
@@ -172,13 +214,13 @@ void MAPFROMSTR(uint8_t entry, const char* text) {
   std::memcpy(SV_MAPL[entry].text + 1, text, n);
 }
 
-void MAPFROMFILE(const ShortStr& name) {
+const char* MAPFROMFILE(const ShortStr& name) {
   int m = FindEntryForFile();
-  if (m == 0) return;
-  std::string path = mapFilePath(name.str());
-  if (!EXISTFILE(path.c_str())) return;
-  FILE* opened = OpenMapFile(path);
-  if (!opened) return;
+  if (m == 0) return "the rotation is full (24 maps)";
+  std::string path = MapFilePath(name.str());
+  const char* why = nullptr;
+  FILE* opened = OpenMapFile(path, why);
+  if (!opened) return why;
   MapFile f{opened, MAP_FILE_READ_LIMIT};
   MapEntry& e = SV_MAPL[m];
   std::memset(e.text, 0, sizeof e.text);
@@ -192,33 +234,44 @@ void MAPFROMFILE(const ShortStr& name) {
   // The 0 byte replaces the CR of the last row. A file without rows keeps
   // its whole header and ends right after it.
   e.text[p > MAP_HEADER_LENGTH ? p : FIRST_ROW_POSITION] = 0;
+  return nullptr;
+}
+
+int MAP_SPAWNCOUNT(uint8_t entry) {
+  if (!ValidEntry(entry) || IsFree(SV_MAPL[entry])) return 0;
+  int spawns = 0;
+  ForEachCell(SV_MAPL[entry].text, [&](uint8_t ch, int, int) { spawns += MAP_ISSPAWN(ch) ? 1 : 0; });
+  return spawns;
+}
+
+uint8_t MAP_FIND(std::string_view name) {
+  for (int m = 1; m <= MAP_LIST_SIZE; ++m)
+    if (!IsFree(SV_MAPL[m]) && SV_MAPL[m].name == name) return static_cast<uint8_t>(m);
+  return 0;
 }
 
 void SV_LOADCURMAP(uint8_t entry) {
   if (!ValidEntry(entry) || IsFree(SV_MAPL[entry])) return;
   ClearCurrentMap(entry);
-  const uint8_t* text = SV_MAPL[entry].text;
-  int c = 1;
-  int r = 1;
-  for (int p = FIRST_ROW_POSITION; p <= MAP_TEXT_SIZE && text[p] != 0 && r <= MAP_CELLS; ++p) {
-    if (text[p] == CR) {
-      c = 1;
-      ++r;
-    } else if (c <= MAP_CELLS) {
-      PlaceCell(text[p], c, r);
-      ++c;
-    }
-  }
+  ForEachCell(SV_MAPL[entry].text, PlaceCell);
+  OPLOG_MAPSTART();
 }
 
 void SV_KICKALL() {
   // Everybody reconnects within about a second; nobody is throttled for it.
   GUARD_EXPECTREJOINS();
-  for (int s = 1; s <= MAX_SLOTS; ++s) PLAYER_REMOVE(static_cast<uint8_t>(s));
+  for (int s = 1; s <= MAX_SLOTS; ++s) PLAYER_GIVEUP(static_cast<uint8_t>(s), SLOT_MAPCHANGE);
+}
+
+void SV_CHANGEMAP(uint8_t entry) {
+  if (!ValidEntry(entry) || IsFree(SV_MAPL[entry])) return;
+  OPLOG_MAPEND();
+  SV_KICKALL();
+  SV_SCOREBOARD = 0;
+  SV_LOADCURMAP(entry);
 }
 
 void SV_MAPNEXT() {
-  SV_KICKALL();
   int current = ValidEntry(SV_MAP.map_index) ? SV_MAP.map_index : MAP_LIST_SIZE;
   int next = current;
   for (int step = 1; step <= MAP_LIST_SIZE; ++step) {
@@ -228,7 +281,7 @@ void SV_MAPNEXT() {
       break;
     }
   }
-  SV_LOADCURMAP(static_cast<uint8_t>(next));
+  SV_CHANGEMAP(static_cast<uint8_t>(next));
 }
 
 void SV_SCORELIMITHIT() { SV_SCOREBOARD = MATCH_END_TICKS; }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "protocol/rules.h"
 #include "protocol/shortstr.h"
@@ -17,8 +18,18 @@ extern MapEntry SV_MAPL[MAP_LIST_SIZE + 1];  // 1..24
 
 void DEFAULTMAPS();
 void MAPFROMSTR(uint8_t entry, const char* text);
-void MAPFROMFILE(const ShortStr& name);
+// Loads maps/<name>.vnxm into the first free entry (or over the built-in
+// map), reading it only. Returns why it was not loaded ("not found", "not
+// readable ...", "the rotation is full ..."), nullptr when it was.
+const char* MAPFROMFILE(const ShortStr& name);
+// Spawn points the entry's map would have on the grid.
+int MAP_SPAWNCOUNT(uint8_t entry);
+// The rotation entry of that name, 0 when there is none.
+uint8_t MAP_FIND(std::string_view name);
 void SV_LOADCURMAP(uint8_t entry);
 void SV_KICKALL();
+// The map change: the current map ends, every slot is given up, the
+// end-of-match countdown stops and the entry becomes the current map.
+void SV_CHANGEMAP(uint8_t entry);
 void SV_MAPNEXT();
 void SV_SCORELIMITHIT();

@@ -4,6 +4,7 @@
 
 #include "protocol/protocol.h"
 #include "server/core/console.h"
+#include "server/core/oplog.h"
 #include "server/sim/world.h"
 
 ShortStr SV_LOG[LOG_LINES];
@@ -128,4 +129,5 @@ void SC_LOGMESS(const ShortStr& line) {
   DisplayText text;
   if (!EVENT_PRINTERS[code](line, text) || text.len == 0) return;
   CON_WRITELINE(text.view());
+  OPLOG_LINE(text.view());
 }

@@ -1,13 +1,19 @@
 #include "server/core/startup.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "protocol/protocol.h"
 #include "server/core/console.h"
+#include "server/core/console_commands.h"
 #include "server/core/event_line.h"
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
+#include "server/core/oplog.h"
 #include "server/core/settings.h"
 #include "server/net/guard.h"
 #include "server/net/netproto.h"
@@ -50,8 +56,9 @@ unsigned TakeBase(std::string_view& text) {
 }
 
 // An unsigned 32-bit number; anything invalid (no digits, a sign, a stray
-// character, more than 32 bits) counts as 0.
-uint32_t ParseNumber(std::string_view text) {
+// character, more than 32 bits) counts as 0, and valid says so.
+uint32_t ParseNumber(std::string_view text, bool& valid) {
+  valid = false;
   while (!text.empty() && (text[0] == ' ' || text[0] == '\t')) text.remove_prefix(1);
   if (!text.empty() && text[0] == '+') text.remove_prefix(1);
   unsigned base = TakeBase(text);
@@ -63,22 +70,58 @@ uint32_t ParseNumber(std::string_view text) {
     value = value * base + static_cast<unsigned>(digit);
     if (value > UINT32_MAX) return 0;
   }
+  valid = true;
   return static_cast<uint32_t>(value);
 }
+
+uint32_t ParseNumber(std::string_view text) {
+  bool valid = false;
+  return ParseNumber(text, valid);
+}
+
+// Command-line remarks go to standard error, one line each, and never stop
+// the server: it starts with what was taken.
+void Warn(const std::string& text) {
+  std::fprintf(stderr, "vornaxdm_server: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 // ---- Options ----
 
 using OptionHandler = void (*)(std::string_view value);
+using SettingReader = uint32_t (*)();
 
 struct Option {
   const char* name;
   OptionHandler apply;
+  // The setting a number option ends in, nullptr for the others.
+  SettingReader setting;
 };
+
+// A map that could not be loaded, or that has no spawn point, is reported
+// with the reason; the server starts with the maps it has.
+void ApplyMap(std::string_view v) {
+  const ShortStr name(v);
+  if (const char* why = MAPFROMFILE(name)) {
+    Warn("map " + Quoted(v) + " (maps/" + std::string(v) + ".vnxm) not loaded: " + why);
+    return;
+  }
+  const uint8_t entry = MAP_FIND(name.view());
+  if (entry != 0 && MAP_SPAWNCOUNT(entry) == 0)
+    Warn("map " + Quoted(v) + " has no spawn points ('@'): players respawn where they stand");
+}
+
+void ApplyLog(std::string_view v) {
+  const std::string path(v);
+  if (!OPLOG_OPEN(path.c_str()))
+    Warn("log file " + Quoted(v) + " cannot be opened (" + std::strerror(errno) + "): no log is kept");
+}
 
 void ApplyPort(std::string_view v) { NET_PORT = S2W(v); }
 void ApplyScore(std::string_view v) { SV_SCORELIMIT = S2B(v); }
 void ApplyMaxPlayers(std::string_view v) { SV_MAXPLAYERS = S2B(v); }
-void ApplyMap(std::string_view v) { MAPFROMFILE(ShortStr(v)); }
 void ApplyName(std::string_view v) { SV_NAME.assign(v); }
 void ApplyTeams(std::string_view v) { SV_TEAMPLAY = S2B(v); }
 void ApplyBots(std::string_view v) { SV_BOTCOUNT = S2B(v); }
@@ -87,18 +130,40 @@ void ApplyIpConnects(std::string_view v) { SV_IPCONNECTS = S2B(v); }
 void ApplyConnects(std::string_view v) { SV_CONNECTS = S2B(v); }
 
 constexpr Option OPTIONS[] = {
-    {"-port", ApplyPort},   {"-score", ApplyScore}, {"-maxplayers", ApplyMaxPlayers}, {"-map", ApplyMap},
-    {"-name", ApplyName},   {"-teams", ApplyTeams}, {"-bots", ApplyBots},
-    {"-ipslots", ApplyIpSlots}, {"-ipconnects", ApplyIpConnects}, {"-connects", ApplyConnects},
+    {"-port", ApplyPort, [] { return uint32_t{NET_PORT}; }},
+    {"-score", ApplyScore, [] { return uint32_t{SV_SCORELIMIT}; }},
+    {"-maxplayers", ApplyMaxPlayers, [] { return uint32_t{SV_MAXPLAYERS}; }},
+    {"-map", ApplyMap, nullptr},
+    {"-name", ApplyName, nullptr},
+    {"-teams", ApplyTeams, [] { return uint32_t{SV_TEAMPLAY}; }},
+    {"-bots", ApplyBots, [] { return uint32_t{SV_BOTCOUNT}; }},
+    {"-ipslots", ApplyIpSlots, [] { return uint32_t{SV_IPSLOTS}; }},
+    {"-ipconnects", ApplyIpConnects, [] { return uint32_t{SV_IPCONNECTS}; }},
+    {"-connects", ApplyConnects, [] { return uint32_t{SV_CONNECTS}; }},
+    {"-log", ApplyLog, nullptr},
+};
+constexpr int OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
+
+const Option* FindOption(std::string_view name) {
+  for (const Option& o : OPTIONS)
+    if (name == o.name) return &o;
+  return nullptr;
+}
+
+// The value each number option was last given; the last one wins, so only
+// that one is checked against what the setting ended as.
+struct GivenValues {
+  const char* text[OPTION_COUNT] = {};
 };
 
-void ApplyOption(std::string_view option, std::string_view value) {
-  for (const Option& o : OPTIONS) {
-    if (option == o.name) {
-      o.apply(value);
-      return;
-    }
-  }
+// One line for a number the parsing rules or the range checks changed.
+void WarnAboutNumber(const Option& o, std::string_view given) {
+  bool valid = false;
+  const uint32_t parsed = ParseNumber(given, valid);
+  const uint32_t taken = o.setting();
+  if (valid && parsed == taken) return;
+  const char* why = valid ? "is out of range" : "is not a number";
+  Warn(std::string(o.name) + " " + Quoted(given) + " " + why + ": taken as " + std::to_string(taken));
 }
 
 // ---- Start-up banner ----
@@ -127,17 +192,39 @@ std::string B2S(uint8_t v) { return std::to_string(v); }
 
 std::string B2SYN(uint8_t v) { return v ? "yes" : "no"; }
 
+// Read-only: a file the server may read exists, also when it may not write it.
 bool EXISTFILE(const char* path) {
-  FILE* f = std::fopen(path, "r+");
-  if (!f) return false;
-  std::fclose(f);
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
   return true;
 }
 
 void SV_STARTPARAMS(int argc, char** argv) {
   // Pairs of option and value; an option without a value is ignored.
-  for (int i = 1; i + 1 < argc; i += 2) ApplyOption(argv[i], argv[i + 1]);
+  GivenValues given;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const Option* o = FindOption(argv[i]);
+    if (!o) {
+      Warn("unknown option " + Quoted(argv[i]) + " ignored together with its value " + Quoted(argv[i + 1]));
+      continue;
+    }
+    o->apply(argv[i + 1]);
+    given.text[o - OPTIONS] = argv[i + 1];
+  }
+  if (argc >= 2 && argc % 2 == 0) Warn("option " + Quoted(argv[argc - 1]) + " has no value: ignored");
   SV_CHECKVARS();
+  for (int k = 0; k < OPTION_COUNT; ++k)
+    if (OPTIONS[k].setting && given.text[k]) WarnAboutNumber(OPTIONS[k], given.text[k]);
+}
+
+CommandLineRequest SV_COMMANDLINEREQUEST(int argc, char** argv) {
+  for (int i = 1; i < argc; i += 2) {
+    const std::string_view option = argv[i];
+    if (option == "--help" || option == "-h") return CommandLineRequest::kHelp;
+    if (option == "--version") return CommandLineRequest::kVersion;
+  }
+  return CommandLineRequest::kRun;
 }
 
 void SV_CHECKVARS() {
@@ -156,7 +243,11 @@ bool GAMESTART(int argc, char** argv) {
   SV_CLEARLOG();
   DEFAULTMAPS();
   SV_STARTPARAMS(argc, argv);
-  if (!NET_START()) return false;
+  if (!NET_START()) {
+    OPLOG_LINE("start failed: the UDP socket could not be brought up");
+    return false;
+  }
+  OPLOG_STARTUP();
   LogBanner();
   SV_LOADCURMAP(1);
   return true;
@@ -192,4 +283,6 @@ void SV_RESETALL() {
   SV_CLEARLOG();
   DEFAULTMAPS();
   BOT_RESETRNG();
+  OPLOG_CLOSE();
+  CMD_RESET();
 }

@@ -14,7 +14,13 @@ void GAMECYCLE();
 // Bots, tick counter and the end-of-match countdown; once per active tick.
 void SV_OTHER();
 
+// Reads the option pairs. An unknown option, an option without a value and
+// a number the parsing rules or range checks changed each give one warning
+// line on standard error; the server starts with what was taken.
 void SV_STARTPARAMS(int argc, char** argv);
+// --help, -h or --version in an option position asks for text, not a server.
+enum class CommandLineRequest { kRun, kHelp, kVersion };
+CommandLineRequest SV_COMMANDLINEREQUEST(int argc, char** argv);
 void SV_CHECKVARS();
 
 // Number conversion of the command line: decimal, '$'/'x'/'0x' hexadecimal,

@@ -69,7 +69,7 @@ bool AcknowledgementInRange(uint16_t old_ack, uint16_t v) {
   return static_cast<uint16_t>(v - old_ack) <= static_cast<uint16_t>(SV_LOGI - old_ack);
 }
 
-void DisconnectClient(uint8_t slot) { PLAYER_REMOVE(slot); }
+void DisconnectClient(uint8_t slot) { PLAYER_GIVEUP(slot, SLOT_DISCONNECT); }
 
 // A connect from the sender of a half-open slot is answered by one more
 // snapshot; from a client already playing it is ignored.
@@ -286,7 +286,7 @@ void NET_SENDLOG(uint8_t slot) {
   if (!IsHuman(c) || c.half_open || lacking == 0 || c.log_wait != 0) return;
   c.log_wait = DATAGRAM_WAIT_TICKS;
   // The ring keeps 97 lines; a client this far behind cannot be served.
-  if (lacking >= LOG_LAG_LIMIT) return PLAYER_REMOVE(slot);
+  if (lacking >= LOG_LAG_LIMIT) return PLAYER_GIVEUP(slot, SLOT_FELLBEHIND);
   WriteLogBatch(c, lacking < LOG_BATCH ? lacking : LOG_BATCH);
   NET_SEND(c.address, c.port);
 }

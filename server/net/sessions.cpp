@@ -3,6 +3,7 @@
 #include "protocol/protocol.h"
 #include "server/core/event_line.h"
 #include "server/core/msglog.h"
+#include "server/core/oplog.h"
 #include "server/core/settings.h"
 #include "server/net/guard.h"
 #include "server/net/netproto.h"
@@ -121,7 +122,7 @@ bool TimedOut(uint8_t slot) {
   ++c.idle;
   if (c.idle < TIMEOUT_TICKS) return false;
   LogSlotEvent(EV_TIMEOUT, slot);
-  PLAYER_REMOVE(slot);
+  PLAYER_GIVEUP(slot, SLOT_TIMEOUT);
   return true;
 }
 
@@ -192,6 +193,7 @@ void PLAYER_ENTER(uint8_t slot) {
   // The newest line logged before the client came is sent too, then its own.
   c.log_ack = static_cast<uint16_t>(SV_LOGI - 1);
   SV_ADDMSG(EVENT_LINE(EV_CONNECT, {slot, c.team}, c.name.view()));
+  OPLOG_CONNECT(slot);
 }
 
 void PLAYER_REPEATCONNECT(uint8_t slot) {
@@ -216,6 +218,12 @@ void PLAYER_REMOVE(uint8_t slot) {
   // The name stays in the record, so the line still shows who left.
   LogSlotEvent(EV_DISCONNECT, slot);
   if (c.is_bot) --SV_BOTC;
+}
+
+void PLAYER_GIVEUP(uint8_t slot, const char* reason) {
+  if (!ValidSlot(slot)) return;
+  OPLOG_SLOTGIVENUP(slot, reason);
+  PLAYER_REMOVE(slot);
 }
 
 void SV_PLAYERS() {

@@ -22,6 +22,14 @@ void PLAYER_ENTER(uint8_t slot);
 void PLAYER_REPEATCONNECT(uint8_t slot);
 // Gives the slot up; a half-open slot goes without a line in the log.
 void PLAYER_REMOVE(uint8_t slot);
+// Gives the slot up as PLAYER_REMOVE does and tells the operator's log why.
+constexpr const char* SLOT_DISCONNECT = "disconnect";
+constexpr const char* SLOT_TIMEOUT = "time-out";
+constexpr const char* SLOT_FELLBEHIND = "fell behind";
+constexpr const char* SLOT_MAPCHANGE = "map change";
+constexpr const char* SLOT_KICKED = "kicked";
+constexpr const char* SLOT_BOTREMOVED = "bot no longer wanted";
+void PLAYER_GIVEUP(uint8_t slot, const char* reason);
 // Session upkeep, game timers, input budget, game information and message
 // log for every occupied slot, in slot order.
 void SV_PLAYERS();

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "server/core/msglog.h"
+#include "server/core/oplog.h"
 #include "server/core/settings.h"
 #include "server/sim/combat.h"
 #include "server/core/event_line.h"
@@ -103,6 +104,7 @@ void SV_ADDBOT() {
   c.team = SV_BOTC % NUM_TEAMS;  // successive bots spread over the four teams
   NameBot(c, static_cast<uint8_t>(SV_BOTC + 1));
   SV_ADDMSG(EVENT_LINE(EV_CONNECT, {k, c.team}, c.name.view()));
+  OPLOG_CONNECT(k);
   PLAYER_RESPAWN(k);
   ++SV_CURCLIENTS;
   ++SV_BOTC;

@@ -181,4 +181,29 @@ TEST_F(MatchTest, FightingTicksAllocateNothing) {
   EXPECT_GT(SV_LOGI - lines_before, 5);  // they did fight
 }
 
+// With the operator's log kept, a whole match, its end and the next map's
+// start are written to the file without a single allocation.
+TEST_F(MatchTest, TicksWithTheOperatorsLogAllocateNothing) {
+  Start({BusyArena(32), BusyArena(16)}, {"-bots", "12", "-score", "3", "-maxplayers", "24", "-log", "ops.log"});
+  for (int t = 0; t < 100; ++t) Tick();
+  long allocations = 0;
+  uint8_t first_map = SV_MAP.map_index;
+  for (int t = 0; t < 3000 && SV_MAP.map_index == first_map; ++t) {
+    human_->frame();
+    alloc_counter::allocations = 0;
+    alloc_counter::counting = true;
+    GAMECYCLE();
+    alloc_counter::counting = false;
+    allocations += alloc_counter::allocations;
+  }
+  EXPECT_EQ(allocations, 0);
+  ASSERT_NE(SV_MAP.map_index, first_map) << "the match ended and the next map began";
+  const std::string log = ReadFile("ops.log");
+  EXPECT_NE(log.find(" > "), std::string::npos) << "kills";
+  EXPECT_NE(log.find(" WINS!\n"), std::string::npos);
+  EXPECT_NE(log.find("map end: m0; scores: "), std::string::npos);
+  EXPECT_NE(log.find(", map change, frags "), std::string::npos);
+  EXPECT_NE(log.find("map start: m1 (rotation entry 2)\n"), std::string::npos);
+}
+
 }  // namespace

@@ -36,6 +36,8 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
 
   int out[2] = {-1, -1};
   if (output_file.empty() && pipe(out) != 0) return false;
+  int in[2] = {-1, -1};
+  if (input_pipe && pipe2(in, O_CLOEXEC) != 0) return false;
   output_file_ = output_file;
   text_.clear();
   exit_code_ = -1;
@@ -45,7 +47,9 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     int fd = output_file.empty() ? out[1] : open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, STDOUT_FILENO);
     dup2(fd, STDERR_FILENO);
-    if (stdin_path.empty()) {
+    if (input_pipe) {
+      dup2(in[0], STDIN_FILENO);
+    } else if (stdin_path.empty()) {
       close(STDIN_FILENO);
     } else {
       dup2(open(stdin_path.c_str(), O_RDWR), STDIN_FILENO);
@@ -55,6 +59,11 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     if (before_exec) before_exec();
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
+  }
+  if (input_pipe) {
+    close(in[0]);
+    closeInput();
+    input_ = in[1];
   }
   if (output_file.empty()) {
     close(out[1]);
@@ -80,6 +89,23 @@ std::vector<std::string> ChildProcess::lines(size_t count, int timeout_ms) {
   std::istringstream in(text_);
   for (std::string line; std::getline(in, line) && !in.eof();) out.push_back(line);
   return out;
+}
+
+bool ChildProcess::input(const std::string& text) {
+  // A program that is gone must not take the test down with SIGPIPE.
+  ::signal(SIGPIPE, SIG_IGN);
+  size_t done = 0;
+  while (input_ >= 0 && done < text.size()) {
+    const ssize_t n = write(input_, text.data() + done, text.size() - done);
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return input_ >= 0;
+}
+
+void ChildProcess::closeInput() {
+  if (input_ >= 0) close(input_);
+  input_ = -1;
 }
 
 void ChildProcess::closeOutput() {
@@ -112,6 +138,7 @@ int ChildProcess::stop(int timeout_ms) {
     }
   }
   closeOutput();
+  closeInput();
   return exit_code_;
 }
 
@@ -182,3 +209,11 @@ long long NowMs() {
 }
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    out.push_back(text.substr(start, end - start));
+  return out;
+}

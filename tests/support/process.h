@@ -23,6 +23,8 @@ class ChildProcess {
   std::vector<std::string> env;
   std::string stdin_path = "/dev/null";
   std::function<void()> before_exec;
+  // Set before start(): standard input is a pipe the test writes with input().
+  bool input_pipe = false;
 
   bool start(const std::string& program, const std::vector<std::string>& args, const std::string& dir = ".",
              const std::string& output_file = "");
@@ -32,6 +34,10 @@ class ChildProcess {
   std::vector<std::string> lines(size_t count, int timeout_ms = 5000);
   // The test stops reading the pipe.
   void closeOutput();
+  // Writes to the program's input pipe; false when it could not.
+  bool input(const std::string& text);
+  // The program's input reaches its end.
+  void closeInput();
   // The exit code (128 + the signal when killed), or -1 when the program has
   // not ended within timeout_ms or never ran.
   int wait(int timeout_ms);
@@ -45,6 +51,7 @@ class ChildProcess {
   pid_t pid_ = -1;
   int exit_code_ = -1;
   int pipe_ = -1;
+  int input_ = -1;
   std::string output_file_, text_;
 };
 
@@ -70,6 +77,8 @@ class TempDir {
 };
 
 std::string ReadFile(const std::string& path);
+// The complete lines of a text, without their line ends.
+std::vector<std::string> SplitLines(const std::string& text);
 // Creates the missing directories on the way.
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
