@@ -22,6 +22,7 @@
 #include "client/core/connection.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
+#include "client/core/platform.h"
 #include "client/core/session.h"
 #include "client/core/user_folder.h"
 #include "client/frame/frame.h"
@@ -93,8 +94,10 @@ Options ReadOptions(int argc, char** argv) {
 }
 
 // One line per label: name, 1 or 0 for visible, the caption with its line
-// breaks shown as " | ". Written beside the file and renamed over it, so a
-// reader never sees half of it.
+// breaks shown as " | ", then " @ " and the box: left, top, width, height;
+// last a line "client W H" with the size the labels are laid out in.
+// Written beside the file and renamed over it, so a reader never sees half
+// of it.
 void DumpLabels(const std::string& path) {
   const struct {
     const char* name;
@@ -108,8 +111,12 @@ void DumpLabels(const std::string& path) {
     for (const auto& l : labels) {
       std::string caption;
       for (char c : l.label.caption) caption += c == '\r' ? std::string(" | ") : std::string(1, c);
-      out << l.name << ' ' << (l.label.visible ? 1 : 0) << ' ' << caption << '\n';
+      out << l.name << ' ' << (l.label.visible ? 1 : 0) << ' ' << caption << " @ " << l.label.left << ' '
+          << l.label.top << ' ' << l.label.width << ' ' << l.label.height << '\n';
     }
+    int w = 0, h = 0;
+    PlatformClientSize(w, h);
+    out << "client " << w << ' ' << h << '\n';
   }
   std::rename(part.c_str(), path.c_str());
 }

@@ -41,9 +41,19 @@ void ReleaseKey(uint8_t key) {
   }
 }
 
+// A line wider than the window shows its end, where the typing goes on;
+// the whole line is still what is sent.
+void ShowChatLine() {
+  int cw = 0, ch = 0;
+  PlatformClientSize(cw, ch);
+  size_t hidden = 0;
+  l_chat.setCaption(" SAY: " + chat_line);
+  while (l_chat.width > cw && hidden < chat_line.size()) l_chat.setCaption(" SAY: " + chat_line.substr(++hidden));
+}
+
 void TypeChat() {
   chat_line = EditText(chat_line, IsChatChar, kChatLimit);
-  l_chat.setCaption(" SAY: " + chat_line);
+  ShowChatLine();
   if (NewlyPressed(VK_RETURN)) {
     SendChat();
     CloseChat();

@@ -67,9 +67,16 @@ void RefreshLog() {
 
 void Announce(const std::string& text) {
   announce_timer = kAnnounceFrames;
-  l_anon.setCaption(text);
   int w = 0, h = 0;
   PlatformClientSize(w, h);
+  // A long name can make the line wider than a small window: then it is
+  // set a size smaller.
+  l_anon.font = FONT_ANNOUNCE;
+  l_anon.setCaption(text);
+  if (l_anon.width > w) {
+    l_anon.font = FONT_ANNOUNCE_SMALL;
+    l_anon.setCaption(text);
+  }
   l_anon.left = w / 2 - l_anon.width / 2;
 }
 

@@ -14,6 +14,11 @@ enum FontId : uint8_t {
   FONT_SCORE,     // "Lucida Console" 11 px (scoreboard)
   FONT_ANNOUNCE,  // "Lucida Console" 27 px bold (l_anon)
   FONT_HUD,       // "bookman old style" 12 pt bold (HUD numbers on the overlay)
+  // The same faces a little smaller, for windows too small for the title
+  // or the menu at their own size (640 x 480).
+  FONT_TITLE_SMALL,  // 52 px bold
+  FONT_MENU_SMALL,   // 17 px
+  FONT_ANNOUNCE_SMALL,  // 19 px bold
   FONT_COUNT
 };
 

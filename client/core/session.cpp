@@ -11,6 +11,7 @@
 #include "client/core/labels.h"
 #include "client/core/presentation.h"
 #include "client/core/prediction.h"
+#include "client/core/scoreboard.h"
 #include "client/core/session_udp.h"
 #include "client/core/world.h"
 #include "protocol/rules.h"
@@ -91,6 +92,10 @@ void ApplyGameInfo() {
   l_sb_stat.setCaption(info);
   ShowLogLine(info);
   awaiting_info = false;
+  // The team totals belong to the board as soon as the game is known to be
+  // a team game, whether or not the menu has been opened since.
+  ShowScoreboard(l_log.visible);
+  PlaceSpectatorCamera();
 }
 
 void ApplyNotConnected() { ConnectAgain(); }

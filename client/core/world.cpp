@@ -58,10 +58,18 @@ void ClearGrid() {
   }
 }
 
+// The first '@' of the map text in reading order, the server's spawn
+// point 1; column 0 when the map has none.
+int first_spawn_col = 0, first_spawn_row = 0;
+
 // Places one map character at column c, row r; the counters number the
 // decorations and items in reading order, as the server numbers its items.
 void PlaceCell(uint8_t ch, int c, int r, int& next_decoration, int& next_item) {
   if (IsSolid(ch)) map_grid[c][r] = static_cast<char>(ch);
+  if (MAP_ISSPAWN(ch) && first_spawn_col == 0) {
+    first_spawn_col = c;
+    first_spawn_row = r;
+  }
   if (next_decoration <= MAX_DECORATIONS && MAP_ISDECORATION(ch)) {
     decorations[next_decoration++] = TMapObject{c + 0.5f, r + 0.5f, ch};
   }
@@ -125,6 +133,7 @@ void ResetMapModelAtStartUp() {
 
 void ClearMap() {
   ClearGrid();
+  first_spawn_col = first_spawn_row = 0;
   for (int i = 1; i <= MAX_DECORATIONS; ++i) decorations[i] = TMapObject{0, 0, 0};
   for (int i = 1; i <= MAX_MAP_ITEMS; ++i) map_items[i] = TMapItem{'1', 0, 0, 0};
   for (auto& e : effects) e = TEffect{0, 0, 8, 0, 0};
@@ -151,6 +160,28 @@ void DecodeMap() {
       ++c;
     }
   }
+}
+
+void PlaceSpectatorCamera() {
+  if (first_spawn_col == 0 || view_slot != my_slot) return;
+  if (players[my_slot].state > PS_SPECTATOR) return;
+  // Right, down, left, up in map cells: angles 0, 90, 180 and 270.
+  constexpr int kStep[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+  int best = 0, best_run = -1;
+  for (int d = 0; d < 4; ++d) {
+    int run = 0;
+    for (int c = first_spawn_col + kStep[d][0], r = first_spawn_row + kStep[d][1];
+         c >= 0 && c <= 65 && r >= 0 && r <= 65 && !IsSolid(static_cast<uint8_t>(map_grid[c][r]));
+         c += kStep[d][0], r += kStep[d][1])
+      ++run;
+    if (run > best_run) {
+      best = d;
+      best_run = run;
+    }
+  }
+  local_x = ClampPos(first_spawn_col * 64 + 32);
+  local_y = ClampPos(first_spawn_row * 64 + 32);
+  view_angle = 90.0f * best;
 }
 
 void AddEffect(uint8_t value, uint8_t kind, float x, float y) {

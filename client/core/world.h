@@ -7,6 +7,10 @@
 // start-up reset is ResetMapModelAtStartUp (client_state.h).
 void ClearMap();
 void DecodeMap();
+// The free spectator camera on the map's first spawn point, looking along
+// the longest free row or column from there; nothing happens on a map
+// without one, or while the local player plays or follows someone.
+void PlaceSpectatorCamera();
 void AddEffect(uint8_t value, uint8_t kind, float x, float y);
 void BeginSnapshot();
 void ApplyPlayerUpdate(uint8_t slot);

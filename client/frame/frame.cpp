@@ -35,6 +35,7 @@ void StartUp() {
   ResetPlayersAtStartUp();
   ResetMapModelAtStartUp();
   LoadHudImages();
+  LayoutScreen();  // the frame-rate label goes above the HUD panel just loaded
   LoadSpriteImages();
   InitNetwork();  // without a socket the client still runs; connecting then reaches nobody
   ResetFrameClock();

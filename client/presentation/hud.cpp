@@ -89,6 +89,22 @@ void DrawNumber(int index, int panel_top, const std::string& text) {
   PlatformDrawText(hud_overlay, HUD_W, HUD_H, NUMBER_LEFT[index], panel_top + 13, FONT_HUD, text, HUD_TEXT);
 }
 
+// ------------------------------------------------------------ layout
+
+// The title at its own size when it fits the width, else a little smaller.
+void PlaceTitle(int cw, int ch) {
+  if (l_mcpt.font != FONT_TITLE) {
+    l_mcpt.font = FONT_TITLE;
+    l_mcpt.setCaption(l_mcpt.caption);
+  }
+  if (l_mcpt.width > cw) {
+    l_mcpt.font = FONT_TITLE_SMALL;
+    l_mcpt.setCaption(l_mcpt.caption);
+  }
+  l_mcpt.left = cw / 2 - l_mcpt.width / 2;
+  l_mcpt.top = ch / 15;
+}
+
 }  // namespace
 
 void SetupScreen() {
@@ -106,17 +122,18 @@ void SetupScreen() {
 void LayoutScreen() {
   int cw, ch;
   PlatformClientSize(cw, ch);
-  l_mcpt.left = cw / 2 - l_mcpt.width / 2;
-  l_mcpt.top = ch / 15;
-  l_mvar.left = cw / 2 - (l_mvar.width + l_mval.width) / 2;
-  l_mvar.top = ch / 2 - l_mvar.height / 2 + 45;
-  l_mval.left = l_mvar.left + l_mvar.width;
-  l_mval.top = l_mvar.top;
+  PlaceTitle(cw, ch);
+  PlaceMenu();
   l_chat.top = ch - l_chat.height;
   l_fps.left = cw - l_fps.width;
-  l_fps.top = ch - l_fps.height;
+  l_fps.top = HudPanelTop(ch) - l_fps.height;
   l_anon.top = ch / 4;
   l_anon.left = cw / 2 - l_anon.width / 2;
+}
+
+int HudPanelTop(int client_height) {
+  const int panel_height = std::clamp(hud_panel.height, 0, HUD_H);
+  return (HUD_H - panel_height) * client_height / HUD_H;
 }
 
 void AnimatePlayers() {

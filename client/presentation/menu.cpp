@@ -2,6 +2,7 @@
 // the place to connect, and the only settings editor.
 #include "client/presentation/menu.h"
 
+#include <algorithm>
 #include <string>
 
 #include "client/core/client_state.h"
@@ -71,6 +72,15 @@ bool IsAddressChar(uint8_t c) { return c == '.' || (c >= '0' && c <= '9'); }
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 void Click() { PlaySound(snd_mmove, 0); }
+
+constexpr int kTitleGap = 4;  // pixels between the title and the menu
+
+void SetMenuFont(FontId font) {
+  if (l_mvar.font == font && l_mval.font == font) return;
+  l_mvar.font = l_mval.font = font;
+  l_mvar.setCaption(l_mvar.caption);
+  l_mval.setCaption(l_mval.caption);
+}
 
 void MoveSelection(int delta) {
   if (delta < 0 && menu_item > 0) --menu_item;
@@ -143,10 +153,27 @@ void DrawMenu() {
   }
   l_mvar.setCaption(names);
   l_mval.setCaption(values);
+  PlaceMenu();
+}
+
+void PlaceMenu() {
   int cw, ch;
   PlatformClientSize(cw, ch);
+  const int below_title = l_mcpt.top + l_mcpt.height + kTitleGap;
+  int top = 0;
+  // The menu's own size first; a window too short for all its lines below
+  // the title gets the smaller face.
+  for (const FontId font : {FONT_MENU, FONT_MENU_SMALL}) {
+    SetMenuFont(font);
+    const int height = l_mvar.height;
+    top = ch / 2 - height / 2 + 45;
+    top = std::max(std::min(top, ch - height), below_title);
+    if (top + height <= ch) break;
+  }
   l_mvar.left = cw / 2 - (l_mvar.width + l_mval.width) / 2;
+  l_mvar.top = top;
   l_mval.left = l_mvar.left + l_mvar.width;
+  l_mval.top = top;
 }
 
 void ToggleMenu() {

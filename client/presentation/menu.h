@@ -11,6 +11,8 @@ extern uint8_t menu_item;  // 0..20
 void ResetMenu();
 
 void DrawMenu();
+// Centres the menu's two columns below the title and inside the window.
+void PlaceMenu();
 // Up/Down navigation with the held-key repeat, then MenuInput.
 void MenuInput();
 std::string NormaliseAddress(const std::string& text);

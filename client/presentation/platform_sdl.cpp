@@ -4,9 +4,11 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "client/core/client_state.h"
 #include "client/core/lifecycle.h"
@@ -38,6 +40,12 @@ void EndOnHangUp() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGHUP, &action, nullptr);
 }
+
+// Fullscreen, and the window as it was before it: size and maximised state.
+bool fullscreen = false;
+int windowed_w = kDesignClientW, windowed_h = kDesignClientH;
+int windowed_x = 0, windowed_y = 0;
+bool windowed_maximised = false, windowed_resizable = false;
 
 // While the cursor is hidden the mouse is read as relative motion; the
 // cursor position the game sees is then this virtual one.
@@ -127,7 +135,19 @@ void TypeText(const char* utf8) {
   }
 }
 
+// Alt+Enter and F11 belong to the window, not to the game: the Enter of
+// Alt+Enter must not choose a menu item.
+bool IsFullscreenKey(const SDL_KeyboardEvent& key) {
+  const SDL_Scancode sc = key.keysym.scancode;
+  if (sc == SDL_SCANCODE_F11) return true;
+  return (sc == SDL_SCANCODE_RETURN || sc == SDL_SCANCODE_KP_ENTER) && (key.keysym.mod & KMOD_ALT) != 0;
+}
+
 void HandleKeyDown(const SDL_KeyboardEvent& key) {
+  if (IsFullscreenKey(key)) {
+    if (!key.repeat) SdlToggleFullscreen();
+    return;
+  }
   const uint8_t vk = VirtualKey(key.keysym.scancode);
   if (vk == 0) return;
   FormKeyDown(vk);
@@ -179,6 +199,61 @@ SDL_Renderer* CreateRenderer() {
 }
 
 }  // namespace
+
+bool SdlFullscreen() { return fullscreen; }
+
+SDL_Rect SdlPictureRect() {
+  int w = kDesignClientW, h = kDesignClientH;
+  if (window) SDL_GetWindowSize(window, &w, &h);
+  if (!fullscreen) return SDL_Rect{0, 0, w, h};
+  // The picture keeps its 4:3, as the window's own sizes have it (640 x 480
+  // ... 1024 x 768), centred between black bars.
+  const int pw = std::min(w, h * 4 / 3);
+  const int ph = std::min(h, static_cast<int>(pw / 1.33333));
+  return SDL_Rect{(w - pw) / 2, (h - ph) / 2, pw, ph};
+}
+
+// Desktop fullscreen as a borderless window over the whole display at the
+// desktop's own mode: window managers treat it as fullscreen, it needs no
+// mode change, and it works where no window manager runs at all.
+static void EnterFullscreen() {
+  const int display = std::max(SDL_GetWindowDisplayIndex(window), 0);
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(display, &bounds) != 0) {
+    ShowLogLine("Fullscreen is not available: " + std::string(SDL_GetError()));
+    return;
+  }
+  const Uint32 flags = SDL_GetWindowFlags(window);
+  windowed_maximised = (flags & SDL_WINDOW_MAXIMIZED) != 0;
+  windowed_resizable = (flags & SDL_WINDOW_RESIZABLE) != 0;
+  if (windowed_maximised) SDL_RestoreWindow(window);
+  SDL_GetWindowSize(window, &windowed_w, &windowed_h);
+  SDL_GetWindowPosition(window, &windowed_x, &windowed_y);
+  fullscreen = true;
+  SDL_SetWindowResizable(window, SDL_TRUE);  // a fixed-size window cannot cover the screen
+  SDL_SetWindowBordered(window, SDL_FALSE);
+  SDL_SetWindowPosition(window, bounds.x, bounds.y);
+  SDL_SetWindowSize(window, bounds.w, bounds.h);
+  SDL_RaiseWindow(window);
+}
+
+static void LeaveFullscreen() {
+  fullscreen = false;
+  SDL_SetWindowBordered(window, SDL_TRUE);
+  SDL_SetWindowSize(window, windowed_w, windowed_h);
+  SDL_SetWindowPosition(window, windowed_x, windowed_y);
+  SDL_SetWindowResizable(window, windowed_resizable ? SDL_TRUE : SDL_FALSE);
+  if (windowed_maximised) SDL_MaximizeWindow(window);
+}
+
+void SdlToggleFullscreen() {
+  if (!window) return;
+  if (fullscreen)
+    LeaveFullscreen();
+  else
+    EnterFullscreen();
+  LayoutScreen();
+}
 
 SDL_Renderer* SdlRenderer() { return renderer; }
 
@@ -274,13 +349,15 @@ void PlatformScreenSize(int& w, int& h) {
 bool PlatformWindowActive() { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0; }
 
 void PlatformSetClientSize(int w, int h) {
-  if (window) SDL_SetWindowSize(window, w, h);
+  windowed_w = w;
+  windowed_h = h;
+  if (window && !fullscreen) SDL_SetWindowSize(window, w, h);
 }
 
 void PlatformClientSize(int& w, int& h) {
-  w = kDesignClientW;
-  h = kDesignClientH;
-  if (window) SDL_GetWindowSize(window, &w, &h);
+  const SDL_Rect picture = SdlPictureRect();
+  w = picture.w;
+  h = picture.h;
 }
 
 void PlatformOuterSize(int& w, int& h) {
@@ -308,7 +385,11 @@ void PlatformMaximise() {
   SDL_MaximizeWindow(window);
 }
 
-bool PlatformIsMaximised() { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0; }
+// In fullscreen, the state the window goes back to.
+bool PlatformIsMaximised() {
+  if (fullscreen) return windowed_maximised;
+  return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0;
+}
 
 void PlatformGetCursor(int& x, int& y) {
   if (relative_mouse) {

@@ -19,3 +19,12 @@ SDL_Renderer* SdlRenderer();
 bool SdlCreateDrawing();   // textures for the two pictures
 void SdlDestroyDrawing();  // textures, label captions and fonts
 void SdlPresent();         // draws the client area as it is now and shows it
+
+// Alt+Enter and F11: between the window and desktop fullscreen. Leaving
+// fullscreen gives the window back its size.
+void SdlToggleFullscreen();
+bool SdlFullscreen();
+// Where the game's picture lies in the window: all of it in a window, the
+// largest centred 4:3 area in fullscreen (black bars around it). Labels and
+// the client size the game sees are those of this area.
+SDL_Rect SdlPictureRect();

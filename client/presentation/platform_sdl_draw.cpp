@@ -5,6 +5,7 @@
 #include <SDL_ttf.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "client/core/client_state.h"
 #include "client/core/input.h"
@@ -31,6 +32,7 @@ struct LabelImage {
   FontId font = FONT_LOG;
   uint32_t colour = 0;
   LabelAlign align = ALIGN_LEFT;
+  bool opaque = false;
   int width = -1, height = -1;
   SDL_Texture* texture = nullptr;
 };
@@ -57,34 +59,100 @@ int LineX(const Label& label, int line_width) {
   }
 }
 
+// Labels without a background stand on the 3D view; a one-pixel dark
+// outline keeps their text readable over light walls and sky. The outline
+// lies around the label's box, which keeps its place and size.
+bool Outlined(const Label& label) { return !label.opaque; }
+int Margin(const Label& label) { return Outlined(label) ? 1 : 0; }
+
+// Coverage (0..255) of the caption's text in a (width + 2m) x (height + 2m)
+// mask, each line in its band of the line height with the baseline where
+// the layout expects it.
+void CaptionCoverage(const Label& label, TTF_Font* font, int m, std::vector<uint8_t>& mask, int mw, int mh) {
+  const int line_h = LineHeight(label.font);
+  const int shift = BaselineFromTop(label.font) - TTF_FontAscent(font);
+  int band = 0;
+  ForEachCaptionLine(label.caption, [&](const std::string& line) {
+    const int band_top = band * line_h;
+    ++band;
+    if (line.empty()) return;
+    SDL_Surface* text = TTF_RenderText_Blended(font, line.c_str(), SDL_Colour{255, 255, 255, 255});
+    if (!text) return;
+    SDL_Surface* argb = text->format->format == SDL_PIXELFORMAT_ARGB8888
+                            ? text
+                            : SDL_ConvertSurfaceFormat(text, SDL_PIXELFORMAT_ARGB8888, 0);
+    if (argb) {
+      const int x0 = m + LineX(label, argb->w);
+      for (int gy = 0; gy < argb->h; ++gy) {
+        // An accent or a descender may reach into the next band; the
+        // coverage of both lines is kept.
+        const int y = band_top + shift + gy;
+        if (y + m < 0 || y + m >= mh) continue;
+        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(argb->pixels) + gy * argb->pitch);
+        for (int gx = 0; gx < argb->w; ++gx) {
+          const int x = x0 + gx;
+          if (x < 0 || x >= mw) continue;
+          uint8_t& cell = mask[static_cast<size_t>(y + m) * mw + x];
+          cell = std::max<uint8_t>(cell, static_cast<uint8_t>(row[gx] >> 24));
+        }
+      }
+      if (argb != text) SDL_FreeSurface(argb);
+    }
+    SDL_FreeSurface(text);
+  });
+}
+
+// The label's text colour over its outline, as straight (not premultiplied)
+// ARGB.
+void ComposeCaption(const Label& label, const std::vector<uint8_t>& mask, int mw, int mh, std::vector<uint32_t>& out) {
+  const uint32_t rgb = label.colour & 0xFFFFFF;
+  for (int y = 0; y < mh; ++y) {
+    for (int x = 0; x < mw; ++x) {
+      const int text = mask[static_cast<size_t>(y) * mw + x];
+      int outline = 0;
+      if (Outlined(label)) {
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) {
+            const int nx = x + dx, ny = y + dy;
+            if (nx >= 0 && nx < mw && ny >= 0 && ny < mh) outline = std::max<int>(outline, mask[static_cast<size_t>(ny) * mw + nx]);
+          }
+      }
+      const int alpha = text + outline * (255 - text) / 255;
+      uint32_t pixel = 0;
+      if (alpha > 0) {
+        // Text over black: the colour's share is text / alpha.
+        const auto channel = [&](int shift) { return static_cast<uint32_t>(((rgb >> shift) & 0xFF) * text / alpha) << shift; };
+        pixel = static_cast<uint32_t>(alpha) << 24 | channel(16) | channel(8) | channel(0);
+      }
+      out[static_cast<size_t>(y) * mw + x] = pixel;
+    }
+  }
+}
+
 SDL_Texture* RenderCaption(const Label& label) {
   TTF_Font* font = fonts[label.font];
   if (!font || label.width <= 0 || label.height <= 0) return nullptr;
-  SDL_Surface* canvas = SDL_CreateRGBSurfaceWithFormat(0, label.width, label.height, 32, SDL_PIXELFORMAT_ARGB8888);
-  if (!canvas) return nullptr;
-  SDL_FillRect(canvas, nullptr, 0);
-  int y = 0;
-  ForEachCaptionLine(label.caption, [&](const std::string& line) {
-    if (SDL_Surface* text = line.empty() ? nullptr : TTF_RenderText_Blended(font, line.c_str(), ToSdl(label.colour))) {
-      SDL_SetSurfaceBlendMode(text, SDL_BLENDMODE_NONE);
-      SDL_Rect at{LineX(label, text->w), y, text->w, text->h};
-      SDL_BlitSurface(text, nullptr, canvas, &at);
-      SDL_FreeSurface(text);
-    }
-    y += TTF_FontLineSkip(font);
-  });
-  SDL_Texture* texture = SDL_CreateTextureFromSurface(SdlRenderer(), canvas);
-  SDL_FreeSurface(canvas);
-  if (texture) SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+  const int m = Margin(label);
+  const int mw = label.width + 2 * m, mh = label.height + 2 * m;
+  std::vector<uint8_t> mask(static_cast<size_t>(mw) * mh, 0);
+  CaptionCoverage(label, font, m, mask, mw, mh);
+  std::vector<uint32_t> pixels(mask.size(), 0);
+  ComposeCaption(label, mask, mw, mh, pixels);
+  SDL_Texture* texture = SDL_CreateTexture(SdlRenderer(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, mw, mh);
+  if (!texture) return nullptr;
+  SDL_UpdateTexture(texture, nullptr, pixels.data(), mw * 4);
+  SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
   return texture;
 }
 
 SDL_Texture* LabelTexture(int index, const Label& label) {
   LabelImage& image = label_images[index];
   if (image.caption != label.caption || image.font != label.font || image.colour != label.colour ||
-      image.align != label.align || image.width != label.width || image.height != label.height) {
+      image.align != label.align || image.opaque != label.opaque || image.width != label.width ||
+      image.height != label.height) {
     if (image.texture) SDL_DestroyTexture(image.texture);
-    image = LabelImage{label.caption, label.font, label.colour, label.align, label.width, label.height, nullptr};
+    image = LabelImage{label.caption, label.font,  label.colour, label.align,
+                       label.opaque,  label.width, label.height, nullptr};
     image.texture = RenderCaption(label);
   }
   return image.texture;
@@ -98,13 +166,18 @@ void DrawLabel(int index, const Label& label) {
     SDL_SetRenderDrawColor(r, bg.r, bg.g, bg.b, 255);
     SDL_RenderFillRect(r, &box);
   }
-  if (SDL_Texture* texture = LabelTexture(index, label)) SDL_RenderCopy(r, texture, nullptr, &box);
+  const int m = Margin(label);
+  const SDL_Rect drawn{box.x - m, box.y - m, box.w + 2 * m, box.h + 2 * m};
+  if (SDL_Texture* texture = LabelTexture(index, label)) SDL_RenderCopy(r, texture, nullptr, &drawn);
 }
 
 void DrawPictures() {
   SDL_Renderer* r = SdlRenderer();
+  SDL_RenderSetViewport(r, nullptr);
   SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
-  SDL_RenderClear(r);
+  SDL_RenderClear(r);  // also the bars around a fullscreen picture
+  const SDL_Rect picture = SdlPictureRect();
+  SDL_RenderSetViewport(r, &picture);
   if (image1_visible) {
     SDL_UpdateTexture(view_texture, nullptr, view_surface, VIEW_W * 4);
     SDL_RenderCopy(r, view_texture, nullptr, nullptr);
@@ -117,12 +190,15 @@ void DrawPictures() {
   SDL_RenderCopy(r, overlay_texture, nullptr, nullptr);
 }
 
+// Labels are drawn at their own pixel size relative to the picture, so they
+// stay sharp and in place when the picture is centred in fullscreen.
 void DrawClientArea() {
   OpenFonts();
   DrawPictures();
   for (int i = 0; i < label_count && i < kMaxLabels; ++i) {
     if (all_labels[i]->visible) DrawLabel(i, *all_labels[i]);
   }
+  SDL_RenderSetViewport(SdlRenderer(), nullptr);
 }
 
 SDL_Surface* Glyph(FontId font, uint8_t c) {
@@ -207,7 +283,7 @@ void PlatformTextSize(FontId font, const std::string& text, int& w, int& h) {
     if (!line.empty() && TTF_SizeText(face, line.c_str(), &lw, &lh) == 0) w = std::max(w, lw);
     ++lines;
   });
-  h = lines * TTF_FontLineSkip(face);
+  h = lines * LineHeight(font);
 }
 
 void PlatformDrawText(uint32_t* pixels, int width, int height, int x, int y, FontId font, const std::string& text,

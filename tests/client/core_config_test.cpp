@@ -2,6 +2,7 @@
 // window size it sets.
 #include "client/core/config.h"
 #include "client/core/platform.h"
+#include "client/presentation/hud.h"
 #include "client_test.h"
 
 namespace {
@@ -69,7 +70,8 @@ TEST_F(ConfigTest, SavedFileHasEveryKeyInOrderWithCrLfAndReadsBackTheSame) {
 }
 
 // The window width setting sizes the client area; the title and menu are
-// centred, the frame rate and chat line at the bottom right and left.
+// centred, the frame rate at the right above the HUD panel, the chat line at
+// the bottom left.
 TEST_F(ConfigTest, WindowWidthSettingSizesTheScreenAndItsLayout) {
   const std::tuple<std::string, int, int> cases[] = {
       {"", 800, 600}, {"ww=2000\r\nfscr=1", 1024, 768}, {"ww=500", 640, 480}, {"ww=1000\r\nfscr=1", 1000, 750}};
@@ -90,7 +92,7 @@ TEST_F(ConfigTest, WindowWidthSettingSizesTheScreenAndItsLayout) {
     EXPECT_EQ(l_mval.left, l_mvar.left + l_mvar.width);
     EXPECT_EQ(l_mval.top, l_mvar.top);
     EXPECT_EQ(l_fps.left + l_fps.width, w);
-    EXPECT_EQ(l_fps.top + l_fps.height, h);
+    EXPECT_EQ(l_fps.top + l_fps.height, HudPanelTop(h));
     EXPECT_EQ(l_chat.top + l_chat.height, h);
     Shutdown();
   }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <regex>
@@ -255,6 +256,99 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   // Shots were heard.
   EXPECT_GT(PeakLevel(d + "/sound.wav"), 0.02) << "the captured sound is silent";
   EXPECT_LT(NowMs() - started, 300000);
+}
+
+// The window's size as the window system has it.
+std::string WindowSize(const std::string& display, const std::string& window) {
+  static const std::regex geometry(R"(Geometry: (\d+x\d+))");
+  std::smatch m;
+  const std::string out = RunCommand("DISPLAY=" + display + " xdotool getwindowgeometry " + window + " 2>/dev/null");
+  return std::regex_search(out, m, geometry) ? m[1].str() : "";
+}
+
+// A column of the picture that holds this colour only.
+bool ColumnIs(const Picture& pic, int x, uint32_t colour) {
+  for (int y = 0; y < pic.height; ++y)
+    if (pic.at(x, y) != colour) return false;
+  return true;
+}
+
+TEST(Window, FullscreenKeepsTheFourByThreePictureBetweenBarsAndGivesTheWindowBack) {
+  for (const char* program : {"Xvfb", "xdotool"})
+    if (!OnPath(program)) GTEST_SKIP() << program << " is not installed";
+  for (const char* binary : {"vornaxdm", "vornaxdm_server", "assetgen"})
+    if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
+  TempDir dir;
+  const std::string d = dir.path();
+  ASSERT_EQ(std::system((BinaryPath("assetgen") + " " + d + " >/dev/null").c_str()), 0);
+  std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", d + "/maps");
+
+  // A wide screen: the 4:3 picture gets bars left and right.
+  ChildProcess xvfb;
+  const std::string display = StartXvfb(xvfb, d, 1280, 720);
+  ASSERT_FALSE(display.empty()) << "no X display could be started";
+  ChildProcess server;  // no bots: only the mouse changes the picture
+  const uint16_t port = StartServer(server, {"-port", "47450", "-map", "arena", "-bots", "0"}, d);
+  ASSERT_NE(port, 0);
+  ChildProcess client;
+  client.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ALSOFT_DRIVERS=null"};
+  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"),
+                           {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", d + "/labels.txt"}, d,
+                           d + "/client.out"));
+  constexpr int kPatience = 60000;
+  const std::string window = WaitForGameWindow(display, kPatience);
+  ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
+  Xdo xdo(display, window);
+  auto labels = [&] { return ReadFile(d + "/labels.txt"); };
+  ASSERT_TRUE(WaitFor([&] { return LabelLine(labels(), "l_sb_stat").find("map: arena") != std::string::npos; },
+                      kPatience))
+      << labels();
+  ASSERT_TRUE(WaitFor([&] { return WindowSize(display, window) == "800x600"; }, kPatience));
+
+  // Alt+Enter: the whole screen, the labels laid out on the 960 x 720 picture.
+  ASSERT_TRUE(xdo.press(
+      "alt+Return", [&] { return labels().find("\nclient 960 720\n") != std::string::npos; }, kPatience))
+      << labels() << ReadFile(d + "/client.out");
+  EXPECT_TRUE(WaitFor([&] { return WindowSize(display, window) == "1280x720"; }, kPatience))
+      << WindowSize(display, window);
+  ASSERT_TRUE(xdo.press("F12", [&] { return FileExists(d + "/VnxDMScrShot0.bmp"); }, kPatience));
+  // The mouse still turns the view.
+  xdo("mousemove_relative -- 300 0");
+  ASSERT_TRUE(xdo.press("F12", [&] { return FileExists(d + "/VnxDMScrShot1.bmp"); }, kPatience));
+  // F11: back to the window as it was.
+  ASSERT_TRUE(
+      xdo.press("F11", [&] { return labels().find("\nclient 800 600\n") != std::string::npos; }, kPatience))
+      << labels();
+  EXPECT_TRUE(WaitFor([&] { return WindowSize(display, window) == "800x600"; }, kPatience))
+      << WindowSize(display, window);
+  ASSERT_TRUE(xdo.press("F12", [&] { return FileExists(d + "/VnxDMScrShot2.bmp"); }, kPatience));
+  client.stop();
+  EXPECT_EQ(server.stop(), 0);
+  xvfb.stop();
+
+  Picture full, turned, windowed;
+  ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot0.bmp", full));
+  ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot1.bmp", turned));
+  ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot2.bmp", windowed));
+  ASSERT_EQ(full.width, 1280);
+  ASSERT_EQ(full.height, 720);
+  // Black bars of 160 columns each side, the picture between them.
+  for (int x : {0, 80, 159, 1120, 1200, 1279}) EXPECT_TRUE(ColumnIs(full, x, 0)) << "column " << x;
+  EXPECT_GT(DistinctColours(full, 0, 720), 300u) << "no textured view in fullscreen";
+  for (int x : {160, 400, 640, 880, 1119}) EXPECT_FALSE(ColumnIs(full, x, 0)) << "column " << x;
+  // The HUD text and labels are drawn at their own size: the log's first
+  // line starts at the picture's left edge, white on the view.
+  bool white_near_left = false;
+  for (int y = 1; y < 14; ++y)
+    for (int x = 161; x < 175; ++x) white_near_left |= full.at(x, y) == 0xFFFFFF;
+  EXPECT_TRUE(white_near_left) << "the log is not at the picture's top left";
+  // The middle of the view, away from every label.
+  bool view_changed = false;
+  for (int y = 300; y < 450; ++y)
+    for (int x = 500; x < 1000; ++x) view_changed |= full.at(x, y) != turned.at(x, y);
+  EXPECT_TRUE(view_changed) << "the mouse did not turn the view";
+  EXPECT_EQ(windowed.width, 800);
+  EXPECT_EQ(windowed.height, 600);
 }
 
 }  // namespace

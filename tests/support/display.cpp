@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 bool OnPath(const std::string& program) {
   return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
@@ -18,19 +19,32 @@ std::string RunCommand(const std::string& command) {
   return out;
 }
 
-std::string StartXvfb(ChildProcess& xvfb, const std::string& dir) {
-  for (int n = 90; n < 140; ++n) {
+namespace {
+
+std::pair<int, int> DisplayRange() {
+  int first = 90, last = 139;
+  if (const char* range = std::getenv("VORNAX_TEST_DISPLAYS")) std::sscanf(range, "%d-%d", &first, &last);
+  return {first, last};
+}
+
+}  // namespace
+
+std::string StartXvfb(ChildProcess& xvfb, const std::string& dir, int screen_w, int screen_h) {
+  const std::string size = std::to_string(screen_w) + "x" + std::to_string(screen_h);
+  const std::string geometry = std::to_string(screen_w) + " " + std::to_string(screen_h);
+  const auto [first, last] = DisplayRange();
+  for (int n = first; n <= last; ++n) {
     const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
     if (FileExists(socket) || FileExists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
     const std::string display = ":" + std::to_string(n);
-    if (!xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, dir,
+    if (!xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", size + "x24", "-nolisten", "tcp"}, dir,
                     dir + "/xvfb.out"))
       continue;
     // Ready once it answers on its display; an Xvfb that lost the race ends.
     const bool ready = WaitFor(
         [&] {
           return !xvfb.running() ||
-                 RunCommand("DISPLAY=" + display + " xdotool getdisplaygeometry 2>/dev/null").find("1024 768") !=
+                 RunCommand("DISPLAY=" + display + " xdotool getdisplaygeometry 2>/dev/null").find(geometry) !=
                      std::string::npos;
         },
         30000);

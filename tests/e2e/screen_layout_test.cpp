@@ -1,0 +1,114 @@
+// The real client's labels as its own fonts measure them, at the window
+// widths the width setting allows, and the team totals after --connect.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "support/process.h"
+
+namespace {
+
+struct LabelBox {
+  bool visible = false;
+  std::string caption;
+  int left = 0, top = 0, width = 0, height = 0;
+  int right() const { return left + width; }
+  int bottom() const { return top + height; }
+};
+
+struct Screen {
+  int width = 0, height = 0;
+  std::map<std::string, LabelBox> labels;
+};
+
+// The client's --dump-labels file: "name visible caption @ left top width
+// height" per label, then "client W H".
+Screen ReadDump(const std::string& text) {
+  Screen screen;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string name;
+    fields >> name;
+    if (name == "client") {
+      fields >> screen.width >> screen.height;
+      continue;
+    }
+    const size_t at = line.rfind(" @ ");
+    if (at == std::string::npos || line.size() < name.size() + 3) continue;
+    LabelBox box;
+    box.visible = line[name.size() + 1] == '1';
+    box.caption = line.substr(name.size() + 3, at - name.size() - 3);
+    std::istringstream(line.substr(at + 3)) >> box.left >> box.top >> box.width >> box.height;
+    screen.labels[name] = box;
+  }
+  return screen;
+}
+
+void StartClient(ChildProcess& client, const std::string& dir, const std::vector<std::string>& args) {
+  client.env = {"SDL_VIDEODRIVER=dummy", "ALSOFT_DRIVERS=null"};
+  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"), args, dir, dir + "/client.out"));
+}
+
+TEST(ScreenLayout, TheStartScreenFitsEveryWindowWidthInTheGamesOwnFonts) {
+  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  for (const int ww : {640, 800, 1024}) {
+    SCOPED_TRACE(ww);
+    TempDir dir;
+    WriteFile(dir / "config.cfg", "ww=" + std::to_string(ww) + "\r\n");
+    ChildProcess client;
+    StartClient(client, dir.path(), {"--frames", "5", "--dump-labels", dir / "labels.txt"});
+    ASSERT_EQ(client.wait(60000), 0) << ReadFile(dir / "client.out");
+    const Screen screen = ReadDump(ReadFile(dir / "labels.txt"));
+    ASSERT_EQ(screen.width, ww);
+    ASSERT_EQ(screen.height, ww * 3 / 4);
+    for (const char* name : {"l_mcpt", "l_mvar", "l_mval", "l_fps"}) {
+      SCOPED_TRACE(name);
+      const LabelBox& l = screen.labels.at(name);
+      EXPECT_TRUE(l.visible);
+      EXPECT_GE(l.left, 0);
+      EXPECT_GE(l.top, 0);
+      EXPECT_LE(l.right(), screen.width);
+      EXPECT_LE(l.bottom(), screen.height);
+    }
+    const LabelBox &title = screen.labels.at("l_mcpt"), &items = screen.labels.at("l_mvar"),
+                   &values = screen.labels.at("l_mval"), &fps = screen.labels.at("l_fps");
+    EXPECT_LT(title.bottom(), items.top) << "the title runs into the menu";
+    EXPECT_EQ(values.left, items.right());
+    EXPECT_EQ(values.top, items.top);
+    EXPECT_TRUE(fps.right() <= items.left || fps.left >= values.right() || fps.bottom() <= items.top ||
+                fps.top >= items.bottom());
+    // One line per menu item, one character height apart.
+    const int lines = 1 + static_cast<int>(std::count(items.caption.begin(), items.caption.end(), '|'));
+    EXPECT_GE(lines, 21);
+    EXPECT_EQ(items.height % lines, 0);
+    EXPECT_LE(items.height / lines, 19);
+  }
+}
+
+TEST(ScreenLayout, TeamTotalsShowAfterConnectingToATeamGame) {
+  for (const char* binary : {"vornaxdm", "vornaxdm_server"})
+    if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
+  TempDir dir;
+  ChildProcess server;
+  const uint16_t port = StartServer(server, {"-port", "47930", "-teams", "1", "-bots", "2"}, dir.path());
+  ASSERT_NE(port, 0);
+  ChildProcess client;
+  StartClient(client, dir.path(),
+              {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", dir / "labels.txt"});
+  LabelBox totals;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        totals = ReadDump(ReadFile(dir / "labels.txt")).labels["l_sb_ts"];
+        return totals.visible && totals.caption.find("teams scores:") == 0;
+      },
+      60000))
+      << ReadFile(dir / "labels.txt");
+  EXPECT_NE(totals.caption.find("MU : "), std::string::npos) << totals.caption;
+  client.stop();
+  EXPECT_EQ(server.stop(), 0);
+}
+
+}  // namespace
