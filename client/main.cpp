@@ -1,10 +1,13 @@
 // vornaxdm: the windowed game client.
 //
 //   vornaxdm [--connect HOST[:PORT]]
+//   vornaxdm --list [HOST[:PORT]...]
 //
 // --connect does at start-up what typing the address and port into the menu
 // and choosing Connect does, except that HOST may be a name and that the
-// server it names is not saved in config.cfg. For tests: --frames N quits
+// server it names is not saved in config.cfg. --list prints the server
+// list (the LAN and the saved server when no server is named) and exits
+// without opening a window. For tests: --frames N quits
 // after N frames; --dump-labels FILE writes every label's visibility and
 // caption once a second and at exit; --walk-circles DEGREES joins the game
 // and walks forward, turning that many degrees every frame.
@@ -13,12 +16,14 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
 #include "client/core/frame.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
+#include "client/core/server_list.h"
 #include "client/core/session.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/platform_sdl.h"
@@ -99,6 +104,14 @@ void BeforeFrame() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--list") != 0) continue;
+    std::string out, err;
+    const int code = RunServerListCommand(std::vector<std::string>(argv + i + 1, argv + argc), out, err);
+    std::fputs(out.c_str(), stdout);
+    std::fputs(err.c_str(), stderr);
+    return code;
+  }
   options = ReadOptions(argc, argv);
   if (!SdlOpenWindow()) return 1;
   StartUp();                 // FormCreate

@@ -14,6 +14,7 @@
 #include "client/core/scoreboard.h"
 #include "client/core/session.h"
 #include "client/presentation/audio.h"
+#include "client/presentation/server_list_view.h"
 
 uint8_t menu_item = 0;
 
@@ -26,14 +27,18 @@ constexpr uint8_t KEY_LEFT = 37;
 constexpr uint8_t KEY_UP = 38;
 constexpr uint8_t KEY_RIGHT = 39;
 constexpr uint8_t KEY_DOWN = 40;
-constexpr uint8_t LAST_ITEM = 20;
+// The 21 classic lines, then the server list.
+constexpr uint8_t SERVER_LIST_ITEM = 21;
+constexpr uint8_t LAST_ITEM = SERVER_LIST_ITEM;
 constexpr uint8_t FIRST_BINDING = 8;
+constexpr uint8_t LAST_BINDING = 20;
 constexpr char CR = 13;
 
 const char* const ITEM_TEXT[LAST_ITEM + 1] = {
     "Quit game",      "Connect",       "Server ip",    "Server port",  "Player name", "Player team",   "Sound volume",
     "Mouse speed",    "Move forward",  "Move backward", "Strafe left", "Strafe right", "Join/Spectator", "Chat",
-    "Attack",         "Knife",         "Pistol",       "MP-40",        "Chaingun",    "Rifle",         "Screen shot"};
+    "Attack",         "Knife",         "Pistol",       "MP-40",        "Chaingun",    "Rifle",         "Screen shot",
+    "Server list"};
 const char* const TEAM_TEXT[4] = {"SS", "Mutant", "Soldat", "Officer"};
 
 // The binding edited by items 8..20, in menu order.
@@ -66,6 +71,7 @@ std::string ItemValue(uint8_t item) {
     case 5: return TEAM_TEXT[cfg.team & 3];
     case 6: return std::to_string(cfg.sv);
     case 7: return std::to_string(cfg.ms);
+    case SERVER_LIST_ITEM: return "";
     default: return key_names[Binding(item)];
   }
 }
@@ -129,7 +135,7 @@ void EditServerFields() {
 
 void BindKey() {
   if (last_key == 0 || last_key == KEY_UP || last_key == KEY_DOWN || last_key == KEY_ESCAPE) return;
-  if (menu_item < FIRST_BINDING || menu_item > LAST_ITEM) return;
+  if (menu_item < FIRST_BINDING || menu_item > LAST_BINDING) return;
   Binding(menu_item) = last_key;
   DrawMenu();
 }
@@ -137,6 +143,10 @@ void BindKey() {
 }  // namespace
 
 void DrawMenu() {
+  if (server_list_open) {
+    DrawServerList();
+    return;
+  }
   std::string names, values;
   for (uint8_t i = 0; i <= LAST_ITEM; ++i) {
     const char marker = i == menu_item ? '+' : ' ';
@@ -172,6 +182,10 @@ void ToggleMenu() {
 }
 
 void MenuKeys() {
+  if (server_list_open) {
+    ServerListKeys();
+    return;
+  }
   if (Repeating(KEY_UP, 15)) MoveSelection(-1);
   if (Repeating(KEY_DOWN, 15)) MoveSelection(+1);
   MenuInput();
@@ -181,6 +195,10 @@ void MenuInput() {
   if (key_state[KEY_RETURN] == 2) {
     if (menu_item == 0) Shutdown();
     else if (menu_item == 1) ConnectOrDisconnect();
+    else if (menu_item == SERVER_LIST_ITEM) {
+      OpenServerList();
+      return;  // the Enter that opened the list connects nowhere
+    }
   }
   if (Repeating(KEY_LEFT, 10)) AdjustValue(-1, KEY_LEFT);
   if (Repeating(KEY_RIGHT, 10)) AdjustValue(+1, KEY_RIGHT);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-extern uint8_t menu_item;  // 0..20
+extern uint8_t menu_item;  // 0..21
 
 void DrawMenu();
 void ToggleMenu();
