@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -65,7 +66,28 @@ ServerListEntry* EntryFor(const std::string& address, uint16_t port) {
   return nullptr;
 }
 
-void TakeAnswer(const uint8_t* bytes, size_t length, const sockaddr_in& from, uint32_t now_ms) {
+long long RealTimeUs() {
+  timespec t{};
+  clock_gettime(CLOCK_REALTIME, &t);
+  return t.tv_sec * 1000000LL + t.tv_nsec / 1000;
+}
+
+// How long ago the kernel received the datagram, from its time stamp; 0
+// without one.
+uint32_t AgeMs(msghdr& h, long long now_us) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&h); c; c = CMSG_NXTHDR(&h, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMP) continue;
+    timeval arrived{};
+    std::memcpy(&arrived, CMSG_DATA(c), sizeof arrived);
+    const long long age = now_us - (arrived.tv_sec * 1000000LL + arrived.tv_usec);
+    return age > 0 ? static_cast<uint32_t>(age / 1000) : 0;
+  }
+  return 0;
+}
+
+// The ping is the time from the round's query to the answer's arrival, not
+// to the moment the caller looked (a frame may lie in between).
+void TakeAnswer(const uint8_t* bytes, size_t length, const sockaddr_in& from, uint32_t now_ms, uint32_t age_ms) {
   static ServerStatus status;
   if (!ReadStatusAnswer(bytes, length, status)) return;
   const Round* round = RoundOf(status.token);
@@ -82,7 +104,8 @@ void TakeAnswer(const uint8_t* bytes, size_t length, const sockaddr_in& from, ui
     e->port = port;
   }
   e->answered = true;
-  e->ping_ms = now_ms - round->sent_ms;
+  const uint32_t elapsed = now_ms - round->sent_ms;
+  e->ping_ms = elapsed > age_ms ? elapsed - age_ms : 0;
   e->status = status;
 }
 
@@ -155,6 +178,8 @@ bool ServerListStart() {
     ServerListStop();
     return false;
   }
+  // Without arrival stamps the ping is counted to the moment of reading.
+  (void)::setsockopt(list.fd, SOL_SOCKET, SO_TIMESTAMP, &on, sizeof on);
   return true;
 }
 
@@ -199,14 +224,23 @@ void ServerListSend(uint32_t now_ms) {
 int ServerListPoll(uint32_t now_ms) {
   if (list.fd < 0) return 0;
   int taken = 0;
+  const long long now_us = RealTimeUs();
   // Bounded: a flood of datagrams cannot keep a frame here.
   for (int i = 0; i < 256; ++i) {
     uint8_t bytes[STATUS_ANSWER_LIMIT + 1];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timeval))];
     sockaddr_in from{};
-    socklen_t size = sizeof from;
-    const ssize_t n = ::recvfrom(list.fd, bytes, sizeof bytes, 0, reinterpret_cast<sockaddr*>(&from), &size);
+    iovec part{bytes, sizeof bytes};
+    msghdr h{};
+    h.msg_name = &from;
+    h.msg_namelen = sizeof from;
+    h.msg_iov = &part;
+    h.msg_iovlen = 1;
+    h.msg_control = control;
+    h.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(list.fd, &h, 0);
     if (n < 0) break;
-    TakeAnswer(bytes, static_cast<size_t>(n), from, now_ms);
+    TakeAnswer(bytes, static_cast<size_t>(n), from, now_ms, AgeMs(h, now_us));
     ++taken;
   }
   return taken;

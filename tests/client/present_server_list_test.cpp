@@ -96,11 +96,12 @@ TEST(ServerListAnswers, OnlyWholeAnswersToOurQueriesCount) {
   const auto& entries = ServerListEntries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_TRUE(entries[0].answered);
-  EXPECT_EQ(entries[0].ping_ms, 42u);
+  // 42 ms by the caller's clock, less the time the answer waited unread.
+  EXPECT_LE(entries[0].ping_ms, 42u);
   const ServerListColumns c = ServerListTexts(entries[0]);
   EXPECT_EQ(c.name, "Stand?In");
   EXPECT_EQ(c.players, "3/8");
-  EXPECT_EQ(c.ping, "42 ms");
+  EXPECT_EQ(c.ping, std::to_string(entries[0].ping_ms) + " ms");
   ServerListStop();
 }
 
