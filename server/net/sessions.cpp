@@ -80,7 +80,7 @@ int slotsHeldBy(const ShortStr& address) {
   return held;
 }
 
-// The half-open slot that has waited longest, of one address or (with
+// The half-open slot whose sender has been silent longest, of one address or (with
 // nullptr) of all; 0 for none.
 uint8_t oldestHalfOpen(const ShortStr* address) {
   uint8_t oldest = 0;
@@ -204,7 +204,12 @@ void PLAYER_ENTER(uint8_t slot) {
 void PLAYER_REPEATCONNECT(uint8_t slot) {
   if (!validSlot(slot)) return;
   ClientRecord& c = SV_CLIENTSLIST[slot];
-  if (c.in_use && c.half_open && c.snapshots_owed < SNAPSHOTS_OWED_LIMIT) ++c.snapshots_owed;
+  if (!c.in_use || !c.half_open) return;
+  if (c.snapshots_owed < SNAPSHOTS_OWED_LIMIT) ++c.snapshots_owed;
+  // The wait counts from the newest connect: on a lossy link the snapshot
+  // of a late repeat may be the first to arrive, and its client's input
+  // must still find the slot.
+  c.half_open_age = 0;
 }
 
 void PLAYER_REMOVE(uint8_t slot) {

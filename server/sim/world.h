@@ -52,7 +52,7 @@ struct ClientRecord {
   // and it leaves no line in the message log.
   uint8_t half_open;
   uint8_t snapshots_owed;
-  uint8_t half_open_age;  // ticks since the connect
+  uint8_t half_open_age;  // ticks since the newest connect
   uint8_t rejoining;      // its address played before the map changed
   uint16_t goal_x, goal_y;
   uint16_t bot_dir;
