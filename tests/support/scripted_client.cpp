@@ -22,7 +22,9 @@ void ScriptedClient::frame() {
 void ScriptedClient::handle() {
   switch (buf_.readByte()) {
     case MSG_SNAPSHOT: onSnapshot(); break;
-    case MSG_GAMEINFO: if (state_ == 2) onGameInfo(); break;
+    // A late copy of the game information (lost inputs make the server send
+    // it again; the relay duplicates) must not take the log back.
+    case MSG_GAMEINFO: if (state_ == 2 && awaiting_info_) onGameInfo(); break;
     case MSG_LOG: if (state_ == 2 && !awaiting_info_) onLog(); break;
     case MSG_NOTCONNECTED:
       if (state_ == 2) {
