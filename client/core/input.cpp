@@ -13,7 +13,6 @@
 #include "client/core/session.h"
 #include "client/core/world.h"
 #include "client/presentation/menu.h"
-#include "client/presentation/server_list_view.h"
 
 namespace {
 
@@ -135,8 +134,6 @@ void HandleKeys() {
   if (NewlyPressed(VK_ESCAPE)) {
     if (chat_active) {
       CloseChat();
-    } else if (server_list_open) {
-      CloseServerList();
     } else {
       ToggleMenu();
     }

@@ -166,6 +166,11 @@ void DrawMenu() {
 }
 
 void ToggleMenu() {
+  // Escape on the server list goes back to the menu's lines.
+  if (menu_open && server_list_open) {
+    CloseServerList();
+    return;
+  }
   if (menu_open) {
     menu_open = false;
     PlatformSetCursor(mouse_anchor_x, mouse_anchor_y);

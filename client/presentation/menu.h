@@ -7,6 +7,7 @@
 extern uint8_t menu_item;  // 0..21
 
 void DrawMenu();
+// Escape: opens or closes the menu; on the server list, back to the menu.
 void ToggleMenu();
 // Up/Down navigation with the held-key repeat, then MenuInput.
 void MenuKeys();
