@@ -50,7 +50,7 @@ constexpr int NUM_WEAPONS = 5;  // weapons 1..5
 constexpr int NUM_TEAMS = 4;    // teams 0..3
 
 // Indexed 1..5; entry 0 is unused.
-inline constexpr const char* WEAPON_NAMES[NUM_WEAPONS + 1] = {"", "knife", "pistol", "mp40", "chaingun", "rifle"};
+inline constexpr const char* GUNS_NAME[NUM_WEAPONS + 1] = {"", "knife", "pistol", "mp40", "chaingun", "rifle"};
 // Indexed by team 0..3.
-inline constexpr const char* TEAM_TAGS[NUM_TEAMS] = {"SS", "MU", "SO", "OF"};
-inline constexpr const char* TEAM_NAMES[NUM_TEAMS] = {"SS", "Mutants", "Soldiers", "Officers"};
+inline constexpr const char* TEAMCHAR[NUM_TEAMS] = {"SS", "MU", "SO", "OF"};
+inline constexpr const char* TEAMNAME[NUM_TEAMS] = {"SS", "Mutants", "Soldiers", "Officers"};

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "client/core/keys.h"
 #include "protocol/protocol.h"
+#include "protocol/rules.h"
 
-constexpr int MAP_TEXT_SIZE = 4222;
 constexpr int MAX_DECORATIONS = 128;
 constexpr int MAX_MAP_ITEMS = 128;
 constexpr int MAX_EFFECTS = 64;
@@ -65,15 +66,15 @@ struct ClientSettings {
   uint8_t team = 0;                         // team, 0..3
   uint8_t ms = 100;                         // ms, mouse speed 0..100
   uint8_t sv = 100;                         // sv, sound volume 0..100
-  uint8_t key_forward = 87;                 // mf
-  uint8_t key_backward = 83;                // mb
-  uint8_t key_left = 65;                    // sl
-  uint8_t key_right = 68;                   // sr
-  uint8_t key_attack = 1;                   // at
-  uint8_t key_specjoin = 71;                // js
-  uint8_t key_chat = 84;                    // ch
-  uint8_t key_gun[NUM_WEAPONS + 1] = {0, 49, 50, 51, 52, 53};  // g1..g5
-  uint8_t key_screenshot = 123;             // scr
+  uint8_t key_forward = 'W';                // mf
+  uint8_t key_backward = 'S';               // mb
+  uint8_t key_left = 'A';                   // sl
+  uint8_t key_right = 'D';                  // sr
+  uint8_t key_attack = VK_LBUTTON;          // at
+  uint8_t key_specjoin = 'G';               // js
+  uint8_t key_chat = 'T';                   // ch
+  uint8_t key_gun[NUM_WEAPONS + 1] = {0, '1', '2', '3', '4', '5'};  // g1..g5
+  uint8_t key_screenshot = VK_F12;          // scr
   std::string server_address = "127.0.0.1"; // svip, at most 16 characters
   uint16_t server_port = 10666;             // svport
   uint16_t window_width = 800;              // ww

@@ -125,12 +125,15 @@ struct KeyName {
 };
 
 const KeyName kKeyNames[] = {
-    {1, "mleft"},       {2, "mright"},    {4, "mmiddle"},   {8, "backspace"}, {9, "tab"},        {13, "return"},
-    {16, "shift"},      {17, "control"},  {18, "alt"},      {19, "pause"},    {27, "escape"},    {32, "space"},
-    {33, "pageup"},     {34, "pagedown"}, {35, "end"},      {36, "home"},     {37, "left"},      {38, "up"},
-    {39, "right"},      {40, "down"},     {44, "prntscreen"}, {45, "insert"}, {46, "delete"},    {106, "multiply"},
-    {107, "add"},       {109, "subtract"}, {110, "decimal"}, {111, "divide"}, {160, "lshift"},   {161, "rshift"},
-    {162, "lcontrol"},  {163, "rcontrol"}, {164, "lalt"},   {165, "ralt"},
+    {VK_LBUTTON, "mleft"},    {VK_RBUTTON, "mright"},     {VK_MBUTTON, "mmiddle"},   {VK_BACK, "backspace"},
+    {VK_TAB, "tab"},          {VK_RETURN, "return"},      {VK_SHIFT, "shift"},       {VK_CONTROL, "control"},
+    {VK_MENU, "alt"},         {VK_PAUSE, "pause"},        {VK_ESCAPE, "escape"},     {VK_SPACE, "space"},
+    {VK_PRIOR, "pageup"},     {VK_NEXT, "pagedown"},      {VK_END, "end"},           {VK_HOME, "home"},
+    {VK_LEFT, "left"},        {VK_UP, "up"},              {VK_RIGHT, "right"},       {VK_DOWN, "down"},
+    {VK_SNAPSHOT, "prntscreen"}, {VK_INSERT, "insert"},   {VK_DELETE, "delete"},     {VK_MULTIPLY, "multiply"},
+    {VK_ADD, "add"},          {VK_SUBTRACT, "subtract"},  {VK_DECIMAL, "decimal"},   {VK_DIVIDE, "divide"},
+    {VK_LSHIFT, "lshift"},    {VK_RSHIFT, "rshift"},      {VK_LCONTROL, "lcontrol"}, {VK_RCONTROL, "rcontrol"},
+    {VK_LMENU, "lalt"},       {VK_RMENU, "ralt"},
 };
 
 }  // namespace
@@ -176,6 +179,6 @@ void SaveConfig(const std::string& file_name) {
 void BuildKeyNames() {
   for (int i = 0; i < 256; ++i) key_names[i] = std::string(1, static_cast<char>(i));
   for (const KeyName& k : kKeyNames) key_names[k.code] = k.name;
-  for (int i = 0; i <= 9; ++i) key_names[96 + i] = "numpad" + std::to_string(i);
-  for (int i = 1; i <= 12; ++i) key_names[111 + i] = "f" + std::to_string(i);
+  for (int i = 0; i <= 9; ++i) key_names[VK_NUMPAD0 + i] = "numpad" + std::to_string(i);
+  for (int i = 1; i <= 12; ++i) key_names[VK_F1 - 1 + i] = "f" + std::to_string(i);
 }

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr uint8_t VK_RETURN = 13;
-constexpr uint8_t VK_ESCAPE = 27;
 constexpr size_t kChatLimit = 84;
 
 // A key released before any frame saw it down (a tap shorter than a frame)

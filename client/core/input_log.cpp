@@ -9,10 +9,10 @@
 #include "client/core/labels.h"
 #include "client/core/platform.h"
 #include "client/core/scoreboard.h"
+#include "protocol/rules.h"
 
 namespace {
 
-constexpr char CR = 13;
 constexpr int kFpsFrames = 33;
 constexpr uint8_t kAnnounceFrames = 99;
 // The event log keeps the newest lines; a long game or a chatty server must

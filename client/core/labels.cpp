@@ -1,6 +1,7 @@
 #include "client/core/labels.h"
 
 #include "client/core/platform.h"
+#include "protocol/rules.h"
 
 Label l_mcpt, l_mvar, l_mval;
 Label l_log, l_chat, l_fps, l_anon;
@@ -14,7 +15,6 @@ namespace {
 
 constexpr size_t kCaptionLineChars = 256;
 constexpr int kCaptionLines = 64;
-constexpr char CR = 13;
 
 // The part of a caption a label shows: each line cut to its first
 // characters, and no more lines than the limit.

@@ -15,13 +15,13 @@
 #include "client/presentation/audio.h"
 #include "client/presentation/menu.h"
 #include "client/presentation/renderer.h"
+#include "protocol/rules.h"
 
 MessageBuffer client_buf;
 uint16_t local_port = 35500;
 
 namespace {
 
-constexpr char CR = 13;
 // Datagrams taken in one frame at most, so a flood cannot stall the game.
 constexpr int kReceiveLimit = 1024;
 
@@ -219,7 +219,7 @@ const std::string& NameOf(uint8_t slot) { return players[ClampSlot(slot)].name; 
 std::string OnConnect(const std::string& e, uint8_t s) {
   // The team picks a skin, so it must stay a team.
   players[s].team = std::min<uint8_t>(At(e, 2), NUM_TEAMS - 1);
-  players[s].name = PrintableText(From(e, 3).substr(0, 20));
+  players[s].name = PrintableText(From(e, 3).substr(0, NAME_LIMIT));
   return players[s].name + " connected!";
 }
 std::string OnDisconnect(const std::string&, uint8_t s) { return players[s].name + " disconnected!"; }
@@ -234,7 +234,7 @@ std::string OnKill(const std::string& e, uint8_t) {
   const uint8_t victim = ClampSlot(At(e, 3));
   if (view_slot == killer) Announce("You fragged " + NameOf(victim) + "!");
   if (view_slot == victim) Announce("You were fragged by " + NameOf(killer) + "!");
-  return NameOf(killer) + " > " + WEAPON_NAMES[weapon] + " > " + NameOf(victim);
+  return NameOf(killer) + " > " + GUNS_NAME[weapon] + " > " + NameOf(victim);
 }
 std::string OnJoin(const std::string&, uint8_t s) { return players[s].name + " has joined the game!"; }
 std::string OnLeave(const std::string&, uint8_t s) { return players[s].name + " has left the game!"; }
@@ -246,7 +246,7 @@ std::string OnWin(const std::string&, uint8_t s) {
 }
 std::string OnTeamWin(const std::string& e, uint8_t) {
   const uint8_t team = std::min<uint8_t>(At(e, 1), NUM_TEAMS - 1);
-  std::string line = std::string(TEAM_NAMES[team]) + " team " + " WINS!";
+  std::string line = std::string(TEAMNAME[team]) + " team " + " WINS!";
   Announce(line);
   PlaySound(snd_score, 0);
   return line;

@@ -31,7 +31,6 @@ bool UdpBind(uint16_t port) {
   return ::bind(udp_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
 }
 
-bool UdpIsOpen() { return udp_fd >= 0; }
 
 void UdpClose() {
   // The descriptor is forgotten at once, so a second close or a late send can

@@ -10,7 +10,6 @@ enum class UdpOpenResult : uint8_t { Ok, SocketFailed, NonBlockingFailed };
 
 UdpOpenResult UdpOpen();
 bool UdpBind(uint16_t port);
-bool UdpIsOpen();
 void UdpClose();
 // Bytes received (at most size): 0 for an empty datagram, -1 when nothing
 // is waiting or the receive failed. The sender's dotted address is kept

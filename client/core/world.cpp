@@ -16,23 +16,20 @@ namespace {
 
 constexpr int kMinPos = 65;
 constexpr int kMaxPos = 4159;
-constexpr float kDegToRad = 0.0174532925f;
 
-// Client weapon tables, indexed by weapon 1..5 (0 unused).
-constexpr uint8_t kShotInterval[NUM_WEAPONS + 1] = {0, 20, 18, 5, 3, 30};
+// The client's own weapon tables, indexed by weapon 1..5 (0 unused): frames
+// the firing pose shows (longer than the server's fire animation for the
+// knife, so a stab is seen) and the tint of a hit on the view player.
 constexpr uint8_t kFirePose[NUM_WEAPONS + 1] = {0, 10, 6, 3, 2, 6};
-constexpr int kSpread[NUM_WEAPONS + 1] = {0, 0, 0, 0, 4, 0};
-constexpr int kTraceStep[NUM_WEAPONS + 1] = {0, 10, 10, 10, 10, 10};
-constexpr int kRange[NUM_WEAPONS + 1] = {0, 49, 6000, 6000, 6000, 6000};
 constexpr uint8_t kHitFlash[NUM_WEAPONS + 1] = {0, 80, 30, 30, 30, 80};
 
 constexpr uint32_t kGrey78 = 0x4E4E4E;
 constexpr uint32_t kGrey118 = 0x767676;
 
-bool IsSolid(uint8_t c) { return (c >= 'A' && c <= 'Z') || c == '[' || (c >= 'e' && c <= 'z'); }
-bool BlocksShots(uint8_t c) { return (c >= 'A' && c <= 'Z') || c == '['; }
-bool IsDecoration(uint8_t c) { return c >= 'a' && c <= 'z'; }
-bool IsItem(uint8_t c) { return c >= '0' && c <= '9'; }
+// '[' is the client's mark for the ring around the map: a wall to everything.
+constexpr uint8_t kBorder = '[';
+bool IsSolid(uint8_t c) { return c == kBorder || MAP_ISPWALL(c); }
+bool BlocksShots(uint8_t c) { return c == kBorder || MAP_ISBWALL(c); }
 
 uint16_t ClampPos(int v) { return static_cast<uint16_t>(std::clamp(v, kMinPos, kMaxPos)); }
 uint8_t ClampWeapon(uint8_t w) { return std::clamp<uint8_t>(w, 1, NUM_WEAPONS); }
@@ -64,10 +61,10 @@ void ClearGrid() {
 // decorations and items in reading order, as the server numbers its items.
 void PlaceCell(uint8_t ch, int c, int r, int& next_decoration, int& next_item) {
   if (IsSolid(ch)) map_grid[c][r] = static_cast<char>(ch);
-  if (next_decoration <= MAX_DECORATIONS && IsDecoration(ch)) {
+  if (next_decoration <= MAX_DECORATIONS && MAP_ISDECORATION(ch)) {
     decorations[next_decoration++] = TMapObject{c + 0.5f, r + 0.5f, ch};
   }
-  if (next_item <= MAX_MAP_ITEMS && IsItem(ch)) {
+  if (next_item <= MAX_MAP_ITEMS && MAP_ISITEM(ch)) {
     map_items[next_item++] = TMapItem{ch, 0, c + 0.5f, r + 0.5f};
   }
 }
@@ -134,7 +131,7 @@ void DecodeMap() {
   int c = 1, r = 1, next_decoration = 1, next_item = 1;
   for (int pos = 7; pos <= MAP_TEXT_SIZE && map_text[pos] != 0 && r <= 64; ++pos) {
     uint8_t ch = map_text[pos];
-    if (ch == 13) {
+    if (ch == CR) {
       c = 1;
       ++r;
     } else if (c <= 64) {
@@ -174,7 +171,7 @@ void ApplyPlayerUpdate(uint8_t s) {
 
   if (p.shot_timer == 0 && p.state == PS_FIRING) {
     p.gun = ClampWeapon(p.gun);
-    p.shot_timer = kShotInterval[p.gun];
+    p.shot_timer = GUNS_RELOAD[p.gun];
     p.fire_pose = kFirePose[p.gun];
     TraceShot(s);
   }
@@ -200,12 +197,10 @@ void TraceShot(uint8_t s) {
   if (s < 1 || s > MAX_SLOTS) return;
   const TClient& shooter = players[s];
   const uint8_t w = ClampWeapon(shooter.gun);
-  int offset = 0;
   // The spread follows the server's tick, so every client traces the same shot.
-  if (kSpread[w] > 0) offset = (server_tick % (2 * kSpread[w])) - kSpread[w];
-  const int degrees = (shooter.dir + offset + 360) % 360;
-  const float angle = static_cast<float>(degrees) * kDegToRad;
-  const float step = static_cast<float>(kTraceStep[w]);
+  const int degrees = (shooter.dir + GUN_SPREAD(w, server_tick) + 360) % 360;
+  const float angle = static_cast<float>(degrees) * DEG_TO_RAD;
+  const float step = static_cast<float>(GUNS_BSTEP[w]);
   const float dx = std::cos(angle) * step;
   const float dy = std::sin(angle) * step;
 
@@ -226,12 +221,12 @@ void TraceShot(uint8_t s) {
       HitPlayer(hit, w, px, py);
       return;
     }
-    travelled += kTraceStep[w];
+    travelled += GUNS_BSTEP[w];
     px += dx;
     ix = static_cast<int>(px);
     py += dy;
     iy = static_cast<int>(py);
-    if (travelled > kRange[w]) return;
+    if (travelled > GUNS_BDIST[w]) return;
   }
 }
 
@@ -248,7 +243,7 @@ uint8_t ShotHitPlayer(uint16_t x, uint16_t y, uint8_t shooter) {
     if (i == shooter) continue;
     // prev_state: later entries of the snapshot being read are not known yet.
     if (p.prev_state != PS_ALIVE && p.prev_state != PS_FIRING) continue;
-    if (!(x - 30 < p.x && p.x < x + 30 && y - 30 < p.y && p.y < y + 30)) continue;
+    if (!(x - HIT_HALF < p.x && p.x < x + HIT_HALF && y - HIT_HALF < p.y && p.y < y + HIT_HALF)) continue;
     if (team_play != 0 && p.team == shooter_team) continue;
     return i;
   }
@@ -265,7 +260,7 @@ void MoveLocal() {
 }
 
 void ApplyStep(int code, uint16_t angle) {
-  const float heading = static_cast<float>(angle - 45 * (code - 1)) * kDegToRad;
+  const float heading = static_cast<float>(angle - 45 * (code - 1)) * DEG_TO_RAD;
   const uint16_t nx = ClampPos(local_x + static_cast<int>(11 * std::cos(heading)));
   const uint16_t ny = ClampPos(local_y + static_cast<int>(11 * std::sin(heading)));
   const uint8_t state = players[my_slot].state;
@@ -280,7 +275,7 @@ void ApplyStep(int code, uint16_t angle) {
 }
 
 bool IsFree(uint16_t x, uint16_t y) {
-  const unsigned lx = x - 15u, hx = x + 15u, ly = y - 15u, hy = y + 15u;
+  const unsigned lx = x - BODY_HALF, hx = x + BODY_HALF, ly = y - BODY_HALF, hy = y + BODY_HALF;
   return !IsSolid(CellAt(lx, ly)) && !IsSolid(CellAt(lx, hy)) && !IsSolid(CellAt(hx, hy)) &&
          !IsSolid(CellAt(hx, ly));
 }

@@ -9,30 +9,24 @@
 #include "client/core/config.h"
 #include "client/core/frame.h"
 #include "client/core/input.h"
+#include "client/core/keys.h"
 #include "client/core/labels.h"
 #include "client/core/platform.h"
 #include "client/core/scoreboard.h"
 #include "client/core/session.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/server_list_view.h"
+#include "protocol/rules.h"
 
 uint8_t menu_item = 0;
 
 namespace {
 
-constexpr uint8_t KEY_BACKSPACE = 8;
-constexpr uint8_t KEY_RETURN = 13;
-constexpr uint8_t KEY_ESCAPE = 27;
-constexpr uint8_t KEY_LEFT = 37;
-constexpr uint8_t KEY_UP = 38;
-constexpr uint8_t KEY_RIGHT = 39;
-constexpr uint8_t KEY_DOWN = 40;
 // The 21 classic lines, then the server list.
 constexpr uint8_t SERVER_LIST_ITEM = 21;
 constexpr uint8_t LAST_ITEM = SERVER_LIST_ITEM;
 constexpr uint8_t FIRST_BINDING = 8;
 constexpr uint8_t LAST_BINDING = 20;
-constexpr char CR = 13;
 
 const char* const ITEM_TEXT[LAST_ITEM + 1] = {
     "Quit game",      "Connect",       "Server ip",    "Server port",  "Player name", "Player team",   "Sound volume",
@@ -134,7 +128,7 @@ void EditServerFields() {
 }
 
 void BindKey() {
-  if (last_key == 0 || last_key == KEY_UP || last_key == KEY_DOWN || last_key == KEY_ESCAPE) return;
+  if (last_key == 0 || last_key == VK_UP || last_key == VK_DOWN || last_key == VK_ESCAPE) return;
   if (menu_item < FIRST_BINDING || menu_item > LAST_BINDING) return;
   Binding(menu_item) = last_key;
   DrawMenu();
@@ -191,13 +185,13 @@ void MenuKeys() {
     ServerListKeys();
     return;
   }
-  if (Repeating(KEY_UP, 15)) MoveSelection(-1);
-  if (Repeating(KEY_DOWN, 15)) MoveSelection(+1);
+  if (Repeating(VK_UP, 15)) MoveSelection(-1);
+  if (Repeating(VK_DOWN, 15)) MoveSelection(+1);
   MenuInput();
 }
 
 void MenuInput() {
-  if (key_state[KEY_RETURN] == 2) {
+  if (key_state[VK_RETURN] == 2) {
     if (menu_item == 0) Shutdown();
     else if (menu_item == 1) ConnectOrDisconnect();
     else if (menu_item == SERVER_LIST_ITEM) {
@@ -205,8 +199,8 @@ void MenuInput() {
       return;  // the Enter that opened the list connects nowhere
     }
   }
-  if (Repeating(KEY_LEFT, 10)) AdjustValue(-1, KEY_LEFT);
-  if (Repeating(KEY_RIGHT, 10)) AdjustValue(+1, KEY_RIGHT);
+  if (Repeating(VK_LEFT, 10)) AdjustValue(-1, VK_LEFT);
+  if (Repeating(VK_RIGHT, 10)) AdjustValue(+1, VK_RIGHT);
   if (conn_state == CS_IDLE) EditServerFields();
   if (menu_item == 4) {
     cfg.name = EditText(cfg.name, IsChatChar, 24);
@@ -217,7 +211,7 @@ void MenuInput() {
 
 std::string EditText(const std::string& text, bool (*allowed)(uint8_t), size_t maximum) {
   if (last_char == 0) return text;
-  if (last_char == KEY_BACKSPACE) return text.empty() ? text : text.substr(0, text.size() - 1);
+  if (last_char == VK_BACK) return text.empty() ? text : text.substr(0, text.size() - 1);
   if (text.size() < maximum && allowed(last_char)) return text + static_cast<char>(last_char);
   return text;
 }

@@ -15,7 +15,6 @@ void SdlRunFrames(long max_frames, void (*before_frame)() = nullptr);
 void SdlCloseWindow();
 
 // Between the two halves of the SDL layer.
-SDL_Window* SdlWindow();
 SDL_Renderer* SdlRenderer();
 bool SdlCreateDrawing();   // textures for the two pictures
 void SdlDestroyDrawing();  // textures, label captions and fonts

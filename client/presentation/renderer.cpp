@@ -86,8 +86,8 @@ struct Ray {
 // Steps from cell to cell until a ray-blocking cell; the outer ring of the
 // map always stops it.
 void TraceRay(Ray& ray, float pos_x, float pos_y) {
-  const float delta_x = FastSqrt(ray.dir_y * ray.dir_y / (ray.dir_x * ray.dir_x) + 1);
-  const float delta_y = FastSqrt(ray.dir_x * ray.dir_x / (ray.dir_y * ray.dir_y) + 1);
+  const float delta_x = SQRT2(ray.dir_y * ray.dir_y / (ray.dir_x * ray.dir_x) + 1);
+  const float delta_y = SQRT2(ray.dir_x * ray.dir_x / (ray.dir_y * ray.dir_y) + 1);
   float side_x, side_y;
   if (ray.dir_x < 0) {
     ray.step_x = -1;
@@ -413,16 +413,6 @@ void CreateViewSurface() {
   UseVectorRenderer(true);
 }
 
-float FastSqrt(float v) {
-  uint32_t bits;
-  std::memcpy(&bits, &v, 4);
-  bits = 0x5F3759DF - (bits >> 1);
-  float y;
-  std::memcpy(&y, &bits, 4);
-  y = y * (1.5f - 0.5f * v * y * y);
-  return 1 / y;
-}
-
 void TintFlash(uint8_t dr, uint8_t dg, uint8_t db) {
   camera.tint_r = static_cast<uint8_t>(std::max(129, camera.tint_r - dr));
   camera.tint_g = static_cast<uint8_t>(std::max(129, camera.tint_g - dg));
@@ -456,8 +446,8 @@ void SetupCamera() {
   camera.pos_y = std::clamp<uint16_t>(local_y, 65, 4159) / 64.0f;
   if (health > 0) net_angle = view_angle >= 0 ? static_cast<uint16_t>(std::min(view_angle, 360.0f)) : 0;
   UpdateEyeAndTint();
-  camera.dir_x = std::cos(net_angle * 0.0174532925f);
-  camera.dir_y = std::sin(net_angle * 0.0174532925f);
+  camera.dir_x = std::cos(net_angle * DEG_TO_RAD);
+  camera.dir_y = std::sin(net_angle * DEG_TO_RAD);
 }
 
 void CastWalls() {

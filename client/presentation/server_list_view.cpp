@@ -5,24 +5,22 @@
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
 #include "client/core/input.h"
+#include "client/core/keys.h"
 #include "client/core/labels.h"
 #include "client/core/platform.h"
 #include "client/core/server_list.h"
 #include "client/core/session.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/menu.h"
+#include "protocol/rules.h"
 
 bool server_list_open = false;
 uint8_t server_list_item = 0;
 
 namespace {
 
-constexpr uint8_t KEY_RETURN = 13;
-constexpr uint8_t KEY_UP = 38;
-constexpr uint8_t KEY_DOWN = 40;
 constexpr uint32_t ROUND_INTERVAL_MS = 3000;
 constexpr size_t LINES_SHOWN = 20;
-constexpr char CR = 13;
 
 uint32_t last_round_ms = 0;
 size_t entries_drawn = 0;
@@ -97,9 +95,9 @@ void ServerListKeys() {
     entries_drawn = ServerListEntries().size();
     DrawServerList();
   }
-  if (Repeating(KEY_UP)) Move(-1);
-  if (Repeating(KEY_DOWN)) Move(+1);
-  if (key_state[KEY_RETURN] == 2) ConnectToChosen();
+  if (Repeating(VK_UP)) Move(-1);
+  if (Repeating(VK_DOWN)) Move(+1);
+  if (key_state[VK_RETURN] == 2) ConnectToChosen();
 }
 
 void DrawServerList() {

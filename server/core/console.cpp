@@ -8,15 +8,15 @@ namespace {
 
 FILE* console_out = nullptr;
 
-FILE* output() { return console_out ? console_out : stdout; }
+FILE* Output() { return console_out ? console_out : stdout; }
 
 // Control characters, DEL, and the single bytes 0x80..0x9F, which some
 // terminals take as the start of an escape sequence.
-bool isControlByte(unsigned char c) { return c < 32 || c == 127 || (c >= 0x80 && c <= 0x9F); }
+bool IsControlByte(unsigned char c) { return c < 32 || c == 127 || (c >= 0x80 && c <= 0x9F); }
 
 // The length of the well-formed UTF-8 sequence that starts at text[i] (two
 // to four bytes, no overlong forms, no surrogates), 0 when there is none.
-size_t utf8Length(std::string_view text, size_t i) {
+size_t Utf8Length(std::string_view text, size_t i) {
   const auto b = static_cast<unsigned char>(text[i]);
   size_t n = 0;
   unsigned char low = 0x80, high = 0xBF;  // range of the second byte
@@ -40,16 +40,16 @@ size_t utf8Length(std::string_view text, size_t i) {
 }
 
 // U+0080..U+009F in UTF-8: the same controls, spelt in two bytes.
-bool isUtf8C1(std::string_view text, size_t i) {
+bool IsUtf8C1(std::string_view text, size_t i) {
   return static_cast<unsigned char>(text[i]) == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
 }
 
 }  // namespace
 
 void CON_CLEAR() {
-  if (isatty(fileno(output()))) {
-    std::fputs("\033[H\033[2J", output());
-    std::fflush(output());
+  if (isatty(fileno(Output()))) {
+    std::fputs("\033[H\033[2J", Output());
+    std::fflush(Output());
   }
 }
 
@@ -59,23 +59,23 @@ void CON_WRITELINE(std::string_view text) {
   size_t used = 0;
   for (size_t i = 0; i < text.size();) {
     if (used + 4 > sizeof chunk) {
-      std::fwrite(chunk, 1, used, output());
+      std::fwrite(chunk, 1, used, Output());
       used = 0;
     }
-    const size_t n = utf8Length(text, i);
-    if (n == 2 && isUtf8C1(text, i)) {
+    const size_t n = Utf8Length(text, i);
+    if (n == 2 && IsUtf8C1(text, i)) {
       chunk[used++] = '?';
     } else if (n > 0) {
       std::memcpy(chunk + used, text.data() + i, n);
       used += n;
     } else {
-      chunk[used++] = isControlByte(static_cast<unsigned char>(text[i])) ? '?' : text[i];
+      chunk[used++] = IsControlByte(static_cast<unsigned char>(text[i])) ? '?' : text[i];
     }
     i += n > 0 ? n : 1;
   }
-  std::fwrite(chunk, 1, used, output());
-  std::fputc('\n', output());
-  std::fflush(output());
+  std::fwrite(chunk, 1, used, Output());
+  std::fputc('\n', Output());
+  std::fflush(Output());
 }
 
 void CON_WAITENTER() {

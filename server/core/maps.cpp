@@ -24,10 +24,8 @@ constexpr char BUILTIN_NAME[] = "DefMap";
 // Header "000000", then five rows; the CR right after the header leaves row 1 empty.
 constexpr char BUILTIN_TEXT[] = "000000\r ArA \rB@ aA\ry 0 o\rAh19A\r ApA ";
 
-constexpr int HEADER_LENGTH = 6;
-constexpr int FIRST_ROW_POSITION = HEADER_LENGTH + 1;
+constexpr int FIRST_ROW_POSITION = MAP_HEADER_LENGTH + 1;
 constexpr int LINE_LIMIT = 255;
-constexpr uint8_t CR = 13;
 constexpr uint16_t MATCH_END_TICKS = 495;
 // A map keeps at most 4222 bytes of text; a file is read no further than
 // this, however long its lines, so loading always ends quickly.
@@ -44,9 +42,9 @@ struct MapFile {
   }
 };
 
-bool isFree(const MapEntry& e) { return e.name == FREE_ENTRY; }
+bool IsFree(const MapEntry& e) { return e.name == FREE_ENTRY; }
 
-void setBorderAndFloor() {
+void SetBorderAndFloor() {
   for (int c = 0; c <= MAP_CELLS + 1; ++c)
     for (int r = 0; r <= MAP_CELLS + 1; ++r)
       SV_MAP.cells[c][r] = (c == 0 || r == 0 || c == MAP_CELLS + 1 || r == MAP_CELLS + 1) ? CELL_WALL : CELL_FREE;
@@ -55,7 +53,7 @@ void setBorderAndFloor() {
 // Reads one line of a text file ended by LF or CR LF (or the end of the
 // file). Keeps the first 255 characters and skips the rest of the line.
 // False when the file has no more lines.
-bool readLine(MapFile& f, char (&line)[LINE_LIMIT + 1], int& length) {
+bool ReadLine(MapFile& f, char (&line)[LINE_LIMIT + 1], int& length) {
   length = 0;
   int ch = f.get();
   if (ch == EOF) return false;
@@ -70,8 +68,8 @@ bool readLine(MapFile& f, char (&line)[LINE_LIMIT + 1], int& length) {
 // The header is the first six characters of the first line. Missing
 // characters, or a 0 byte that would end the text early, become '0': clients
 // read anything but a digit as 0 anyway.
-void storeHeader(MapEntry& e, const char* line, int length) {
-  for (int i = 0; i < HEADER_LENGTH; ++i) {
+void StoreHeader(MapEntry& e, const char* line, int length) {
+  for (int i = 0; i < MAP_HEADER_LENGTH; ++i) {
     char ch = i < length ? line[i] : '0';
     e.text[1 + i] = ch ? static_cast<uint8_t>(ch) : '0';
   }
@@ -80,24 +78,24 @@ void storeHeader(MapEntry& e, const char* line, int length) {
 // Appends the body rows, each followed by a CR, and returns the position of
 // the last byte written. Nothing is written past position 4222, so the row
 // that crosses that limit is cut there.
-int storeRows(MapEntry& e, MapFile& f) {
+int StoreRows(MapEntry& e, MapFile& f) {
   char line[LINE_LIMIT + 1];
   int length = 0;
-  int p = HEADER_LENGTH;
-  while (p < MAP_TEXT_SIZE && readLine(f, line, length)) {
+  int p = MAP_HEADER_LENGTH;
+  while (p < MAP_TEXT_SIZE && ReadLine(f, line, length)) {
     for (int i = 0; i < length && p < MAP_TEXT_SIZE; ++i) e.text[++p] = static_cast<uint8_t>(line[i]);
     if (p < MAP_TEXT_SIZE) e.text[++p] = CR;
   }
   return p;
 }
 
-int findEntryForFile() {
+int FindEntryForFile() {
   for (int m = 1; m <= MAP_LIST_SIZE; ++m)
-    if (isFree(SV_MAPL[m]) || SV_MAPL[m].name == BUILTIN_NAME) return m;
+    if (IsFree(SV_MAPL[m]) || SV_MAPL[m].name == BUILTIN_NAME) return m;
   return 0;
 }
 
-void clearCurrentMap(uint8_t entry) {
+void ClearCurrentMap(uint8_t entry) {
   for (int c = 1; c <= MAP_CELLS; ++c)
     for (int r = 1; r <= MAP_CELLS; ++r) SV_MAP.cells[c][r] = CELL_FREE;
   for (auto& item : SV_MAP.items) {
@@ -109,28 +107,28 @@ void clearCurrentMap(uint8_t entry) {
   SV_MAP.map_index = entry;
 }
 
-uint16_t cellCentre(int cell) { return static_cast<uint16_t>(CELL_SIZE * cell + CELL_SIZE / 2); }
+uint16_t CellCentre(int cell) { return static_cast<uint16_t>(CELL_SIZE * cell + CELL_SIZE / 2); }
 
-void placeCell(uint8_t ch, int c, int r) {
+void PlaceCell(uint8_t ch, int c, int r) {
   uint8_t cell = CELL_FREE;
   if (MAP_ISPWALL(ch)) cell = CELL_OBSTACLE;
   if (MAP_ISBWALL(ch)) cell = CELL_WALL;
   SV_MAP.cells[c][r] = cell;
   if (MAP_ISITEM(ch) && SV_MAP.item_count < MAX_ITEMS) {
     MapItem& item = SV_MAP.items[++SV_MAP.item_count];
-    item = MapItem{0, cellCentre(c), cellCentre(r), ch};
+    item = MapItem{0, CellCentre(c), CellCentre(r), ch};
   }
   // The spawn table holds 64 points; later '@' cells are plain floor.
   if (MAP_ISSPAWN(ch) && SV_MAP.spawn_count < MAX_SPAWNS) {
-    SV_MAP.spawns[++SV_MAP.spawn_count] = SpawnPoint{cellCentre(c), cellCentre(r)};
+    SV_MAP.spawns[++SV_MAP.spawn_count] = SpawnPoint{CellCentre(c), CellCentre(r)};
   }
 }
 
-bool validEntry(uint8_t entry) { return entry >= 1 && entry <= MAP_LIST_SIZE; }
+bool ValidEntry(uint8_t entry) { return entry >= 1 && entry <= MAP_LIST_SIZE; }
 
 // Opens a map for reading; a FIFO, a device or a directory is refused with
 // a console line, since reading it could wait or run for ever.
-FILE* openMapFile(const std::string& path) {
+FILE* OpenMapFile(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st{};
@@ -147,7 +145,7 @@ FILE* openMapFile(const std::string& path) {
 }  // namespace
 
 void DEFAULTMAPS() {
-  setBorderAndFloor();
+  SetBorderAndFloor();
   for (int m = 1; m <= MAP_LIST_SIZE; ++m) {
     SV_MAPL[m].name.assign(FREE_ENTRY);
     std::memset(SV_MAPL[m].text, 0, sizeof SV_MAPL[m].text);
@@ -157,37 +155,37 @@ void DEFAULTMAPS() {
 }
 
 void MAPFROMSTR(uint8_t entry, const char* text) {
-  if (!validEntry(entry)) return;
+  if (!ValidEntry(entry)) return;
   size_t n = std::strlen(text);
   if (n > MAP_TEXT_SIZE - 1) n = MAP_TEXT_SIZE - 1;  // keep room for the 0 byte
   std::memcpy(SV_MAPL[entry].text + 1, text, n);
 }
 
 void MAPFROMFILE(const ShortStr& name) {
-  int m = findEntryForFile();
+  int m = FindEntryForFile();
   if (m == 0) return;
   std::string path = "maps/" + name.str() + ".vnxm";
   if (!EXISTFILE(path.c_str())) return;
-  FILE* opened = openMapFile(path);
+  FILE* opened = OpenMapFile(path);
   if (!opened) return;
   MapFile f{opened, MAP_FILE_READ_LIMIT};
   MapEntry& e = SV_MAPL[m];
   std::memset(e.text, 0, sizeof e.text);
   char line[LINE_LIMIT + 1];
   int length = 0;
-  if (!readLine(f, line, length)) length = 0;
-  storeHeader(e, line, length);
-  int p = storeRows(e, f);
+  if (!ReadLine(f, line, length)) length = 0;
+  StoreHeader(e, line, length);
+  int p = StoreRows(e, f);
   std::fclose(opened);
   e.name = name;
   // The 0 byte replaces the CR of the last row. A file without rows keeps
   // its whole header and ends right after it.
-  e.text[p > HEADER_LENGTH ? p : FIRST_ROW_POSITION] = 0;
+  e.text[p > MAP_HEADER_LENGTH ? p : FIRST_ROW_POSITION] = 0;
 }
 
 void SV_LOADCURMAP(uint8_t entry) {
-  if (!validEntry(entry) || isFree(SV_MAPL[entry])) return;
-  clearCurrentMap(entry);
+  if (!ValidEntry(entry) || IsFree(SV_MAPL[entry])) return;
+  ClearCurrentMap(entry);
   const uint8_t* text = SV_MAPL[entry].text;
   int c = 1;
   int r = 1;
@@ -196,7 +194,7 @@ void SV_LOADCURMAP(uint8_t entry) {
       c = 1;
       ++r;
     } else if (c <= MAP_CELLS) {
-      placeCell(text[p], c, r);
+      PlaceCell(text[p], c, r);
       ++c;
     }
   }
@@ -210,11 +208,11 @@ void SV_KICKALL() {
 
 void SV_MAPNEXT() {
   SV_KICKALL();
-  int current = validEntry(SV_MAP.map_index) ? SV_MAP.map_index : MAP_LIST_SIZE;
+  int current = ValidEntry(SV_MAP.map_index) ? SV_MAP.map_index : MAP_LIST_SIZE;
   int next = current;
   for (int step = 1; step <= MAP_LIST_SIZE; ++step) {
     int m = (current - 1 + step) % MAP_LIST_SIZE + 1;
-    if (!isFree(SV_MAPL[m])) {
+    if (!IsFree(SV_MAPL[m])) {
       next = m;
       break;
     }

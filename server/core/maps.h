@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
+#include "protocol/rules.h"
 #include "protocol/shortstr.h"
 
 constexpr int MAP_LIST_SIZE = 24;
-constexpr int MAP_TEXT_SIZE = 4222;
 
 struct MapEntry {
   ShortStr name;                      // "-" for a free entry

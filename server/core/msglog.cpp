@@ -20,7 +20,6 @@ constexpr const char* STR_CWIN = " WINS!";
 constexpr const char* STR_TEAM = " team ";
 
 constexpr size_t EV_CONNECT_NAME = 3;  // the name starts after code, slot, team
-constexpr size_t NAME_LIMIT = 20;
 
 // A display text can pass 255 characters (a 20-character name, ": " and 253
 // characters of chat), so it is built in a larger fixed buffer.
@@ -36,61 +35,61 @@ struct DisplayText {
 };
 
 // Argument byte i of a line; 0 when the line is too short to hold it.
-uint8_t argument(const ShortStr& line, size_t i) { return i < line.len ? line[i] : 0; }
+uint8_t Argument(const ShortStr& line, size_t i) { return i < line.len ? line[i] : 0; }
 
-std::string_view rest(const ShortStr& line, size_t from) {
+std::string_view Rest(const ShortStr& line, size_t from) {
   return from < line.len ? std::string_view(line.ch + from, line.len - from) : std::string_view();
 }
 
-bool validSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
+bool ValidSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
 
 // Each printer builds the display text of one event code; false means the
 // line names no valid slot, team or weapon and shows nothing.
 using EventPrinter = bool (*)(const ShortStr& line, DisplayText& out);
 
-bool namePlus(uint8_t slot, const char* tail, DisplayText& out) {
-  if (!validSlot(slot)) return false;
+bool NamePlus(uint8_t slot, const char* tail, DisplayText& out) {
+  if (!ValidSlot(slot)) return false;
   out.add(SV_CLIENTSLIST[slot].name.view());
   out.add(tail);
   return true;
 }
 
-bool printConnect(const ShortStr& line, DisplayText& out) {
-  uint8_t slot = argument(line, 1);
-  if (!validSlot(slot)) return false;
+bool PrintConnect(const ShortStr& line, DisplayText& out) {
+  uint8_t slot = Argument(line, 1);
+  if (!ValidSlot(slot)) return false;
   ClientRecord& c = SV_CLIENTSLIST[slot];
-  c.team = argument(line, 2);
-  c.name.assign(rest(line, EV_CONNECT_NAME));
+  c.team = Argument(line, 2);
+  c.name.assign(Rest(line, EV_CONNECT_NAME));
   c.name.cut(NAME_LIMIT);
-  return namePlus(slot, STR_CCON, out);
+  return NamePlus(slot, STR_CCON, out);
 }
 
-bool printDisconnect(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_DCON, out); }
-bool printTimeout(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_COUT, out); }
-bool printJoin(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_CENT, out); }
-bool printLeave(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_CLEV, out); }
-bool printWin(const ShortStr& line, DisplayText& out) { return namePlus(argument(line, 1), STR_CWIN, out); }
+bool PrintDisconnect(const ShortStr& line, DisplayText& out) { return NamePlus(Argument(line, 1), STR_DCON, out); }
+bool PrintTimeout(const ShortStr& line, DisplayText& out) { return NamePlus(Argument(line, 1), STR_COUT, out); }
+bool PrintJoin(const ShortStr& line, DisplayText& out) { return NamePlus(Argument(line, 1), STR_CENT, out); }
+bool PrintLeave(const ShortStr& line, DisplayText& out) { return NamePlus(Argument(line, 1), STR_CLEV, out); }
+bool PrintWin(const ShortStr& line, DisplayText& out) { return NamePlus(Argument(line, 1), STR_CWIN, out); }
 
-bool printChat(const ShortStr& line, DisplayText& out) {
-  if (!namePlus(argument(line, 1), ": ", out)) return false;
-  out.add(rest(line, 2));
+bool PrintChat(const ShortStr& line, DisplayText& out) {
+  if (!NamePlus(Argument(line, 1), ": ", out)) return false;
+  out.add(Rest(line, 2));
   return true;
 }
 
-bool printKill(const ShortStr& line, DisplayText& out) {
-  uint8_t weapon = argument(line, 1);
-  uint8_t killer = argument(line, 2);
-  uint8_t victim = argument(line, 3);
-  if (weapon < 1 || weapon > NUM_WEAPONS || !validSlot(victim)) return false;
-  if (!namePlus(killer, " > ", out)) return false;
+bool PrintKill(const ShortStr& line, DisplayText& out) {
+  uint8_t weapon = Argument(line, 1);
+  uint8_t killer = Argument(line, 2);
+  uint8_t victim = Argument(line, 3);
+  if (weapon < 1 || weapon > NUM_WEAPONS || !ValidSlot(victim)) return false;
+  if (!NamePlus(killer, " > ", out)) return false;
   out.add(GUNS_NAME[weapon]);
   out.add(" > ");
   out.add(SV_CLIENTSLIST[victim].name.view());
   return true;
 }
 
-bool printTeamWin(const ShortStr& line, DisplayText& out) {
-  uint8_t team = argument(line, 1);
+bool PrintTeamWin(const ShortStr& line, DisplayText& out) {
+  uint8_t team = Argument(line, 1);
   if (team >= NUM_TEAMS) return false;
   out.add(TEAMNAME[team]);
   out.add(STR_TEAM);
@@ -98,14 +97,14 @@ bool printTeamWin(const ShortStr& line, DisplayText& out) {
   return true;
 }
 
-bool printServerInfo(const ShortStr& line, DisplayText& out) {
-  out.add(rest(line, 1));
+bool PrintServerInfo(const ShortStr& line, DisplayText& out) {
+  out.add(Rest(line, 1));
   return true;
 }
 
 constexpr EventPrinter EVENT_PRINTERS[EV_SERVERINFO + 1] = {
-    nullptr,         printConnect, printDisconnect, printTimeout, printChat,      printKill,
-    printJoin,       printLeave,   printWin,        printTeamWin, printServerInfo,
+    nullptr,         PrintConnect, PrintDisconnect, PrintTimeout, PrintChat,      PrintKill,
+    PrintJoin,       PrintLeave,   PrintWin,        PrintTeamWin, PrintServerInfo,
 };
 
 }  // namespace

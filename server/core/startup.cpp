@@ -5,6 +5,7 @@
 
 #include "protocol/protocol.h"
 #include "server/core/console.h"
+#include "server/core/event_line.h"
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
@@ -20,7 +21,7 @@ namespace {
 
 // ---- Numbers of the command line ----
 
-int digitValue(char ch) {
+int DigitValue(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
   if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
   if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
@@ -28,7 +29,7 @@ int digitValue(char ch) {
 }
 
 // Strips the base prefix and returns the base it names.
-unsigned takeBase(std::string_view& text) {
+unsigned TakeBase(std::string_view& text) {
   if (!text.empty() && (text[0] == '$' || text[0] == 'x' || text[0] == 'X')) {
     text.remove_prefix(1);
     return 16;
@@ -50,14 +51,14 @@ unsigned takeBase(std::string_view& text) {
 
 // An unsigned 32-bit number; anything invalid (no digits, a sign, a stray
 // character, more than 32 bits) counts as 0.
-uint32_t parseNumber(std::string_view text) {
+uint32_t ParseNumber(std::string_view text) {
   while (!text.empty() && (text[0] == ' ' || text[0] == '\t')) text.remove_prefix(1);
   if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  unsigned base = takeBase(text);
+  unsigned base = TakeBase(text);
   if (text.empty()) return 0;
   uint64_t value = 0;
   for (char ch : text) {
-    int digit = digitValue(ch);
+    int digit = DigitValue(ch);
     if (digit >= static_cast<int>(base)) return 0;
     value = value * base + static_cast<unsigned>(digit);
     if (value > UINT32_MAX) return 0;
@@ -74,24 +75,24 @@ struct Option {
   OptionHandler apply;
 };
 
-void applyPort(std::string_view v) { NET_PORT = S2W(v); }
-void applyScore(std::string_view v) { SV_SCORELIMIT = S2B(v); }
-void applyMaxPlayers(std::string_view v) { SV_MAXPLAYERS = S2B(v); }
-void applyMap(std::string_view v) { MAPFROMFILE(ShortStr(v)); }
-void applyName(std::string_view v) { SV_NAME.assign(v); }
-void applyTeams(std::string_view v) { SV_TEAMPLAY = S2B(v); }
-void applyBots(std::string_view v) { SV_BOTCOUNT = S2B(v); }
-void applyIpSlots(std::string_view v) { SV_IPSLOTS = S2B(v); }
-void applyIpConnects(std::string_view v) { SV_IPCONNECTS = S2B(v); }
-void applyConnects(std::string_view v) { SV_CONNECTS = S2B(v); }
+void ApplyPort(std::string_view v) { NET_PORT = S2W(v); }
+void ApplyScore(std::string_view v) { SV_SCORELIMIT = S2B(v); }
+void ApplyMaxPlayers(std::string_view v) { SV_MAXPLAYERS = S2B(v); }
+void ApplyMap(std::string_view v) { MAPFROMFILE(ShortStr(v)); }
+void ApplyName(std::string_view v) { SV_NAME.assign(v); }
+void ApplyTeams(std::string_view v) { SV_TEAMPLAY = S2B(v); }
+void ApplyBots(std::string_view v) { SV_BOTCOUNT = S2B(v); }
+void ApplyIpSlots(std::string_view v) { SV_IPSLOTS = S2B(v); }
+void ApplyIpConnects(std::string_view v) { SV_IPCONNECTS = S2B(v); }
+void ApplyConnects(std::string_view v) { SV_CONNECTS = S2B(v); }
 
 constexpr Option OPTIONS[] = {
-    {"-port", applyPort},   {"-score", applyScore}, {"-maxplayers", applyMaxPlayers}, {"-map", applyMap},
-    {"-name", applyName},   {"-teams", applyTeams}, {"-bots", applyBots},
-    {"-ipslots", applyIpSlots}, {"-ipconnects", applyIpConnects}, {"-connects", applyConnects},
+    {"-port", ApplyPort},   {"-score", ApplyScore}, {"-maxplayers", ApplyMaxPlayers}, {"-map", ApplyMap},
+    {"-name", ApplyName},   {"-teams", ApplyTeams}, {"-bots", ApplyBots},
+    {"-ipslots", ApplyIpSlots}, {"-ipconnects", ApplyIpConnects}, {"-connects", ApplyConnects},
 };
 
-void applyOption(std::string_view option, std::string_view value) {
+void ApplyOption(std::string_view option, std::string_view value) {
   for (const Option& o : OPTIONS) {
     if (option == o.name) {
       o.apply(value);
@@ -102,28 +103,25 @@ void applyOption(std::string_view option, std::string_view value) {
 
 // ---- Start-up banner ----
 
-void logServerInfo(std::string_view text) {
-  ShortStr line;
-  line.push(static_cast<char>(EV_SERVERINFO));
-  line.append(text);
-  SV_ADDMSG(line);
+void LogServerInfo(std::string_view text) {
+  SV_ADDMSG(EVENT_LINE(EV_SERVERINFO, {}, text));
 }
 
-void logBanner() {
+void LogBanner() {
   std::string first = SV_NAME.str() + ", v" + std::to_string(PROTOCOL_VERSION);
-  logServerInfo(first);
+  LogServerInfo(first);
   std::string second = "Playerlimit: " + B2S(SV_MAXPLAYERS) + ", scorelimit: " + B2S(SV_SCORELIMIT) +
                        ", teamplay: " + B2SYN(SV_TEAMPLAY);
-  logServerInfo(second);
+  LogServerInfo(second);
 }
 
-bool humanConnected() { return SV_CURCLIENTS > SV_BOTC; }
+bool HumanConnected() { return SV_CURCLIENTS > SV_BOTC; }
 
 }  // namespace
 
-uint16_t S2W(std::string_view text) { return static_cast<uint16_t>(parseNumber(text)); }
+uint16_t S2W(std::string_view text) { return static_cast<uint16_t>(ParseNumber(text)); }
 
-uint8_t S2B(std::string_view text) { return static_cast<uint8_t>(parseNumber(text)); }
+uint8_t S2B(std::string_view text) { return static_cast<uint8_t>(ParseNumber(text)); }
 
 std::string B2S(uint8_t v) { return std::to_string(v); }
 
@@ -138,7 +136,7 @@ bool EXISTFILE(const char* path) {
 
 void SV_STARTPARAMS(int argc, char** argv) {
   // Pairs of option and value; an option without a value is ignored.
-  for (int i = 1; i + 1 < argc; i += 2) applyOption(argv[i], argv[i + 1]);
+  for (int i = 1; i + 1 < argc; i += 2) ApplyOption(argv[i], argv[i + 1]);
   SV_CHECKVARS();
 }
 
@@ -159,7 +157,7 @@ bool GAMESTART(int argc, char** argv) {
   DEFAULTMAPS();
   SV_STARTPARAMS(argc, argv);
   if (!NET_START()) return false;
-  logBanner();
+  LogBanner();
   SV_LOADCURMAP(1);
   return true;
 }
@@ -169,7 +167,7 @@ void GAMECYCLE() {
   NET_INPUT();
   // Without a human client the game stands still: connects are still
   // answered, but no bot moves, no clock runs and nothing is sent.
-  if (!humanConnected()) return;
+  if (!HumanConnected()) return;
   SV_OTHER();
   SV_MAPITEMS();
   SV_PLAYERS();

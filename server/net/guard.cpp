@@ -82,7 +82,7 @@ bool reported = false;
 uint32_t last_report = 0;
 
 // The record of an address; a new one replaces the record seen least lately.
-AddressRecord& recordOf(const ShortStr& address) {
+AddressRecord& RecordOf(const ShortStr& address) {
   AddressRecord* oldest = &addresses[0];
   for (AddressRecord& r : addresses) {
     if (r.used && r.key.is(address)) {
@@ -104,7 +104,7 @@ AddressRecord& recordOf(const ShortStr& address) {
   return *oldest;
 }
 
-bool takeRejoin(const ShortStr& address) {
+bool TakeRejoin(const ShortStr& address) {
   if (static_cast<int32_t>(GUARD_CYCLE - rejoin_until) >= 0) return false;  // the time for coming back is over
   for (int i = 0; i < rejoin_count; ++i) {
     if (rejoins[i].slots > 0 && rejoins[i].key.is(address)) {
@@ -115,7 +115,7 @@ bool takeRejoin(const ShortStr& address) {
   return false;
 }
 
-void reportRefusals() {
+void ReportRefusals() {
   AddressRecord* most = nullptr;
   for (AddressRecord& r : addresses)
     if (r.used && r.refused > 0 && (!most || r.refused > most->refused)) most = &r;
@@ -144,17 +144,17 @@ void GUARD_RESET() {
 
 void GUARD_TICK() {
   ++GUARD_CYCLE;
-  if (!reported || GUARD_CYCLE - last_report >= GUARD_SECOND) reportRefusals();
+  if (!reported || GUARD_CYCLE - last_report >= GUARD_SECOND) ReportRefusals();
 }
 
 bool GUARD_ADMITCONNECT(const ShortStr& address, bool& rejoining) {
-  rejoining = takeRejoin(address);
+  rejoining = TakeRejoin(address);
   if (rejoining) return true;
-  return recordOf(address).connects.take(SV_IPCONNECTS);
+  return RecordOf(address).connects.take(SV_IPCONNECTS);
 }
 
 void GUARD_REFUSE(const ShortStr& address, uint16_t port) {
-  AddressRecord& r = recordOf(address);
+  AddressRecord& r = RecordOf(address);
   ++r.refused;
   if (r.replied && GUARD_CYCLE - r.last_reply < FULL_REPLY_GAP) return;
   r.replied = true;
@@ -168,7 +168,7 @@ bool GUARD_ADMITSTATUS(const ShortStr& address) {
   // Once the server has answered enough for this second, no address record
   // is taken or refreshed, so a flood cannot push the others out.
   if (!status_answers.has(STATUS_IN_ALL)) return false;
-  if (!recordOf(address).status.take(STATUS_PER_ADDRESS)) return false;
+  if (!RecordOf(address).status.take(STATUS_PER_ADDRESS)) return false;
   return status_answers.take(STATUS_IN_ALL);
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "protocol/protocol.h"
+#include "server/core/event_line.h"
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr size_t NAME_LIMIT = 20;
 constexpr size_t CHAT_LIMIT = 253;  // a whole log line is at most 255 characters
 constexpr uint8_t CHAT_WAIT_TICKS = 60;
 constexpr uint8_t DATAGRAM_WAIT_TICKS = 15;
@@ -27,14 +27,14 @@ uint16_t datagram_length = 0;
 
 // ---- Datagrams from senders without a slot ----
 
-void reply(uint8_t code, const ShortStr& address, uint16_t port) {
+void Reply(uint8_t code, const ShortStr& address, uint16_t port) {
   NET_CLEARBUFFER();
   NET_WRITEBYTE(code);
   if (code == MSG_BADVERSION) NET_WRITEBYTE(PROTOCOL_VERSION);
   NET_SEND(address, port);
 }
 
-void nameNewPlayer(ClientRecord& c) {
+void NameNewPlayer(ClientRecord& c) {
   NET_READSTRING(c.name);
   c.name.cut(NAME_LIMIT);
   c.team = NET_READBYTE() % NUM_TEAMS;
@@ -49,36 +49,36 @@ void nameNewPlayer(ClientRecord& c) {
 
 // A connect takes a half-open slot; nothing answers it but one snapshot, and
 // the connect line waits for the client's first input.
-void connectStranger(const ShortStr& address, uint16_t port) {
-  if (NET_READBYTE() != PROTOCOL_VERSION) return reply(MSG_BADVERSION, address, port);
+void ConnectStranger(const ShortStr& address, uint16_t port) {
+  if (NET_READBYTE() != PROTOCOL_VERSION) return Reply(MSG_BADVERSION, address, port);
   bool rejoining = false;
   if (!GUARD_ADMITCONNECT(address, rejoining)) return GUARD_REFUSE(address, port);
   uint8_t slot = PLAYER_OPEN(address, port, rejoining);
   if (slot == 0) return GUARD_REFUSE(address, port);
-  nameNewPlayer(SV_CLIENTSLIST[slot]);
+  NameNewPlayer(SV_CLIENTSLIST[slot]);
 }
 
-void inputFromStranger(const ShortStr& address, uint16_t port) { reply(MSG_NOTCONNECTED, address, port); }
+void InputFromStranger(const ShortStr& address, uint16_t port) { Reply(MSG_NOTCONNECTED, address, port); }
 
 // ---- Datagrams from connected clients ----
 
 // An acknowledgement counts when it lies between the stored one and the
 // newest line, measured modulo 65536 so the log keeps flowing after its
 // counter wraps.
-bool acknowledgementInRange(uint16_t old_ack, uint16_t v) {
+bool AcknowledgementInRange(uint16_t old_ack, uint16_t v) {
   return static_cast<uint16_t>(v - old_ack) <= static_cast<uint16_t>(SV_LOGI - old_ack);
 }
 
-void disconnectClient(uint8_t slot) { PLAYER_REMOVE(slot); }
+void DisconnectClient(uint8_t slot) { PLAYER_REMOVE(slot); }
 
 // A connect from the sender of a half-open slot is answered by one more
 // snapshot; from a client already playing it is ignored.
-void connectAgain(uint8_t slot) { PLAYER_REPEATCONNECT(slot); }
+void ConnectAgain(uint8_t slot) { PLAYER_REPEATCONNECT(slot); }
 
 // Only a whole input message is a sign of a real client: it lets a
 // half-open slot into the game and keeps a slot alive. A shorter one is
 // still applied (its missing fields read as 0) to a slot already playing.
-void inputFromClient(uint8_t slot) {
+void InputFromClient(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   const bool whole = datagram_length >= INPUT_LENGTH;
   // A half-open slot enters the game with its first input, unless too many
@@ -95,24 +95,20 @@ void inputFromClient(uint8_t slot) {
   c.want_x = NET_READWORD();
   c.want_y = NET_READWORD();
   uint16_t ack = NET_READWORD();
-  if (acknowledgementInRange(c.log_ack, ack)) c.log_ack = ack;
+  if (AcknowledgementInRange(c.log_ack, ack)) c.log_ack = ack;
   // During the end-of-match countdown nobody moves, fires or respawns.
   if (SV_SCOREBOARD == 0) PLAYER_ACTIONS(slot);
   --c.input_budget;
 }
 
-void chatFromClient(uint8_t slot) {
+void ChatFromClient(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   if (c.half_open || c.chat_wait > 0) return;
   c.chat_wait = CHAT_WAIT_TICKS;
   ShortStr text;
   NET_READSTRING(text);
   text.cut(CHAT_LIMIT);
-  ShortStr line;
-  line.push(static_cast<char>(EV_CHAT));
-  line.push(static_cast<char>(slot));
-  line.append(text.view());
-  SV_ADDMSG(line);
+  SV_ADDMSG(EVENT_LINE(EV_CHAT, {slot}, text.view()));
 }
 
 // ---- Dispatch by message code ----
@@ -122,24 +118,24 @@ using ClientHandler = void (*)(uint8_t slot);
 
 constexpr std::array<StrangerHandler, 256> STRANGER_HANDLERS = [] {
   std::array<StrangerHandler, 256> t{};
-  t[MSG_CONNECT] = connectStranger;
-  t[MSG_INPUT] = inputFromStranger;
+  t[MSG_CONNECT] = ConnectStranger;
+  t[MSG_INPUT] = InputFromStranger;
   return t;
 }();
 
 // Every unknown code is ignored.
 constexpr std::array<ClientHandler, 256> CLIENT_HANDLERS = [] {
   std::array<ClientHandler, 256> t{};
-  t[MSG_CONNECT] = connectAgain;
-  t[MSG_DISCONNECT] = disconnectClient;
-  t[MSG_INPUT] = inputFromClient;
-  t[MSG_CHAT] = chatFromClient;
+  t[MSG_CONNECT] = ConnectAgain;
+  t[MSG_DISCONNECT] = DisconnectClient;
+  t[MSG_INPUT] = InputFromClient;
+  t[MSG_CHAT] = ChatFromClient;
   return t;
 }();
 
 // ---- Writers ----
 
-void writeSnapshotEntry(uint8_t slot) {
+void WriteSnapshotEntry(uint8_t slot) {
   const ClientRecord& c = SV_CLIENTSLIST[slot];
   uint8_t state = PLAYER_STATE(slot);
   NET_WRITEBYTE(slot);
@@ -154,7 +150,7 @@ void writeSnapshotEntry(uint8_t slot) {
   if (state >= PS_FIRING) NET_WRITEBYTE(c.gun);
 }
 
-void writeSnapshotTail(uint8_t slot) {
+void WriteSnapshotTail(uint8_t slot) {
   const ClientRecord& c = SV_CLIENTSLIST[slot];
   NET_WRITEBYTE(slot);
   NET_WRITEBYTE(c.health);
@@ -164,31 +160,31 @@ void writeSnapshotTail(uint8_t slot) {
   NET_WRITEBYTE(c.gun);
 }
 
-bool isHuman(const ClientRecord& c) { return c.in_use && !c.is_bot; }
+bool IsHuman(const ClientRecord& c) { return c.in_use && !c.is_bot; }
 
 // A half-open slot is sent a snapshot only for a connect not yet answered.
-bool takesSnapshot(ClientRecord& c) {
-  if (!isHuman(c)) return false;
+bool TakesSnapshot(ClientRecord& c) {
+  if (!IsHuman(c)) return false;
   if (!c.half_open) return true;
   if (c.snapshots_owed == 0) return false;
   --c.snapshots_owed;
   return true;
 }
 
-uint16_t linesLacking(const ClientRecord& c) { return static_cast<uint16_t>(SV_LOGI - c.log_ack); }
+uint16_t LinesLacking(const ClientRecord& c) { return static_cast<uint16_t>(SV_LOGI - c.log_ack); }
 
 // Line number k is SV_LOG[SV_LOGI - k] while it is among the newest 97.
-const ShortStr& logLine(uint16_t k) { return SV_LOG[static_cast<uint16_t>(SV_LOGI - k)]; }
+const ShortStr& LogLine(uint16_t k) { return SV_LOG[static_cast<uint16_t>(SV_LOGI - k)]; }
 
-void writeLogBatch(const ClientRecord& c, uint16_t n) {
+void WriteLogBatch(const ClientRecord& c, uint16_t n) {
   NET_CLEARBUFFER();
   NET_WRITEBYTE(MSG_LOG);
   NET_WRITEWORD(static_cast<uint16_t>(c.log_ack + n));
   NET_WRITEBYTE(static_cast<uint8_t>(n));
-  for (uint16_t i = 1; i <= n; ++i) NET_WRITESTRING(logLine(static_cast<uint16_t>(c.log_ack + i)));
+  for (uint16_t i = 1; i <= n; ++i) NET_WRITESTRING(LogLine(static_cast<uint16_t>(c.log_ack + i)));
 }
 
-void writeGameInfo(const ClientRecord& c) {
+void WriteGameInfo(const ClientRecord& c) {
   NET_CLEARBUFFER();
   NET_WRITEBYTE(MSG_GAMEINFO);
   NET_WRITEWORD(c.log_ack);
@@ -238,16 +234,16 @@ void NET_BUILDSNAPSHOTS() {
   NET_WRITEWORD(SV_SCOREBOARD);
   NET_WRITEBYTE(SV_CURCLIENTS);
   for (int s = 1; s <= MAX_SLOTS; ++s)
-    if (SV_CLIENTSLIST[s].in_use) writeSnapshotEntry(static_cast<uint8_t>(s));
+    if (SV_CLIENTSLIST[s].in_use) WriteSnapshotEntry(static_cast<uint8_t>(s));
   NET_WRITEITEMS();
   // The common part stays; each receiver's tail is written after it in turn.
   const uint16_t common_end = NET_BUF.pos;
   NET_BATCHBEGIN(NET_BUF.length());
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     ClientRecord& c = SV_CLIENTSLIST[s];
-    if (!takesSnapshot(c)) continue;
+    if (!TakesSnapshot(c)) continue;
     NET_BUF.pos = common_end;
-    writeSnapshotTail(static_cast<uint8_t>(s));
+    WriteSnapshotTail(static_cast<uint8_t>(s));
     NET_BATCHADD(c.address, c.port, NET_BUF.data + common_end, static_cast<uint8_t>(NET_BUF.pos - common_end));
   }
   NET_BUF.pos = common_end;
@@ -278,19 +274,19 @@ void NET_WRITEITEMS() {
 
 void NET_SENDGAMEINFO(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
-  if (!isHuman(c) || c.half_open || c.action != ACT_INFO || c.info_wait != 0) return;
+  if (!IsHuman(c) || c.half_open || c.action != ACT_INFO || c.info_wait != 0) return;
   c.info_wait = DATAGRAM_WAIT_TICKS;
-  writeGameInfo(c);
+  WriteGameInfo(c);
   NET_SEND(c.address, c.port);
 }
 
 void NET_SENDLOG(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
-  uint16_t lacking = linesLacking(c);
-  if (!isHuman(c) || c.half_open || lacking == 0 || c.log_wait != 0) return;
+  uint16_t lacking = LinesLacking(c);
+  if (!IsHuman(c) || c.half_open || lacking == 0 || c.log_wait != 0) return;
   c.log_wait = DATAGRAM_WAIT_TICKS;
   // The ring keeps 97 lines; a client this far behind cannot be served.
   if (lacking >= LOG_LAG_LIMIT) return PLAYER_REMOVE(slot);
-  writeLogBatch(c, lacking < LOG_BATCH ? lacking : LOG_BATCH);
+  WriteLogBatch(c, lacking < LOG_BATCH ? lacking : LOG_BATCH);
   NET_SEND(c.address, c.port);
 }

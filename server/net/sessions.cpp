@@ -1,6 +1,7 @@
 #include "server/net/sessions.h"
 
 #include "protocol/protocol.h"
+#include "server/core/event_line.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
 #include "server/net/guard.h"
@@ -18,22 +19,19 @@ constexpr uint16_t BUDGET_WINDOW_TICKS = 33;
 constexpr uint8_t HALF_OPEN_TICKS = 100;  // about 3 s
 constexpr uint8_t SNAPSHOTS_OWED_LIMIT = 3;
 
-bool validSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
+bool ValidSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
 
-uint8_t lowestFreeSlot() {
+uint8_t LowestFreeSlot() {
   for (int s = 1; s <= MAX_SLOTS; ++s)
     if (!SV_CLIENTSLIST[s].in_use) return static_cast<uint8_t>(s);
   return 0;
 }
 
-void logSlotEvent(uint8_t code, uint8_t slot) {
-  ShortStr line;
-  line.push(static_cast<char>(code));
-  line.push(static_cast<char>(slot));
-  SV_ADDMSG(line);
+void LogSlotEvent(uint8_t code, uint8_t slot) {
+  SV_ADDMSG(EVENT_LINE(code, {slot}));
 }
 
-void startSession(ClientRecord& c, const ShortStr& address, uint16_t port) {
+void StartSession(ClientRecord& c, const ShortStr& address, uint16_t port) {
   c.in_use = 1;
   c.joined = 0;
   c.is_bot = 0;
@@ -47,7 +45,7 @@ void startSession(ClientRecord& c, const ShortStr& address, uint16_t port) {
   c.input_budget = FIRST_INPUT_BUDGET;
 }
 
-void clearHalfOpen(ClientRecord& c) {
+void ClearHalfOpen(ClientRecord& c) {
   c.half_open = 0;
   c.snapshots_owed = 0;
   c.half_open_age = 0;
@@ -55,37 +53,37 @@ void clearHalfOpen(ClientRecord& c) {
 }
 
 // A half-open slot ends without a word: nobody was told it came.
-void dropHalfOpen(uint8_t slot) {
+void DropHalfOpen(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   --SV_CURCLIENTS;
   if (c.joined) --SV_CURPLAYERS;
   c.in_use = 0;
-  clearHalfOpen(c);
+  ClearHalfOpen(c);
 }
 
-bool isHalfOpen(int s) { return SV_CLIENTSLIST[s].in_use && SV_CLIENTSLIST[s].half_open; }
+bool IsHalfOpen(int s) { return SV_CLIENTSLIST[s].in_use && SV_CLIENTSLIST[s].half_open; }
 
-bool sameAddress(const ClientRecord& c, const ShortStr& address) {
+bool SameAddress(const ClientRecord& c, const ShortStr& address) {
   ShortStr cut = address;
   cut.cut(ADDRESS_LIMIT);
   return c.address == cut;
 }
 
-int slotsHeldBy(const ShortStr& address) {
+int SlotsHeldBy(const ShortStr& address) {
   int held = 0;
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     const ClientRecord& c = SV_CLIENTSLIST[s];
-    if (c.in_use && !c.is_bot && sameAddress(c, address)) ++held;
+    if (c.in_use && !c.is_bot && SameAddress(c, address)) ++held;
   }
   return held;
 }
 
 // The half-open slot whose sender has been silent longest, of one address or (with
 // nullptr) of all; 0 for none.
-uint8_t oldestHalfOpen(const ShortStr* address) {
+uint8_t OldestHalfOpen(const ShortStr* address) {
   uint8_t oldest = 0;
   for (int s = 1; s <= MAX_SLOTS; ++s) {
-    if (!isHalfOpen(s) || (address && !sameAddress(SV_CLIENTSLIST[s], *address))) continue;
+    if (!IsHalfOpen(s) || (address && !SameAddress(SV_CLIENTSLIST[s], *address))) continue;
     if (oldest == 0 || SV_CLIENTSLIST[s].half_open_age > SV_CLIENTSLIST[oldest].half_open_age)
       oldest = static_cast<uint8_t>(s);
   }
@@ -94,62 +92,62 @@ uint8_t oldestHalfOpen(const ShortStr* address) {
 
 // False when the address or the server is full of slots that are not
 // half-open.
-bool makeRoomFor(const ShortStr& address) {
-  if (slotsHeldBy(address) >= SV_IPSLOTS) {
-    const uint8_t own = oldestHalfOpen(&address);
+bool MakeRoomFor(const ShortStr& address) {
+  if (SlotsHeldBy(address) >= SV_IPSLOTS) {
+    const uint8_t own = OldestHalfOpen(&address);
     if (own == 0) return false;
-    dropHalfOpen(own);
+    DropHalfOpen(own);
   }
   if (SV_CURCLIENTS >= MAX_SLOTS) {
-    const uint8_t any = oldestHalfOpen(nullptr);
+    const uint8_t any = OldestHalfOpen(nullptr);
     if (any == 0) return false;
-    dropHalfOpen(any);
+    DropHalfOpen(any);
   }
   return true;
 }
 
 // True when the half-open slot has waited too long and is gone.
-bool halfOpenExpired(uint8_t slot) {
+bool HalfOpenExpired(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   if (!c.half_open) return false;
   if (++c.half_open_age < HALF_OPEN_TICKS) return false;
-  dropHalfOpen(slot);
+  DropHalfOpen(slot);
   return true;
 }
 
 // True when the slot has just timed out and is gone.
-bool timedOut(uint8_t slot) {
+bool TimedOut(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   ++c.idle;
   if (c.idle < TIMEOUT_TICKS) return false;
-  logSlotEvent(EV_TIMEOUT, slot);
+  LogSlotEvent(EV_TIMEOUT, slot);
   PLAYER_REMOVE(slot);
   return true;
 }
 
 // Ticks between a snapshot and the input that echoed it. After the tick
 // counter wraps, the echo looks newer than the counter and the old ping stays.
-void measurePing(ClientRecord& c) {
+void MeasurePing(ClientRecord& c) {
   if (SV_PINGVAR >= c.ping_tick) c.ping = static_cast<uint8_t>(SV_PINGVAR - c.ping_tick);
 }
 
-void countDown(uint8_t& timer) {
+void CountDown(uint8_t& timer) {
   if (timer > 0) --timer;
 }
 
-void runGameTimers(ClientRecord& c) {
-  countDown(c.specjoin_wait);
-  countDown(c.chat_wait);
-  countDown(c.log_wait);
-  countDown(c.info_wait);
-  countDown(c.fire_anim);
+void RunGameTimers(ClientRecord& c) {
+  CountDown(c.specjoin_wait);
+  CountDown(c.chat_wait);
+  CountDown(c.log_wait);
+  CountDown(c.info_wait);
+  CountDown(c.fire_anim);
   if (c.wait > 0)
     --c.wait;
   else
     c.gun = c.next_gun;
 }
 
-void refillInputBudget(ClientRecord& c) {
+void RefillInputBudget(ClientRecord& c) {
   if (SV_PINGVAR % BUDGET_WINDOW_TICKS == 0) c.input_budget = INPUT_BUDGET;
 }
 
@@ -165,17 +163,17 @@ uint8_t PLAYER_A2I(const ShortStr& address, uint16_t port) {
 
 uint8_t PLAYER_NEW(const ShortStr& address, uint16_t port) {
   if (SV_CURCLIENTS >= MAX_SLOTS) return 0;
-  uint8_t slot = lowestFreeSlot();
+  uint8_t slot = LowestFreeSlot();
   if (slot == 0) return 0;
-  startSession(SV_CLIENTSLIST[slot], address, port);
-  clearHalfOpen(SV_CLIENTSLIST[slot]);
+  StartSession(SV_CLIENTSLIST[slot], address, port);
+  ClearHalfOpen(SV_CLIENTSLIST[slot]);
   PLAYER_RESPAWN(slot);
   ++SV_CURCLIENTS;
   return slot;
 }
 
 uint8_t PLAYER_OPEN(const ShortStr& address, uint16_t port, bool rejoining) {
-  if (!makeRoomFor(address)) return 0;
+  if (!MakeRoomFor(address)) return 0;
   const uint8_t slot = PLAYER_NEW(address, port);
   if (slot == 0) return 0;
   ClientRecord& c = SV_CLIENTSLIST[slot];
@@ -186,23 +184,18 @@ uint8_t PLAYER_OPEN(const ShortStr& address, uint16_t port, bool rejoining) {
 }
 
 void PLAYER_ENTER(uint8_t slot) {
-  if (!validSlot(slot)) return;
+  if (!ValidSlot(slot)) return;
   ClientRecord& c = SV_CLIENTSLIST[slot];
   if (!c.in_use || !c.half_open) return;
-  clearHalfOpen(c);
+  ClearHalfOpen(c);
   c.idle = 0;
   // The newest line logged before the client came is sent too, then its own.
   c.log_ack = static_cast<uint16_t>(SV_LOGI - 1);
-  ShortStr line;
-  line.push(static_cast<char>(EV_CONNECT));
-  line.push(static_cast<char>(slot));
-  line.push(static_cast<char>(c.team));
-  line.append(c.name.view());
-  SV_ADDMSG(line);
+  SV_ADDMSG(EVENT_LINE(EV_CONNECT, {slot, c.team}, c.name.view()));
 }
 
 void PLAYER_REPEATCONNECT(uint8_t slot) {
-  if (!validSlot(slot)) return;
+  if (!ValidSlot(slot)) return;
   ClientRecord& c = SV_CLIENTSLIST[slot];
   if (!c.in_use || !c.half_open) return;
   if (c.snapshots_owed < SNAPSHOTS_OWED_LIMIT) ++c.snapshots_owed;
@@ -213,15 +206,15 @@ void PLAYER_REPEATCONNECT(uint8_t slot) {
 }
 
 void PLAYER_REMOVE(uint8_t slot) {
-  if (!validSlot(slot)) return;
+  if (!ValidSlot(slot)) return;
   ClientRecord& c = SV_CLIENTSLIST[slot];
   if (!c.in_use) return;
-  if (c.half_open) return dropHalfOpen(slot);
+  if (c.half_open) return DropHalfOpen(slot);
   --SV_CURCLIENTS;
   if (c.joined) --SV_CURPLAYERS;
   c.in_use = 0;
   // The name stays in the record, so the line still shows who left.
-  logSlotEvent(EV_DISCONNECT, slot);
+  LogSlotEvent(EV_DISCONNECT, slot);
   if (c.is_bot) --SV_BOTC;
 }
 
@@ -229,10 +222,10 @@ void SV_PLAYERS() {
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     uint8_t slot = static_cast<uint8_t>(s);
     ClientRecord& c = SV_CLIENTSLIST[slot];
-    if (!c.in_use || halfOpenExpired(slot) || timedOut(slot)) continue;
-    measurePing(c);
-    runGameTimers(c);
-    refillInputBudget(c);
+    if (!c.in_use || HalfOpenExpired(slot) || TimedOut(slot)) continue;
+    MeasurePing(c);
+    RunGameTimers(c);
+    RefillInputBudget(c);
     NET_SENDGAMEINFO(slot);
     NET_SENDLOG(slot);
   }

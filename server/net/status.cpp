@@ -56,7 +56,7 @@ ShortStr addressText(const sockaddr_in& from) {
 
 }  // namespace
 
-void AnswerStatusQuery(const sockaddr_in& from, const uint8_t* bytes, size_t kept, size_t length) {
+void NET_ANSWERSTATUS(const sockaddr_in& from, const uint8_t* bytes, size_t kept, size_t length) {
   uint32_t token = 0;
   if (!ReadStatusQuery(bytes, kept, length, token)) return;
   if (!GUARD_ADMITSTATUS(addressText(from))) return;
@@ -65,6 +65,6 @@ void AnswerStatusQuery(const sockaddr_in& from, const uint8_t* bytes, size_t kep
   ++answers_sent;
 }
 
-uint32_t StatusAnswersSent() { return answers_sent; }
+uint32_t NET_STATUSANSWERS() { return answers_sent; }
 
-void ResetStatus() { answers_sent = 0; }
+void NET_RESETSTATUS() { answers_sent = 0; }

@@ -12,7 +12,7 @@
 // A datagram whose first byte is the status query's code: answered when it
 // is a whole query and the limits allow, otherwise dropped. `kept` bytes of
 // it are at hand, `length` is its real length.
-void AnswerStatusQuery(const sockaddr_in& from, const uint8_t* bytes, size_t kept, size_t length);
+void NET_ANSWERSTATUS(const sockaddr_in& from, const uint8_t* bytes, size_t kept, size_t length);
 // Answers sent since start-up (for tests and the operator).
-uint32_t StatusAnswersSent();
-void ResetStatus();
+uint32_t NET_STATUSANSWERS();
+void NET_RESETSTATUS();

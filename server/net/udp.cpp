@@ -87,14 +87,14 @@ struct ReadBatch {
 };
 ReadBatch reading;
 
-void resetQueue() {
+void ResetQueue() {
   queue.count = queue.next = 0;
   std::memset(queue.from_slot, 0, sizeof queue.from_slot);
   queue.from_strangers = 0;
   queue.strangers_seen = 0;
 }
 
-void noteSlotSenders() {
+void NoteSlotSenders() {
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     const ClientRecord& c = SV_CLIENTSLIST[s];
     in_addr parsed{};
@@ -104,7 +104,7 @@ void noteSlotSenders() {
   }
 }
 
-int senderSlot(const sockaddr_in& from) {
+int SenderSlot(const sockaddr_in& from) {
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     const SlotSender& o = slot_senders[s];
     if (o.used && o.port == from.sin_port && o.address == from.sin_addr.s_addr) return s;
@@ -112,13 +112,13 @@ int senderSlot(const sockaddr_in& from) {
   return 0;
 }
 
-bool isClientCode(uint8_t code) {
+bool IsClientCode(uint8_t code) {
   return code == MSG_CONNECT || code == MSG_DISCONNECT || code == MSG_INPUT || code == MSG_CHAT;
 }
 
 // Whether this tick still has room for one more datagram from a stranger at
 // this address; counts it when it has.
-bool strangerRoom(in_addr_t address) {
+bool StrangerRoom(in_addr_t address) {
   if (queue.from_strangers >= STRANGER_LIMIT) return false;
   int i = 0;
   while (i < queue.strangers_seen && queue.stranger_address[i] != address) ++i;
@@ -136,25 +136,25 @@ bool strangerRoom(in_addr_t address) {
   return true;
 }
 
-bool roomFor(const sockaddr_in& from) {
-  const int slot = senderSlot(from);
-  if (slot == 0) return strangerRoom(from.sin_addr.s_addr);
+bool RoomFor(const sockaddr_in& from) {
+  const int slot = SenderSlot(from);
+  if (slot == 0) return StrangerRoom(from.sin_addr.s_addr);
   if (queue.from_slot[slot] >= SLOT_LIMIT) return false;
   ++queue.from_slot[slot];
   return true;
 }
 
 // `length` is the datagram's real length, which may exceed what was kept.
-void keep(const Incoming& in, unsigned length) {
+void Keep(const Incoming& in, unsigned length) {
   const unsigned kept = length < KEPT_BYTES ? length : KEPT_BYTES;
   // Status queries are answered here and now, outside the tick: they have
   // nothing to do with a slot.
   if (length > 0 && in.bytes[0] == MSG_STATUSQUERY) {
-    AnswerStatusQuery(in.from, in.bytes, kept, length);
+    NET_ANSWERSTATUS(in.from, in.bytes, kept, length);
     return;
   }
   length = kept;
-  if (length == 0 || !isClientCode(in.bytes[0]) || queue.count >= QUEUE_LIMIT || !roomFor(in.from)) return;
+  if (length == 0 || !IsClientCode(in.bytes[0]) || queue.count >= QUEUE_LIMIT || !RoomFor(in.from)) return;
   Incoming& e = queue.entries[queue.count++];
   e.from = in.from;
   e.length = static_cast<uint16_t>(length);
@@ -163,7 +163,7 @@ void keep(const Incoming& in, unsigned length) {
 
 // Reads up to READ_BATCH waiting datagrams; how many, 0 when none waits or
 // on an error.
-int readBatch() {
+int ReadBatch() {
   for (int i = 0; i < READ_BATCH; ++i) {
     reading.parts[i] = iovec{reading.in[i].bytes, KEPT_BYTES};
     msghdr& h = reading.messages[i].msg_hdr;
@@ -177,45 +177,45 @@ int readBatch() {
   // too short to be answered is told from a whole one.
   const int n = recvmmsg(NET_SOCKET, reading.messages, READ_BATCH, MSG_DONTWAIT | MSG_TRUNC, nullptr);
   if (n <= 0) return 0;
-  for (int i = 0; i < n; ++i) keep(reading.in[i], reading.messages[i].msg_len);
+  for (int i = 0; i < n; ++i) Keep(reading.in[i], reading.messages[i].msg_len);
   return n;
 }
 
 // As large as allowed: beyond net.core.rmem_max only with the right to
 // override it. A small buffer is no reason not to start.
-void enlargeReceiveBuffer() {
+void EnlargeReceiveBuffer() {
   int size = RECEIVE_BUFFER_BYTES;
   if (setsockopt(NET_SOCKET, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) == 0) return;
   (void)setsockopt(NET_SOCKET, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
 }
 
-long long nowNs() {
+long long NowNs() {
   timespec t{};
   clock_gettime(CLOCK_MONOTONIC, &t);
   return t.tv_sec * 1000000000LL + t.tv_nsec;
 }
 
-timespec toTimespec(long long ns) {
+timespec ToTimespec(long long ns) {
   return timespec{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
 }
 
 // Dotted-decimal text and port to a socket address; false for text that is
 // not an IPv4 address, which is then not sent to at all.
-bool resolve(const ShortStr& address, uint16_t port, sockaddr_in& out) {
+bool Resolve(const ShortStr& address, uint16_t port, sockaddr_in& out) {
   std::memset(&out, 0, sizeof out);
   out.sin_family = AF_INET;
   out.sin_port = htons(port);
   return inet_pton(AF_INET, address.c_str(), &out.sin_addr) == 1;
 }
 
-bool startFailed(const char* message) {
+bool StartFailed(const char* message) {
   CON_WRITELINE(message);
   CON_WAITENTER();
   NET_STOP();
   return false;
 }
 
-bool bindTo(uint16_t port) {
+bool BindTo(uint16_t port) {
   sockaddr_in any{};
   any.sin_family = AF_INET;
   any.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -226,16 +226,16 @@ bool bindTo(uint16_t port) {
 // Probes upward from NET_PORT, wrapping from 65535 to 0, until a bind
 // succeeds. After one full round every port has been tried and the probe
 // gives up rather than spin for ever.
-bool bindFirstFreePort() {
+bool BindFirstFreePort() {
   for (int attempt = 0; attempt <= 65535; ++attempt) {
-    if (bindTo(NET_PORT)) return true;
+    if (BindTo(NET_PORT)) return true;
     NET_PORT = static_cast<uint16_t>(NET_PORT + 1);
   }
   return false;
 }
 
 // Port 0 lets the system choose; NET_PORT then names the port it chose.
-void rememberBoundPort() {
+void RememberBoundPort() {
   sockaddr_in bound{};
   socklen_t size = sizeof bound;
   if (getsockname(NET_SOCKET, reinterpret_cast<sockaddr*>(&bound), &size) == 0) NET_PORT = ntohs(bound.sin_port);
@@ -246,13 +246,13 @@ void rememberBoundPort() {
 bool NET_START() {
   // POSIX has no socket-layer start-up call, so that step always succeeds.
   NET_SOCKET = socket(AF_INET, SOCK_DGRAM, 0);
-  if (NET_SOCKET < 0) return startFailed("UDP initialization failed! [ socket() ]");
+  if (NET_SOCKET < 0) return StartFailed("UDP initialization failed! [ socket() ]");
   int flags = fcntl(NET_SOCKET, F_GETFL, 0);
   if (flags < 0 || fcntl(NET_SOCKET, F_SETFL, flags | O_NONBLOCK) < 0)
-    return startFailed("UDP initialization failed! [ ioctlsocket() ]");
-  enlargeReceiveBuffer();
-  if (!bindFirstFreePort()) return startFailed("UDP initialization failed! [ bind() ]");
-  rememberBoundPort();
+    return StartFailed("UDP initialization failed! [ ioctlsocket() ]");
+  EnlargeReceiveBuffer();
+  if (!BindFirstFreePort()) return StartFailed("UDP initialization failed! [ bind() ]");
+  RememberBoundPort();
   std::string line = "UDP initialized! UDP port: " + std::to_string(NET_PORT);
   CON_WRITELINE(line);
   return true;
@@ -267,10 +267,10 @@ void NET_CLEARBUFFER() { NET_BUF.clear(); }
 
 int NET_COLLECT() {
   if (NET_SOCKET < 0) return 0;
-  noteSlotSenders();
+  NoteSlotSenders();
   int read = 0;
   while (read < READ_LIMIT) {
-    const int n = readBatch();
+    const int n = ReadBatch();
     read += n;
     if (n < READ_BATCH) break;  // the socket is empty (or failed): the rest comes later
   }
@@ -278,9 +278,9 @@ int NET_COLLECT() {
 }
 
 void NET_PAUSE(int milliseconds) {
-  const long long deadline = nowNs() + milliseconds * 1000000LL;
-  for (long long left = deadline - nowNs(); left > 0; left = deadline - nowNs()) {
-    timespec wait = toTimespec(left);
+  const long long deadline = NowNs() + milliseconds * 1000000LL;
+  for (long long left = deadline - NowNs(); left > 0; left = deadline - NowNs()) {
+    timespec wait = ToTimespec(left);
     if (NET_SOCKET < 0) {
       nanosleep(&wait, nullptr);
       return;
@@ -290,9 +290,9 @@ void NET_PAUSE(int milliseconds) {
     if (ready < 0) return;  // a signal: the caller decides whether to go on
     // Readable but nothing to read (a socket error): no busy waiting on it.
     if (ready > 0 && NET_COLLECT() == 0) {
-      left = deadline - nowNs();
+      left = deadline - NowNs();
       if (left > 0) {
-        wait = toTimespec(left);
+        wait = ToTimespec(left);
         nanosleep(&wait, nullptr);
       }
       return;
@@ -303,7 +303,7 @@ void NET_PAUSE(int milliseconds) {
 int16_t NET_RECEIVE() {
   NET_CLEARBUFFER();
   if (queue.next >= queue.count) {
-    resetQueue();
+    ResetQueue();
     return 0;
   }
   const Incoming& e = queue.entries[queue.next++];
@@ -323,7 +323,7 @@ uint16_t NET_LASTINPORT() { return ntohs(NET_SADDR.sin_port); }
 
 void NET_SEND(const ShortStr& address, uint16_t port) {
   sockaddr_in to;
-  if (NET_MUTED || NET_SOCKET < 0 || !resolve(address, port, to)) return;
+  if (NET_MUTED || NET_SOCKET < 0 || !Resolve(address, port, to)) return;
   // A failed send is simply lost, like a datagram lost on the way.
   (void)sendto(NET_SOCKET, NET_BUF.bytes(), NET_BUF.length(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
 }
@@ -341,7 +341,7 @@ void NET_BATCHBEGIN(uint16_t common_length) {
 void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* tail, uint8_t tail_length) {
   if (batch.count >= NET_BATCH_LIMIT) return;
   int i = batch.count;
-  if (!resolve(address, port, batch.to[i])) return;
+  if (!Resolve(address, port, batch.to[i])) return;
   if (tail_length > NET_TAIL_LIMIT) tail_length = NET_TAIL_LIMIT;
   std::memcpy(batch.tails[i], tail, tail_length);
   batch.parts[i][0] = iovec{const_cast<uint8_t*>(NET_BUF.bytes()), batch.common_length};
@@ -371,8 +371,8 @@ void NET_RESET() {
   NET_BUF.clear();
   NET_MUTED = false;
   batch.count = 0;
-  resetQueue();
-  ResetStatus();
+  ResetQueue();
+  NET_RESETSTATUS();
   std::memset(&NET_SADDR, 0, sizeof NET_SADDR);
 }
 

@@ -35,11 +35,9 @@ uint16_t NET_LASTINPORT();
 void NET_SEND(const ShortStr& address, uint16_t port);
 
 inline uint8_t NET_READBYTE() { return NET_BUF.readByte(); }
-inline char NET_READCHAR() { return NET_BUF.readChar(); }
 inline uint16_t NET_READWORD() { return NET_BUF.readWord(); }
 inline void NET_READSTRING(ShortStr& s) { NET_BUF.readString(s); }
 inline void NET_WRITEBYTE(uint8_t v) { NET_BUF.writeByte(v); }
-inline void NET_WRITECHAR(char c) { NET_BUF.writeChar(c); }
 inline void NET_WRITEWORD(uint16_t v) { NET_BUF.writeWord(v); }
 inline void NET_WRITESTRING(const ShortStr& s) { NET_BUF.writeString(s); }
 

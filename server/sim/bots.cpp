@@ -8,7 +8,7 @@
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
 #include "server/sim/combat.h"
-#include "server/sim/event_line.h"
+#include "server/core/event_line.h"
 #include "server/sim/movement.h"
 #include "server/sim/rules.h"
 #include "server/sim/world.h"
@@ -27,7 +27,6 @@ constexpr int kSightStep = 20;
 constexpr uint16_t kKnifeRange = 50;
 constexpr uint16_t kChaingunRange = 1000;
 constexpr uint16_t kNoDistance = 9999;
-constexpr float kDegToRad = 0.0174532925f;
 
 // The only random source of the game: fixed seed, so every run of the server
 // draws the same sequence.
@@ -55,7 +54,7 @@ void NameBot(ClientRecord& c, uint8_t number) {
   }
   c.name.append("BOT #");
   c.name.append(std::string_view(digits, static_cast<size_t>(end - digits)));
-  c.name.cut(20);
+  c.name.cut(NAME_LIMIT);
 }
 
 bool HasGun(const ClientRecord& c, uint8_t gun) { return c.has_gun[gun] == 1; }
@@ -153,7 +152,7 @@ void BOT_MOVE(uint8_t slot) {
 
 void BOT_TRYMOVE(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
-  const float a = static_cast<float>(c.bot_dir) * kDegToRad;
+  const float a = static_cast<float>(c.bot_dir) * DEG_TO_RAD;
   const auto nx = static_cast<uint16_t>(c.x + static_cast<int>(kBotStep * std::cos(a)));
   const auto ny = static_cast<uint16_t>(c.y + static_cast<int>(kBotStep * std::sin(a)));
   if (PLAYER_FITS(nx, c.y)) c.x = nx;

@@ -2,10 +2,9 @@
 
 #include <cmath>
 
-#include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
-#include "server/sim/event_line.h"
+#include "server/core/event_line.h"
 #include "server/sim/movement.h"
 #include "server/sim/rules.h"
 #include "server/sim/world.h"
@@ -14,8 +13,6 @@ namespace {
 
 constexpr uint8_t kRespawnDelay = 30;  // ticks a dead player waits before it may respawn
 constexpr uint8_t kRespawnGuard = 10;  // ticks after a respawn before the first shot
-constexpr float kDegToRad = 0.0174532925f;
-constexpr uint16_t kHitHalf = 30;
 
 // ---- Actions of a living player, by action code ----------------------------
 
@@ -108,22 +105,16 @@ int CollectCandidates(uint8_t shooter, const Ray& ray, Candidate (&out)[MAX_SLOT
 
 // The same strict, 16-bit box test as PLAYERINPOINT, over the candidates only.
 uint8_t CandidateHit(const Candidate* cands, int n, uint16_t point, uint16_t px, uint16_t py) {
-  const uint16_t lx = static_cast<uint16_t>(px - kHitHalf);
-  const uint16_t hx = static_cast<uint16_t>(px + kHitHalf);
-  const uint16_t ly = static_cast<uint16_t>(py - kHitHalf);
-  const uint16_t hy = static_cast<uint16_t>(py + kHitHalf);
+  const uint16_t lx = static_cast<uint16_t>(px - HIT_HALF);
+  const uint16_t hx = static_cast<uint16_t>(px + HIT_HALF);
+  const uint16_t ly = static_cast<uint16_t>(py - HIT_HALF);
+  const uint16_t hy = static_cast<uint16_t>(py + HIT_HALF);
   for (int i = 0; i < n; ++i) {
     if (point < cands[i].first_point || point > cands[i].last_point) continue;
     const ClientRecord& c = SV_CLIENTSLIST[cands[i].slot];
     if (lx < c.x && c.x < hx && ly < c.y && c.y < hy) return cands[i].slot;
   }
   return 0;
-}
-
-// Spread cycles with the tick counter: -k .. k-1 for a dispersion of k.
-int Spread(uint8_t gun) {
-  const int k = GUNS_DISPER[gun];
-  return k > 0 ? static_cast<int>(SV_PINGVAR % (2 * k)) - k : 0;
 }
 
 uint16_t TruncToPosition(float f) { return static_cast<uint16_t>(static_cast<int32_t>(f)); }
@@ -135,10 +126,10 @@ ShotEnd PLAYER_TRACE(uint8_t slot) {
   const uint8_t gun = c.gun;
   if (gun < 1 || gun > NUM_WEAPONS) return {0, 0};
   const uint8_t step = GUNS_BSTEP[gun];
-  const int degrees = (c.dir + Spread(gun) + 360) % 360;
+  const int degrees = (c.dir + GUN_SPREAD(gun, SV_PINGVAR) + 360) % 360;
   // Single precision throughout: clients trace the same shot with the same
   // float formula and must end it at the same point.
-  const float a = static_cast<float>(degrees) * kDegToRad;
+  const float a = static_cast<float>(degrees) * DEG_TO_RAD;
   Ray ray{c.x, c.y, std::cos(a) * static_cast<float>(step), std::sin(a) * static_cast<float>(step),
           static_cast<uint16_t>(GUNS_BDIST[gun] / step)};
 

@@ -1,6 +1,5 @@
 #include "server/sim/movement.h"
 
-#include <bit>
 #include <cstdlib>
 
 #include "server/core/settings.h"
@@ -8,10 +7,7 @@
 
 namespace {
 
-constexpr uint32_t kRsqrtMagic = 0x5F3759DF;
 constexpr uint32_t kStepLimit = 12;  // a requested step must be shorter than this
-constexpr uint16_t kBodyHalf = 15;   // collision square x-15..x+15
-constexpr uint16_t kHitHalf = 30;    // hit box, strict on both axes
 
 // |a - b| taken in 16 bits, so positions that wrapped past 0 stay close.
 uint32_t AbsDiff16(int16_t a, int16_t b) {
@@ -27,10 +23,10 @@ bool CanBeHit(const ClientRecord& c) { return c.in_use && c.joined && c.health >
 // large value and reads as a wall. Only the corners are probed: the square is
 // narrower than a cell, so a corner always lands in any cell it overlaps.
 bool PLAYER_FITS(uint16_t x, uint16_t y) {
-  const uint16_t lx = static_cast<uint16_t>(x - kBodyHalf);
-  const uint16_t hx = static_cast<uint16_t>(x + kBodyHalf);
-  const uint16_t ly = static_cast<uint16_t>(y - kBodyHalf);
-  const uint16_t hy = static_cast<uint16_t>(y + kBodyHalf);
+  const uint16_t lx = static_cast<uint16_t>(x - BODY_HALF);
+  const uint16_t hx = static_cast<uint16_t>(x + BODY_HALF);
+  const uint16_t ly = static_cast<uint16_t>(y - BODY_HALF);
+  const uint16_t hy = static_cast<uint16_t>(y + BODY_HALF);
   return CGGXY(lx, ly) == CELL_FREE && CGGXY(lx, hy) == CELL_FREE && CGGXY(hx, hy) == CELL_FREE &&
          CGGXY(hx, ly) == CELL_FREE;
 }
@@ -43,10 +39,10 @@ uint8_t CGGXY(uint16_t x, uint16_t y) {
 }
 
 uint8_t PLAYERINPOINT(uint16_t x, uint16_t y, uint8_t shooter) {
-  const uint16_t lx = static_cast<uint16_t>(x - kHitHalf);
-  const uint16_t hx = static_cast<uint16_t>(x + kHitHalf);
-  const uint16_t ly = static_cast<uint16_t>(y - kHitHalf);
-  const uint16_t hy = static_cast<uint16_t>(y + kHitHalf);
+  const uint16_t lx = static_cast<uint16_t>(x - HIT_HALF);
+  const uint16_t hx = static_cast<uint16_t>(x + HIT_HALF);
+  const uint16_t ly = static_cast<uint16_t>(y - HIT_HALF);
+  const uint16_t hy = static_cast<uint16_t>(y + HIT_HALF);
   const uint8_t shooter_team = SV_CLIENTSLIST[shooter].team;
   for (uint8_t j = 1; j <= MAX_SLOTS; ++j) {
     const ClientRecord& c = SV_CLIENTSLIST[j];
@@ -57,13 +53,6 @@ uint8_t PLAYERINPOINT(uint16_t x, uint16_t y, uint8_t shooter) {
     return j;
   }
   return 0;
-}
-
-float SQRT2(float v) {
-  const float guess = std::bit_cast<float>(kRsqrtMagic - (std::bit_cast<uint32_t>(v) >> 1));
-  const float half = 0.5f * v;
-  const float refined = guess * (1.5f - half * guess * guess);
-  return 1.0f / refined;
 }
 
 uint16_t DIST2(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {

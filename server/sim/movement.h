@@ -3,9 +3,10 @@
 
 #include <cstdint>
 
+#include "protocol/rules.h"  // SQRT2
+
 uint8_t CGGXY(uint16_t x, uint16_t y);
 uint8_t PLAYERINPOINT(uint16_t x, uint16_t y, uint8_t shooter);
-float SQRT2(float v);
 uint16_t DIST2(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
 uint16_t DIST3(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
 // True when the 31 x 31 body square centred at (x, y) touches no wall or

@@ -3,7 +3,7 @@
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
-#include "server/sim/event_line.h"
+#include "server/core/event_line.h"
 #include "server/sim/world.h"
 
 namespace {

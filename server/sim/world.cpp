@@ -5,15 +5,10 @@
 ClientRecord SV_CLIENTSLIST[MAX_SLOTS + 1];
 MapState SV_MAP;
 
-const char* const GUNS_NAME[NUM_WEAPONS + 1] = {"", "knife", "pistol", "mp40", "chaingun", "rifle"};
 const uint8_t GUNS_DAMAGE[NUM_WEAPONS + 1] = {0, 50, 8, 8, 8, 40};
-const uint8_t GUNS_RELOAD[NUM_WEAPONS + 1] = {0, 20, 18, 5, 3, 30};
 const uint8_t GUNS_GANIM[NUM_WEAPONS + 1] = {0, 8, 6, 3, 2, 6};
-const uint8_t GUNS_DISPER[NUM_WEAPONS + 1] = {0, 0, 0, 0, 4, 0};
 const uint8_t GUNS_AMTYPE[NUM_WEAPONS + 1] = {0, 1, 1, 1, 1, 2};
 const uint8_t GUNS_AMTAKE[NUM_WEAPONS + 1] = {0, 0, 1, 1, 1, 1};
-const uint8_t GUNS_BSTEP[NUM_WEAPONS + 1] = {0, 10, 10, 10, 10, 10};
-const uint16_t GUNS_BDIST[NUM_WEAPONS + 1] = {0, 49, 6000, 6000, 6000, 6000};
 
 const uint8_t PLAYERMAXAMMO[3] = {0, 200, 30};
 const uint8_t PLAYERSTARTAMMO[3] = {0, 25, 0};
@@ -29,8 +24,6 @@ const uint8_t ITEMSP_AMMO[3][10] = {
 const uint8_t ITEMSP_GUN[10] = {0, 3, 4, 0, 0, 0, 0, 0, 0, 5};
 const uint16_t ITEMSP_RESPT[10] = {600, 240, 240, 300, 450, 300, 450, 600, 1050, 240};
 
-const char* const TEAMCHAR[NUM_TEAMS] = {"SS", "MU", "SO", "OF"};
-const char* const TEAMNAME[NUM_TEAMS] = {"SS", "Mutants", "Soldiers", "Officers"};
 
 uint8_t PLAYER_STATE(uint8_t slot) {
   const ClientRecord& c = SV_CLIENTSLIST[slot];

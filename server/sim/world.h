@@ -5,11 +5,8 @@
 #include <cstdint>
 
 #include "protocol/protocol.h"
+#include "protocol/rules.h"
 #include "protocol/shortstr.h"
-
-// 64 position units per map cell; cells 1..64 span positions 64..4159.
-constexpr int CELL_SIZE = 64;
-constexpr int MAP_CELLS = 64;
 constexpr int MAX_ITEMS = 128;
 constexpr int MAX_SPAWNS = 64;
 
@@ -18,7 +15,7 @@ constexpr uint8_t CELL_WALL = 1;      // blocks movement, shots and sight
 constexpr uint8_t CELL_OBSTACLE = 2;  // blocks movement only
 
 struct ClientRecord {
-  ShortStr name;     // at most 20 characters
+  ShortStr name;     // at most NAME_LIMIT characters
   ShortStr address;  // dotted IPv4 text, at most 15 characters; "0.0.0.0" for bots
   uint16_t port;
   uint16_t x, y;
@@ -83,16 +80,12 @@ struct MapState {
 
 extern MapState SV_MAP;
 
-// Weapon tables, indexed 1..5.
-extern const char* const GUNS_NAME[NUM_WEAPONS + 1];
+// Weapon tables of the server alone, indexed 1..5 (the trace tables and
+// GUNS_RELOAD are in protocol/rules.h, the names in protocol/protocol.h).
 extern const uint8_t GUNS_DAMAGE[NUM_WEAPONS + 1];
-extern const uint8_t GUNS_RELOAD[NUM_WEAPONS + 1];
 extern const uint8_t GUNS_GANIM[NUM_WEAPONS + 1];
-extern const uint8_t GUNS_DISPER[NUM_WEAPONS + 1];
 extern const uint8_t GUNS_AMTYPE[NUM_WEAPONS + 1];
 extern const uint8_t GUNS_AMTAKE[NUM_WEAPONS + 1];
-extern const uint8_t GUNS_BSTEP[NUM_WEAPONS + 1];
-extern const uint16_t GUNS_BDIST[NUM_WEAPONS + 1];
 
 // Ammunition tables, indexed by type 1..2.
 extern const uint8_t PLAYERMAXAMMO[3];
@@ -106,15 +99,6 @@ extern const uint8_t ITEMSP_AMMO[3][10];
 extern const uint8_t ITEMSP_GUN[10];
 extern const uint16_t ITEMSP_RESPT[10];
 
-// Team tables, indexed 0..3.
-extern const char* const TEAMCHAR[NUM_TEAMS];
-extern const char* const TEAMNAME[NUM_TEAMS];
-
-// Map character classes.
-inline bool MAP_ISBWALL(uint8_t c) { return c >= 'A' && c <= 'Z'; }
-inline bool MAP_ISPWALL(uint8_t c) { return MAP_ISBWALL(c) || (c >= 'e' && c <= 'z'); }
-inline bool MAP_ISITEM(uint8_t c) { return c >= '0' && c <= '9'; }
-inline bool MAP_ISSPAWN(uint8_t c) { return c == '@'; }
 
 // PS_NONE .. PS_FIRING for a slot.
 uint8_t PLAYER_STATE(uint8_t slot);

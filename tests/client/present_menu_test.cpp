@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "client/core/config.h"
+#include "client/core/keys.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/hud.h"
 #include "client/presentation/menu.h"
@@ -11,7 +12,8 @@
 
 namespace {
 
-constexpr uint8_t UP = 38, DOWN = 40, LEFT = 37, RIGHT = 39, ENTER = 13, ESCAPE = 27, BACKSPACE = 8;
+constexpr uint8_t UP = VK_UP, DOWN = VK_DOWN, LEFT = VK_LEFT, RIGHT = VK_RIGHT, ENTER = VK_RETURN, ESCAPE = VK_ESCAPE,
+                  BACKSPACE = VK_BACK;
 
 // The lines of a caption; Item(l_mval, 6) is the value of item 6.
 std::vector<std::string> Lines(const Label& label) {

@@ -46,10 +46,13 @@ TEST(Movement, WalkingInCirclesThroughLossLateDatagramsAndBusyCores) {
     }
     if (run.faults.loss > 0) {
       EXPECT_LE(f.longest_snap, SnapAllowance(f.round_trip_ticks));
-      // The target is 2 %. One rare pile-up (a lost input, its lost copy and
-      // a lost snapshot in a row) freezes 4 snapshots, 1.2 % of a 10 s walk;
-      // the tolerance allows two such in a short run.
-      EXPECT_LE(f.frozen_share, 0.02 + 8.0 / f.snapshots);
+      // The target is 2 % (measured by tools/measure_movement.sh over long
+      // walks). One rare pile-up (a lost input, its lost copy and a lost
+      // snapshot in a row) freezes 4 snapshots, 1.2 % of a 10 s walk, and a
+      // machine busy with other work adds late frames; the tolerance allows
+      // four such in a short run, far below the half of the time a player
+      // stood frozen before the client re-anchored.
+      EXPECT_LE(f.frozen_share, 0.02 + 16.0 / f.snapshots);
     }
   }
   std::printf("\nWalking in circles, %d s a run, measured at the relay:\n\n%s\n", seconds, table.c_str());

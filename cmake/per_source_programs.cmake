@@ -1,0 +1,27 @@
+# One program per source file of the calling folder: <prefix>_<file>, built
+# into <build>/<prefix>/. Files named client_* link the client with its
+# headless platform (skipped when the client is not built), the others the
+# server. LIBRARIES are linked as well; OPTIONS go to compiling and linking.
+function(vornax_program_per_source prefix)
+  cmake_parse_arguments(ARG "" "" "LIBRARIES;OPTIONS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(src ${sources})
+    get_filename_component(stem ${src} NAME_WE)
+    if(stem MATCHES "^client_")
+      if(NOT VORNAX_BUILD_CLIENT)
+        continue()
+      endif()
+      set(program_library vornax_platform_headless)
+    else()
+      set(program_library vornax_server)
+    endif()
+    set(target ${prefix}_${stem})
+    add_executable(${target} ${src})
+    target_link_libraries(${target} PRIVATE ${program_library} ${ARG_LIBRARIES})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_definitions(${target} PRIVATE VORNAX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    target_compile_options(${target} PRIVATE ${ARG_OPTIONS})
+    target_link_options(${target} PRIVATE ${ARG_OPTIONS})
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/${prefix})
+  endforeach()
+endfunction()
