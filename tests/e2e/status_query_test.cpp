@@ -24,13 +24,15 @@ void SendQuery(const UdpPeer& peer, uint16_t port, uint32_t token, size_t size =
   peer.sendTo(to, query, size);
 }
 
-// The answers that came within timeout_ms, stopping early once `enough` came.
+// The answers that came within timeout_ms (0: those waiting now), stopping
+// early once `enough` came.
 std::vector<ServerStatus> Answers(const UdpPeer& peer, int timeout_ms, size_t enough, size_t* largest = nullptr) {
   std::vector<ServerStatus> got;
   const long long end = NowMs() + timeout_ms;
   uint8_t bytes[2048];
-  for (long long left = timeout_ms; got.size() < enough && left > 0; left = end - NowMs()) {
-    const int n = peer.receiveInto(bytes, sizeof bytes, static_cast<int>(left));
+  while (got.size() < enough) {
+    const long long left = end - NowMs();
+    const int n = peer.receiveInto(bytes, sizeof bytes, left > 0 ? static_cast<int>(left) : 0);
     if (n < 0) break;
     ServerStatus s;
     if (!ReadStatusAnswer(bytes, static_cast<size_t>(n), s)) continue;
@@ -179,7 +181,7 @@ TEST_F(StatusQuery, TheLargestAnswerIsSmallerThanTheQuery) {
 }
 
 // One address gets five answers a second; another address is still
-// answered while the first is refused; about a hundred a second in all.
+// answered while the first is refused.
 TEST_F(StatusQuery, AnswersAreRateLimited) {
   const uint16_t port = Start({});
   UdpPeer greedy;
@@ -193,7 +195,12 @@ TEST_F(StatusQuery, AnswersAreRateLimited) {
   EXPECT_GE(answered, 5u);
   // A burst that spans the start of a new second may be answered twice.
   EXPECT_LE(answered, burst_ms < 900 ? 10u : 20u);
+}
 
+// About a hundred answers a second in all, however many addresses ask: a
+// fresh server, so no earlier answers count against this second.
+TEST_F(StatusQuery, AnswersInAllAreRateLimited) {
+  const uint16_t port = Start({});
   std::vector<std::unique_ptr<UdpPeer>> crowd;
   for (int i = 0; i < 60; ++i) crowd.push_back(std::make_unique<UdpPeer>(("127.0.1." + std::to_string(i + 1)).c_str()));
   const long long crowd_start = NowMs();
@@ -201,8 +208,13 @@ TEST_F(StatusQuery, AnswersAreRateLimited) {
     for (uint32_t t = 0; t < 5; ++t) SendQuery(*p, port, t);
   const long long crowd_ms = NowMs() - crowd_start;
   size_t total = 0;
-  for (auto& p : crowd) total += Answers(*p, total == 0 ? 1500 : 20, 5).size();
-  EXPECT_GE(total, 100u);
+  auto collect = [&] {
+    for (auto& p : crowd) total += Answers(*p, 0, 5).size();
+    return total >= 100;
+  };
+  EXPECT_TRUE(WaitFor(collect, 5000));
+  // Room for answers beyond the limit to arrive, were there any.
+  for (auto& p : crowd) total += Answers(*p, 5, 5).size();
   std::printf("300 queries from 60 addresses in %lld ms: %zu answers\n", crowd_ms, total);
   // 300 queries within a second or two get at most a hundred answers a second.
   EXPECT_LE(total, crowd_ms < 900 ? 200u : 300u);
