@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "client/core/client_state.h"
-#include "client/core/frame.h"
+#include "client/frame/frame.h"
 #include "client/core/labels.h"
 #include "client/core/session.h"
 #include "client/core/world.h"

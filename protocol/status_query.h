@@ -37,8 +37,12 @@ constexpr size_t STATUS_ANSWER_LIMIT = STATUS_HEADER_SIZE + (1 + STATUS_NAME_LIM
                                        MAX_SLOTS * (1 + STATUS_PLAYER_NAME_LIMIT + 5);
 static_assert(STATUS_ANSWER_LIMIT * 3 < STATUS_QUERY_SIZE * 2, "an answer stays well below the query's size");
 
-// The version both programs report in the status answer.
-inline constexpr char GAME_VERSION[] = "1.0";
+// The version the server reports in the status answer: the project's.
+#ifdef VORNAX_GAME_VERSION
+inline constexpr char GAME_VERSION[] = VORNAX_GAME_VERSION;
+#else
+inline constexpr char GAME_VERSION[] = "unknown";
+#endif
 
 struct StatusPlayer {
   ShortStr name;

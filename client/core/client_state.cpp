@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "client/core/connection.h"
+#include "client/core/input.h"
 #include "client/core/prediction.h"
+#include "client/core/session.h"
 #include "client/core/world.h"
 
 ClientSettings cfg;
@@ -53,38 +55,15 @@ uint32_t hud_overlay[HUD_W * HUD_H];
 bool image1_visible;
 bool cursor_visible;
 
-static void ResetPlayers() {
+void ResetPlayersAtStartUp() {
   for (auto& p : players) {
     p = TClient{};
     p.x = p.y = 65;
-    p.anim_x = p.anim_y = 0;
     p.fx = p.fy = 65.0f / 64.0f;
   }
 }
 
-static void ResetWorldTables() {
-  std::memset(map_text, 0, sizeof map_text);
-  std::memset(map_grid, ' ', sizeof map_grid);
-  for (int i = 0; i < 66; ++i) {
-    map_grid[i][0] = map_grid[i][65] = '[';
-    map_grid[0][i] = map_grid[65][i] = '[';
-  }
-  for (auto& d : decorations) d = TMapObject{};
-  for (auto& it : map_items) it = TMapItem{};  // kind 0: unused at start-up
-  for (auto& e : effects) {
-    e = TEffect{};
-    e.frame = 4;  // free
-  }
-  ceiling_colour = 0x4E4E4E;  // grey 78
-  floor_colour = 0x767676;    // grey 118
-  ClearHistory();
-  ResetPrediction();
-  ResetConnectionState();
-}
-
-void ResetClientState() {
-  cfg = ClientSettings{};
-  ResetPlayers();
+void ResetConnectionAtStartUp() {
   conn_state = CS_IDLE;
   awaiting_info = false;
   my_slot = 1;
@@ -102,26 +81,43 @@ void ResetClientState() {
   server_name.clear();
   map_name.clear();
   score_limit = max_players = team_play = 0;
+  ClearHistory();
+  ResetPrediction();
+  ResetConnectionState();
+  ResetLocalPort();
+}
 
-  ResetWorldTables();
-
+void ResetInputAtStartUp() {
   std::memset(key_state, 0, sizeof key_state);
+  ResetKeyReleases();
   last_char = last_key = 0;
-  menu_open = true;
   chat_active = false;
   chat_line.clear();
+  mouse_anchor_x = mouse_anchor_y = 0;
+}
+
+void ResetInterfaceAtStartUp() {
+  menu_open = true;
   log_lines.clear();
   log_scroll = 0;
   log_rows = 7;
   announce_timer = 0;
   frame_counter = 0;
   anim_tick = 0;
-  mouse_anchor_x = mouse_anchor_y = 0;
-
   std::memset(view_surface, 0, sizeof view_surface);
   std::memset(hud_overlay, 0xFF, sizeof hud_overlay);
   image1_visible = false;
   cursor_visible = true;
+  ClearFrameClock();
+}
+
+void ResetClientState() {
+  cfg = ClientSettings{};
+  ResetMapModelAtStartUp();
+  ResetPlayersAtStartUp();
+  ResetConnectionAtStartUp();
+  ResetInputAtStartUp();
+  ResetInterfaceAtStartUp();
 }
 
 namespace {

@@ -84,12 +84,28 @@ struct ClientSettings {
   float volume_factor = 0.1f;
 };
 
+// ---- Settings (config.cfg): per process, kept across connections and maps.
 extern ClientSettings cfg;
 
+// ---- Map model (world.cpp, session.cpp): per map. At start-up nothing is
+// loaded (items of kind 0 and effects on frame 4 are unused); a new map
+// clears it (ClearMap) before its text is decoded.
+extern uint8_t map_text[MAP_TEXT_SIZE + 1];  // positions 1..4222, NUL-terminated
+extern char map_grid[66][66];                // [column][row]; ring 0 and 65 is '['
+extern TMapObject decorations[MAX_DECORATIONS + 1];  // 1..128
+extern TMapItem map_items[MAX_MAP_ITEMS + 1];        // 1..128
+extern TEffect effects[MAX_EFFECTS];                 // 0..63
+extern uint32_t ceiling_colour, floor_colour;        // 0x00RRGGBB
+extern uint16_t history_x[HISTORY_LEN], history_y[HISTORY_LEN];  // oldest first
+
+void ResetMapModelAtStartUp();
+// ClearMap (world.h) is the map-change reset of this group.
+
+// ---- Players and connection (session.cpp, connection.cpp, prediction.cpp):
+// per connection; a map change keeps them, the game info of the new map
+// overwrites what it carries.
 // Players, slots 1..24; entry 0 is unused.
 extern TClient players[MAX_SLOTS + 1];
-
-// Connection and game state.
 extern uint8_t conn_state;
 extern bool awaiting_info;
 extern uint8_t my_slot;
@@ -107,29 +123,31 @@ extern uint16_t log_ack;
 extern std::string server_name, map_name;
 extern uint8_t score_limit, max_players, team_play;
 
-// World model.
-extern uint8_t map_text[MAP_TEXT_SIZE + 1];  // positions 1..4222, NUL-terminated
-extern char map_grid[66][66];                // [column][row]; ring 0 and 65 is '['
-extern TMapObject decorations[MAX_DECORATIONS + 1];  // 1..128
-extern TMapItem map_items[MAX_MAP_ITEMS + 1];        // 1..128
-extern TEffect effects[MAX_EFFECTS];                 // 0..63
-extern uint32_t ceiling_colour, floor_colour;        // 0x00RRGGBB
-extern uint16_t history_x[HISTORY_LEN], history_y[HISTORY_LEN];  // oldest first
+void ResetPlayersAtStartUp();
+// The connection's fields, its watch, prediction and own-position history.
+void ResetConnectionAtStartUp();
 
-// Input and interface state.
+// ---- Input (input.cpp): per process.
 extern uint8_t key_state[256];
 extern uint8_t last_char;
 extern uint8_t last_key;
-extern bool menu_open;
 extern bool chat_active;
 extern std::string chat_line;
+extern int32_t mouse_anchor_x, mouse_anchor_y;
+
+// Keys, chat and the mouse anchor, and the key releases still pending.
+void ResetInputAtStartUp();
+
+// ---- Interface (labels, event log, menu state, the pictures shown): per
+// process. The presentation's own module state (menu selection, camera) is
+// reset by the presentation (ResetPresentation).
+extern bool menu_open;
 extern std::vector<std::string> log_lines;
 extern uint16_t log_scroll;
 extern uint8_t log_rows;
 extern uint8_t announce_timer;
 extern uint8_t frame_counter;
 extern uint8_t anim_tick;
-extern int32_t mouse_anchor_x, mouse_anchor_y;
 
 // The two pictures the window shows stretched over its client area: the 3D
 // view the renderer writes and the HUD overlay (white is transparent).
@@ -142,6 +160,11 @@ extern uint32_t hud_overlay[HUD_W * HUD_H];     // row-major, top row first
 extern bool image1_visible;                     // the 3D view; hidden while the menu is open
 extern bool cursor_visible;
 
-// Every global above back to its start-up value (players, tables, settings,
-// input state); tests call it before each case.
+// The interface state above and the frame-rate clock (the labels have
+// ResetLabels, which runs at start-up).
+void ResetInterfaceAtStartUp();
+
+// Every group of the core back to its start-up value, settings included;
+// tests call it (through ResetClient, which adds the presentation's state)
+// before each case.
 void ResetClientState();

@@ -8,7 +8,7 @@
 #include "client/core/config.h"
 #include "client/core/input.h"
 #include "client/core/prediction.h"
-#include "client/presentation/menu.h"
+#include "client/core/presentation.h"
 
 namespace {
 

@@ -4,15 +4,16 @@
 #include "client/core/input.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
 #include "client/core/labels.h"
 #include "client/core/platform.h"
+#include "client/core/presentation.h"
 #include "client/core/scoreboard.h"
 #include "client/core/session.h"
 #include "client/core/world.h"
-#include "client/presentation/menu.h"
 
 namespace {
 
@@ -107,6 +108,8 @@ void FormMouseWheelUp() {
   }
 }
 
+void ResetKeyReleases() { std::memset(release_pending, 0, sizeof release_pending); }
+
 void AgeKeyStates() {
   for (int key = 0; key < 256; ++key) {
     uint8_t& k = key_state[key];
@@ -160,6 +163,13 @@ void MouseLook() {
     if (view_angle >= 360) view_angle = 0;
   }
   PlatformSetCursor(mouse_anchor_x, mouse_anchor_y);
+}
+
+std::string EditText(const std::string& text, bool (*allowed)(uint8_t), size_t maximum) {
+  if (last_char == 0) return text;
+  if (last_char == VK_BACK) return text.empty() ? text : text.substr(0, text.size() - 1);
+  if (text.size() < maximum && allowed(last_char)) return text + static_cast<char>(last_char);
+  return text;
 }
 
 bool IsChatChar(uint8_t c) {

@@ -18,9 +18,14 @@ void FormMouseWheelUp();
 
 void ProcessInput();
 void AgeKeyStates();
+// Forgets the taps still waiting for their release (start-up).
+void ResetKeyReleases();
 void HandleKeys();
 void MouseLook();
 
+// The text after this frame's typed character: Backspace takes the last one
+// off, an allowed character is added while there is room.
+std::string EditText(const std::string& text, bool (*allowed)(uint8_t), size_t maximum);
 bool IsChatChar(uint8_t c);
 void LogLine(const std::string& text);      // outlog.txt and the on-screen log
 void ShowLogLine(const std::string& text);  // on-screen log only
@@ -32,5 +37,7 @@ void TakeScreenshot();
 void UpdateFps();
 // The frame-rate clock starts again from now (start-up).
 void ResetFrameClock();
+// The same without asking the platform for the time: zero.
+void ClearFrameClock();
 // A 24-bit Windows bitmap of 0x00RRGGBB pixels, top row first in memory.
 bool WriteBmpFile(const std::string& path, const std::vector<uint32_t>& pixels, int w, int h);

@@ -73,6 +73,11 @@ void Announce(const std::string& text) {
   l_anon.left = w / 2 - l_anon.width / 2;
 }
 
+void ClearFrameClock() {
+  frame_time_total = 0;
+  last_frame_time = 0;
+}
+
 void ResetFrameClock() {
   frame_time_total = 0;
   last_frame_time = PlatformTicks();

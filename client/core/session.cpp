@@ -9,16 +9,20 @@
 #include "client/core/connection.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
+#include "client/core/presentation.h"
 #include "client/core/prediction.h"
 #include "client/core/session_udp.h"
 #include "client/core/world.h"
-#include "client/presentation/audio.h"
-#include "client/presentation/menu.h"
-#include "client/presentation/renderer.h"
 #include "protocol/rules.h"
 
 MessageBuffer client_buf;
-uint16_t local_port = 35500;
+namespace {
+constexpr uint16_t kFirstLocalPort = 35500;
+}  // namespace
+
+uint16_t local_port = kFirstLocalPort;
+
+void ResetLocalPort() { local_port = kFirstLocalPort; }
 
 namespace {
 
@@ -140,15 +144,15 @@ void ReadPresentItems() {
 void PickUpFeedback(uint8_t old_ammo1, uint8_t old_ammo2, uint8_t old_health, uint8_t old_armor) {
   if (players[my_slot].prev_state < PS_ALIVE) return;  // a respawn's refill is silent
   if (ammo[1] > old_ammo1 || ammo[2] > old_ammo2) {
-    PlaySound(snd_ammo, 0);
+    PlayCue(Cue::Ammo, 0);
     TintFlash(10, 10, 0);
   }
   if (armor > old_armor) {
-    PlaySound(snd_armor, 0);
+    PlayCue(Cue::Armor, 0);
     TintFlash(30, 0, 30);
   }
   if (health > old_health) {
-    PlaySound(snd_health, 0);
+    PlayCue(Cue::Health, 0);
     TintFlash(0, 0, 20);
   }
 }
@@ -225,7 +229,7 @@ std::string OnConnect(const std::string& e, uint8_t s) {
 std::string OnDisconnect(const std::string&, uint8_t s) { return players[s].name + " disconnected!"; }
 std::string OnTimeout(const std::string&, uint8_t s) { return players[s].name + " time out!"; }
 std::string OnChat(const std::string& e, uint8_t s) {
-  PlaySound(snd_chat, 0);
+  PlayCue(Cue::Chat, 0);
   return players[s].name + ": " + PrintableText(From(e, 2));
 }
 std::string OnKill(const std::string& e, uint8_t) {
@@ -241,14 +245,14 @@ std::string OnLeave(const std::string&, uint8_t s) { return players[s].name + " 
 std::string OnWin(const std::string&, uint8_t s) {
   std::string line = players[s].name + " WINS!";
   Announce(line);
-  PlaySound(snd_score, 0);
+  PlayCue(Cue::Score, 0);
   return line;
 }
 std::string OnTeamWin(const std::string& e, uint8_t) {
   const uint8_t team = std::min<uint8_t>(At(e, 1), NUM_TEAMS - 1);
   std::string line = std::string(TEAMNAME[team]) + " team " + " WINS!";
   Announce(line);
-  PlaySound(snd_score, 0);
+  PlayCue(Cue::Score, 0);
   return line;
 }
 

@@ -8,6 +8,8 @@
 
 extern MessageBuffer client_buf;
 extern uint16_t local_port;
+// The next socket is tried from the first local port again.
+void ResetLocalPort();
 
 bool InitNetwork();
 void CloseNetwork();

@@ -9,8 +9,7 @@
 
 #include "client/core/client_state.h"
 #include "client/core/prediction.h"
-#include "client/presentation/audio.h"
-#include "client/presentation/renderer.h"
+#include "client/core/presentation.h"
 
 namespace {
 
@@ -30,6 +29,8 @@ constexpr uint32_t kGrey118 = 0x767676;
 constexpr uint8_t kBorder = '[';
 bool IsSolid(uint8_t c) { return c == kBorder || MAP_ISPWALL(c); }
 bool BlocksShots(uint8_t c) { return c == kBorder || MAP_ISBWALL(c); }
+
+uint8_t StateOf(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS ? players[slot].state : PS_NONE; }
 
 uint16_t ClampPos(int v) { return static_cast<uint16_t>(std::clamp(v, kMinPos, kMaxPos)); }
 uint8_t ClampWeapon(uint8_t w) { return std::clamp<uint8_t>(w, 1, NUM_WEAPONS); }
@@ -77,14 +78,14 @@ void HitPlayer(uint8_t victim, uint8_t weapon, float px, float py) {
     return;
   }
   AddEffect(static_cast<uint8_t>(frame_counter + 102), EFFECT_BLOOD, px / 64, py / 64);
-  PlaySound(snd_skinP[players[victim].team & 3], victim);
+  PlayCue(Cue::Pain, victim, players[victim].team & 3);
 }
 
 void SpawnPlayer(uint8_t s) {
   TClient& p = players[s];
   p.gun = 2;
   AddEffect(0, EFFECT_SPAWN, p.fx, p.fy);
-  PlaySound(snd_spawn, s);
+  PlayCue(Cue::Spawn, s);
   if (s == my_slot) {
     view_slot = s;
     local_x = p.x;
@@ -110,6 +111,17 @@ int MovementCode() {
 }
 
 }  // namespace
+
+void ResetMapModelAtStartUp() {
+  std::memset(map_text, 0, sizeof map_text);
+  ClearGrid();
+  for (auto& d : decorations) d = TMapObject{};
+  for (auto& it : map_items) it = TMapItem{};  // kind 0: unused at start-up
+  for (auto& e : effects) e = TEffect{0, 0, 4, 0, 0};  // frame 4: free
+  floor_colour = kGrey118;
+  ceiling_colour = kGrey78;
+  ClearHistory();
+}
 
 void ClearMap() {
   ClearGrid();
@@ -204,7 +216,7 @@ void TraceShot(uint8_t s) {
   const float dx = std::cos(angle) * step;
   const float dy = std::sin(angle) * step;
 
-  PlaySound(snd_g[w], s);
+  PlayCue(Cue::Shot, s, w);
 
   float px = shooter.x, py = shooter.y;
   int ix = shooter.x, iy = shooter.y;
@@ -248,6 +260,12 @@ uint8_t ShotHitPlayer(uint16_t x, uint16_t y, uint8_t shooter) {
     return i;
   }
   return 0;
+}
+
+void SettleView() {
+  if (StateOf(my_slot) > PS_SPECTATOR || StateOf(view_slot) < PS_DEAD) view_slot = my_slot;
+  // The heading sent is the one the view shows; the dead keep theirs.
+  if (health > 0) net_angle = view_angle >= 0 ? static_cast<uint16_t>(std::min(view_angle, 360.0f)) : 0;
 }
 
 void MoveLocal() {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+// The map model's reset for a new map, before its text is decoded; the
+// start-up reset is ResetMapModelAtStartUp (client_state.h).
 void ClearMap();
 void DecodeMap();
 void AddEffect(uint8_t value, uint8_t kind, float x, float y);
@@ -11,6 +13,10 @@ void ApplyPlayerUpdate(uint8_t slot);
 void TraceShot(uint8_t slot);
 uint8_t ShotCell(uint16_t x, uint16_t y);
 uint8_t ShotHitPlayer(uint16_t x, uint16_t y, uint8_t shooter);
+// Before each picture: the view goes back to the own player once that one
+// plays or the player watched has gone, and net_angle takes the view's
+// heading while alive.
+void SettleView();
 void MoveLocal();
 // Moves local_x, local_y by one step of movement code 1..8 at the given
 // heading, sliding along walls when the local player is alive.

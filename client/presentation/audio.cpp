@@ -10,6 +10,7 @@
 
 #include "client/core/client_state.h"
 #include "client/core/input.h"
+#include "client/core/presentation.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/renderer.h"
 
@@ -130,6 +131,19 @@ void PlaySound(uint32_t buffer, uint8_t slot) {
   alSourceStop(source);
   alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
   alSourcePlay(source);
+}
+
+void PlayCue(Cue cue, uint8_t slot, uint8_t variant) {
+  switch (cue) {
+    case Cue::Ammo: PlaySound(snd_ammo, slot); break;
+    case Cue::Armor: PlaySound(snd_armor, slot); break;
+    case Cue::Health: PlaySound(snd_health, slot); break;
+    case Cue::Chat: PlaySound(snd_chat, slot); break;
+    case Cue::Score: PlaySound(snd_score, slot); break;
+    case Cue::Spawn: PlaySound(snd_spawn, slot); break;
+    case Cue::Shot: PlaySound(snd_g[variant <= NUM_WEAPONS ? variant : 0], slot); break;
+    case Cue::Pain: PlaySound(snd_skinP[variant & 3], slot); break;
+  }
 }
 
 void SetVolume() {

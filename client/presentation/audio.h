@@ -22,7 +22,7 @@ bool InitAudioDevice(const char* device_name);
 bool AudioReady();
 // Releases the device, its sources and buffers (tests start afresh with it).
 void CloseAudio();
-void PlaySound(uint32_t buffer, uint8_t slot);
+void PlaySound(uint32_t buffer, uint8_t slot);  // PlayCue picks the buffer
 void UpdateSoundPositions();
 void SetVolume();  // applies cfg.volume_factor to every source
 uint32_t LoadSound(const std::string& name);

@@ -7,7 +7,7 @@
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
 #include "client/core/config.h"
-#include "client/core/frame.h"
+#include "client/core/lifecycle.h"
 #include "client/core/input.h"
 #include "client/core/keys.h"
 #include "client/core/labels.h"
@@ -209,12 +209,7 @@ void MenuInput() {
   BindKey();
 }
 
-std::string EditText(const std::string& text, bool (*allowed)(uint8_t), size_t maximum) {
-  if (last_char == 0) return text;
-  if (last_char == VK_BACK) return text.empty() ? text : text.substr(0, text.size() - 1);
-  if (text.size() < maximum && allowed(last_char)) return text + static_cast<char>(last_char);
-  return text;
-}
+void ResetMenu() { menu_item = 0; }
 
 std::string NormaliseAddress(const std::string& text) {
   // Each part is kept modulo 256 while it is read, which is its low 8 bits

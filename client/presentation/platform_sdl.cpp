@@ -5,9 +5,11 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "client/core/client_state.h"
-#include "client/core/frame.h"
+#include "client/core/lifecycle.h"
 #include "client/core/input.h"
 #include "client/core/keys.h"
 #include "client/core/platform.h"
@@ -180,9 +182,26 @@ SDL_Renderer* CreateRenderer() {
 
 SDL_Renderer* SdlRenderer() { return renderer; }
 
+// SDL falls back to a driver without a screen when no display answers; the
+// game would then run where nobody sees it. Only a user who names such a
+// driver (SDL_VIDEODRIVER, as the tests do) gets it.
+static bool FellBackToNoScreen() {
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  if (asked && *asked) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
 bool SdlOpenWindow() {
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+    return false;
+  }
+  if (FellBackToNoScreen()) {
+    std::fprintf(stderr,
+                 "No display found: the game needs a window (set DISPLAY or WAYLAND_DISPLAY; "
+                 "SDL_VIDEODRIVER=offscreen runs it without one)\n");
+    SDL_Quit();
     return false;
   }
   window = SDL_CreateWindow("Vornax : DeathMatch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kDesignClientW,
@@ -210,7 +229,7 @@ void SdlCloseWindow() {
   SDL_Quit();
 }
 
-void SdlRunFrames(long max_frames, void (*before_frame)()) {
+void SdlRunFrames(void (*frame)(), long max_frames, void (*before_frame)()) {
   long frames = 0;
   uint32_t due = SDL_GetTicks() + FRAME_INTERVAL_MS;
   while (!quit_requested && !hang_up) {
@@ -227,7 +246,7 @@ void SdlRunFrames(long max_frames, void (*before_frame)()) {
     }
     if (static_cast<int32_t>(now - due) < 0) continue;
     if (before_frame) before_frame();
-    ClientFrame();
+    frame();
     if (!quit_requested) SdlPresent();
     // A late tick runs one frame; missed ticks are not made up.
     due += FRAME_INTERVAL_MS;

@@ -439,12 +439,10 @@ static void UpdateEyeAndTint() {
 }
 
 void SetupCamera() {
-  if (StateOf(my_slot) > PS_SPECTATOR || StateOf(view_slot) < PS_DEAD) view_slot = my_slot;
   // Positions are kept inside cells 1..64; clamping here keeps every ray
   // inside the map's outer ring whatever the position holds.
   camera.pos_x = std::clamp<uint16_t>(local_x, 65, 4159) / 64.0f;
   camera.pos_y = std::clamp<uint16_t>(local_y, 65, 4159) / 64.0f;
-  if (health > 0) net_angle = view_angle >= 0 ? static_cast<uint16_t>(std::min(view_angle, 360.0f)) : 0;
   UpdateEyeAndTint();
   camera.dir_x = std::cos(net_angle * DEG_TO_RAD);
   camera.dir_y = std::sin(net_angle * DEG_TO_RAD);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "client/core/presentation.h"  // TintFlash
 #include "client/presentation/assets.h"
 
 struct Camera {
@@ -32,7 +33,6 @@ void SetupCamera();
 void CastWalls();
 void DrawBillboard(uint8_t hang_offset, const SpriteImage& image, bool mirrored, float x, float y);
 void ApplyScreenTint();
-void TintFlash(uint8_t dr, uint8_t dg, uint8_t db);
 
 // The renderer uses AVX2 where the processor has it. Tests switch it off to
 // check the portable code as well; returns whether AVX2 is now in use.

@@ -18,9 +18,7 @@ void ClientTest::SetUp() {
   std::filesystem::create_directory("sounds");
   CloseNetwork();
   HeadlessReset();
-  ResetClientState();
-  ResetLabels();
-  ResetPictureBudget();
+  ResetClient();
   timer1_enabled = false;
 }
 

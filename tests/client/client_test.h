@@ -14,10 +14,10 @@
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
-#include "client/core/frame.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/session.h"
+#include "client/frame/frame.h"
 #include "client/presentation/platform_headless.h"
 #include "support/process.h"
 #include "support/udp_peer.h"

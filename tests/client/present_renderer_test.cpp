@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "client/core/world.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/renderer.h"
 #include "client_test.h"
@@ -231,6 +232,7 @@ TEST_F(CameraAndFrame, FollowsTheLocalPlayerOrTheFollowedOne) {
   local_x = 640;
   local_y = 672;
   view_angle = 90.7f;
+  SettleView();
   SetupCamera();
   EXPECT_EQ(view_slot, 1);
   EXPECT_FLOAT_EQ(camera.pos_x, 10.0f);
@@ -242,21 +244,25 @@ TEST_F(CameraAndFrame, FollowsTheLocalPlayerOrTheFollowedOne) {
   // While dead the angle is not refreshed.
   health = 0;
   view_angle = 200;
+  SettleView();
   SetupCamera();
   EXPECT_EQ(net_angle, 90);
   // A spectator follows a living player until that one leaves.
   players[1].state = PS_SPECTATOR;
   players[5].state = PS_ALIVE;
   view_slot = 5;
+  SettleView();
   SetupCamera();
   EXPECT_EQ(view_slot, 5);
   players[5].state = PS_NONE;
+  SettleView();
   SetupCamera();
   EXPECT_EQ(view_slot, 1);
 }
 
 TEST_F(CameraAndFrame, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
   players[1].state = PS_ALIVE;
+  SettleView();
   SetupCamera();
   EXPECT_EQ(camera.eye_height, 165);
   players[1].prev_state = PS_ALIVE;
@@ -264,6 +270,7 @@ TEST_F(CameraAndFrame, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
   health = 0;
   std::vector<int> eyes;
   for (int i = 0; i < 70; ++i) {
+    SettleView();
     SetupCamera();
     eyes.push_back(camera.eye_height);
   }
@@ -278,6 +285,7 @@ TEST_F(CameraAndFrame, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
   players[1].prev_state = PS_DEAD;
   players[1].state = PS_ALIVE;
   health = 100;
+  SettleView();
   SetupCamera();
   EXPECT_EQ(camera.eye_height, 165);
   EXPECT_EQ(camera.tint_g, 255);
@@ -287,6 +295,7 @@ TEST_F(CameraAndFrame, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
   TintFlash(200, 10, 0);
   EXPECT_EQ(camera.tint_r, 129);
   EXPECT_EQ(camera.tint_g, 245);
+  SettleView();
   SetupCamera();
   EXPECT_EQ(camera.tint_r, 131);
   EXPECT_EQ(camera.tint_g, 247);
