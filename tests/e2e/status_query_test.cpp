@@ -17,11 +17,13 @@ namespace {
 
 bool ServerBuilt() { return FileExists(BinaryPath("vornaxdm_server")); }
 
+// A query of `size` bytes: cut short, or longer with more zeros.
 void SendQuery(const UdpPeer& peer, uint16_t port, uint32_t token, size_t size = STATUS_QUERY_SIZE) {
   uint8_t query[STATUS_QUERY_SIZE];
   WriteStatusQuery(token, query);
-  const sockaddr_in to = LoopbackAddress(port);
-  peer.sendTo(to, query, size);
+  std::vector<uint8_t> bytes(query, query + STATUS_QUERY_SIZE);
+  bytes.resize(size, 0);
+  peer.sendTo(LoopbackAddress(port), bytes.data(), bytes.size());
 }
 
 // The answers that came within timeout_ms (0: those waiting now), stopping
