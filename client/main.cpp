@@ -1,11 +1,14 @@
 // vornaxdm: the windowed game client.
 //
 //   vornaxdm [--connect HOST[:PORT]]
+//   vornaxdm --list [HOST[:PORT]...]
 //   vornaxdm --help | -h | --version
 //
 // --connect does at start-up what typing the address and port into the menu
 // and choosing Connect does, except that HOST may be a name and that the
-// server it names is not saved in config.cfg. For tests: --frames N quits
+// server it names is not saved in config.cfg. --list prints the server
+// list (the LAN and the saved server when no server is named) and exits
+// without opening a window. For tests: --frames N quits
 // after N frames; --dump-labels FILE writes every label's visibility and
 // caption once a second and at exit; --walk-circles DEGREES joins the game
 // and walks forward, turning that many degrees every frame.
@@ -15,6 +18,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -23,6 +27,7 @@
 #include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/platform.h"
+#include "client/core/server_list.h"
 #include "client/core/session.h"
 #include "client/core/user_folder.h"
 #include "client/frame/frame.h"
@@ -34,6 +39,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: vornaxdm [--connect HOST[:PORT]]\n"
+    "       vornaxdm --list [HOST[:PORT]...]\n"
     "       vornaxdm --help | -h | --version\n"
     "\n"
     "vornaxdm, the networked first-person deathmatch game. It opens its window\n"
@@ -43,6 +49,10 @@ constexpr const char* kUsage =
     "                         IPv4 address, and its UDP port (without one, the\n"
     "                         port in the settings, 10666 by default); the\n"
     "                         server in config.cfg stays as it was\n"
+    "  --list [HOST[:PORT]...]\n"
+    "                         print name, map, players and ping of these\n"
+    "                         servers (without any: the saved server and the\n"
+    "                         local network) and exit, without a window\n"
     "  -h, --help             show this summary and exit\n"
     "  --version              show the version and the protocol version and exit\n"
     "\n"
@@ -164,6 +174,15 @@ int main(int argc, char** argv) {
   if (!EnterUserFolder(error)) {
     std::fprintf(stderr, "vornaxdm: %s\n", error.c_str());
     return 1;
+  }
+  // --list and the servers after it: the table on standard output, no window.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--list") != 0) continue;
+    std::string out, err;
+    const int code = RunServerListCommand(std::vector<std::string>(argv + i + 1, argv + argc), out, err);
+    std::fputs(out.c_str(), stdout);
+    std::fputs(err.c_str(), stderr);
+    return code;
   }
   if (!SdlOpenWindow()) return 1;
   StartUp();                 // FormCreate

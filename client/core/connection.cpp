@@ -48,36 +48,6 @@ void ResetConnectionWatch() {
   ResetPrediction();
 }
 
-// Digits only, 1..65535; -1 otherwise.
-long ParsePort(const std::string& text) {
-  if (text.empty() || text.size() > 5) return -1;
-  long port = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    port = port * 10 + (c - '0');
-  }
-  return port >= 1 && port <= 65535 ? port : -1;
-}
-
-// The first IPv4 address of a name or dotted address, "" with the resolver's
-// reason in `error` when there is none.
-std::string ResolveIPv4(const std::string& host, std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-  if (rc != 0 || found == nullptr) {
-    error = rc != 0 ? ::gai_strerror(rc) : "no IPv4 address";
-    return "";
-  }
-  char text[INET_ADDRSTRLEN] = "";
-  const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-  ::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
-  ::freeaddrinfo(found);
-  return text;
-}
-
 }  // namespace
 
 void ResetConnectionState() {
@@ -137,6 +107,36 @@ void KeepInGame() {
     }
   }
   if (state != PS_NONE) own_state_seen = state;
+}
+
+// Digits only, 1..65535; -1 otherwise.
+long ParsePort(const std::string& text) {
+  if (text.empty() || text.size() > 5) return -1;
+  long port = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    port = port * 10 + (c - '0');
+  }
+  return port >= 1 && port <= 65535 ? port : -1;
+}
+
+// The first IPv4 address of a name or dotted address, "" with the resolver's
+// reason in `error` when there is none.
+std::string ResolveIPv4(const std::string& host, std::string& error) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (rc != 0 || found == nullptr) {
+    error = rc != 0 ? ::gai_strerror(rc) : "no IPv4 address";
+    return "";
+  }
+  char text[INET_ADDRSTRLEN] = "";
+  const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  ::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+  ::freeaddrinfo(found);
+  return text;
 }
 
 bool ConnectFromArgument(const std::string& host_port) {

@@ -29,6 +29,12 @@ void NoteJoinKey();
 // resolved to IPv4. False, with a line in the log and outlog.txt, when the
 // argument cannot be used; nothing is then sent.
 bool ConnectFromArgument(const std::string& host_port);
+// Digits only, 1..65535; -1 otherwise.
+long ParsePort(const std::string& text);
+// The first IPv4 address of a name or dotted address, "" with the resolver's
+// reason in `error` when there is none.
+std::string ResolveIPv4(const std::string& host, std::string& error);
+
 // The server address and port config.cfg keeps: a one-off --connect does not
 // replace the saved ones while its server is still the one set.
 void ServerToSave(std::string& address, uint16_t& port);

@@ -16,19 +16,24 @@
 #include "client/core/scoreboard.h"
 #include "client/core/session.h"
 #include "client/presentation/audio.h"
+#include "client/presentation/server_list_view.h"
 #include "protocol/rules.h"
 
 uint8_t menu_item = 0;
 
 namespace {
 
-constexpr uint8_t LAST_ITEM = 20;
+// The 21 classic lines, then the server list.
+constexpr uint8_t SERVER_LIST_ITEM = 21;
+constexpr uint8_t LAST_ITEM = SERVER_LIST_ITEM;
 constexpr uint8_t FIRST_BINDING = 8;
+constexpr uint8_t LAST_BINDING = 20;
 
 const char* const ITEM_TEXT[LAST_ITEM + 1] = {
     "Quit game",      "Connect",       "Server ip",    "Server port",  "Player name", "Player team",   "Sound volume",
     "Mouse speed",    "Move forward",  "Move backward", "Strafe left", "Strafe right", "Join/Spectator", "Chat",
-    "Attack",         "Knife",         "Pistol",       "MP-40",        "Chaingun",    "Rifle",         "Screen shot"};
+    "Attack",         "Knife",         "Pistol",       "MP-40",        "Chaingun",    "Rifle",         "Screen shot",
+    "Server list"};
 const char* const TEAM_TEXT[4] = {"SS", "Mutant", "Soldat", "Officer"};
 
 // The binding edited by items 8..20, in menu order.
@@ -61,6 +66,7 @@ std::string ItemValue(uint8_t item) {
     case 5: return TEAM_TEXT[cfg.team & 3];
     case 6: return std::to_string(cfg.sv);
     case 7: return std::to_string(cfg.ms);
+    case SERVER_LIST_ITEM: return "";
     default: return key_names[Binding(item)];
   }
 }
@@ -133,7 +139,7 @@ void EditServerFields() {
 
 void BindKey() {
   if (last_key == 0 || last_key == VK_UP || last_key == VK_DOWN || last_key == VK_ESCAPE) return;
-  if (menu_item < FIRST_BINDING || menu_item > LAST_ITEM) return;
+  if (menu_item < FIRST_BINDING || menu_item > LAST_BINDING) return;
   Binding(menu_item) = last_key;
   DrawMenu();
 }
@@ -141,6 +147,10 @@ void BindKey() {
 }  // namespace
 
 void DrawMenu() {
+  if (server_list_open) {
+    DrawServerList();
+    return;
+  }
   std::string names, values;
   for (uint8_t i = 0; i <= LAST_ITEM; ++i) {
     const char marker = i == menu_item ? '+' : ' ';
@@ -177,6 +187,11 @@ void PlaceMenu() {
 }
 
 void ToggleMenu() {
+  // Escape on the server list goes back to the menu's lines.
+  if (menu_open && server_list_open) {
+    CloseServerList();
+    return;
+  }
   if (menu_open) {
     menu_open = false;
     PlatformSetCursor(mouse_anchor_x, mouse_anchor_y);
@@ -193,6 +208,10 @@ void ToggleMenu() {
 }
 
 void MenuKeys() {
+  if (server_list_open) {
+    ServerListKeys();
+    return;
+  }
   if (Repeating(VK_UP, 15)) MoveSelection(-1);
   if (Repeating(VK_DOWN, 15)) MoveSelection(+1);
   MenuInput();
@@ -202,6 +221,10 @@ void MenuInput() {
   if (key_state[VK_RETURN] == 2) {
     if (menu_item == 0) Shutdown();
     else if (menu_item == 1) ConnectOrDisconnect();
+    else if (menu_item == SERVER_LIST_ITEM) {
+      OpenServerList();
+      return;  // the Enter that opened the list connects nowhere
+    }
   }
   if (Repeating(VK_LEFT, 10)) AdjustValue(-1, VK_LEFT);
   if (Repeating(VK_RIGHT, 10)) AdjustValue(+1, VK_RIGHT);

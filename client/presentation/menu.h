@@ -6,7 +6,7 @@
 
 #include "client/core/presentation.h"  // ToggleMenu, MenuKeys, MenuConnect
 
-extern uint8_t menu_item;  // 0..20
+extern uint8_t menu_item;  // 0..21
 // The selection back on the first item (start-up).
 void ResetMenu();
 

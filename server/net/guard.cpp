@@ -19,6 +19,8 @@ constexpr size_t ADDRESS_LIMIT = 15;
 constexpr uint32_t FULL_REPLY_GAP = 30;
 // How long after a map change its players may come back unthrottled.
 constexpr uint32_t REJOIN_TICKS = 10 * GUARD_SECOND;
+constexpr uint8_t STATUS_PER_ADDRESS = 5;  // answers a second
+constexpr uint8_t STATUS_IN_ALL = 100;
 
 struct AddressKey {
   char text[ADDRESS_LIMIT];
@@ -41,13 +43,16 @@ struct RateWindow {
   uint32_t start = 0;
   uint16_t count = 0;
   bool take(uint8_t limit) {
+    if (!has(limit)) return false;
+    ++count;
+    return true;
+  }
+  bool has(uint8_t limit) {
     if (GUARD_CYCLE - start >= GUARD_SECOND) {
       start = GUARD_CYCLE;
       count = 0;
     }
-    if (count >= limit) return false;
-    ++count;
-    return true;
+    return count < limit;
   }
 };
 
@@ -56,6 +61,7 @@ struct AddressRecord {
   AddressKey key;
   uint32_t last_seen = 0;
   RateWindow connects;
+  RateWindow status;
   bool replied = false;
   uint32_t last_reply = 0;
   uint32_t refused = 0;  // since the last console line about this address
@@ -71,6 +77,7 @@ Rejoin rejoins[MAX_SLOTS];
 int rejoin_count = 0;
 uint32_t rejoin_until = 0;
 RateWindow entries;
+RateWindow status_answers;
 bool reported = false;
 uint32_t last_report = 0;
 
@@ -93,6 +100,7 @@ AddressRecord& RecordOf(const ShortStr& address) {
   oldest->key.set(address);
   oldest->last_seen = GUARD_CYCLE;
   oldest->connects.start = GUARD_CYCLE;
+  oldest->status.start = GUARD_CYCLE;
   return *oldest;
 }
 
@@ -129,6 +137,7 @@ void GUARD_RESET() {
   rejoin_count = 0;
   rejoin_until = 0;
   entries = RateWindow{};
+  status_answers = RateWindow{};
   reported = false;
   last_report = 0;
 }
@@ -153,6 +162,14 @@ void GUARD_REFUSE(const ShortStr& address, uint16_t port) {
   NET_CLEARBUFFER();
   NET_WRITEBYTE(MSG_SERVERFULL);
   NET_SEND(address, port);
+}
+
+bool GUARD_ADMITSTATUS(const ShortStr& address) {
+  // Once the server has answered enough for this second, no address record
+  // is taken or refreshed, so a flood cannot push the others out.
+  if (!status_answers.has(STATUS_IN_ALL)) return false;
+  if (!RecordOf(address).status.take(STATUS_PER_ADDRESS)) return false;
+  return status_answers.take(STATUS_IN_ALL);
 }
 
 bool GUARD_MAYENTER(const ClientRecord& c) { return c.rejoining || entries.take(SV_CONNECTS); }

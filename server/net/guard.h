@@ -29,6 +29,9 @@ void GUARD_REFUSE(const ShortStr& address, uint16_t port);
 // Whether a half-open slot may enter the game now: new players are let in at
 // most SV_CONNECTS a second, returning ones always.
 bool GUARD_MAYENTER(const ClientRecord& c);
+// A status query from this address: whether it may be answered now, at most
+// 5 times a second per address and about 100 times a second in all.
+bool GUARD_ADMITSTATUS(const ShortStr& address);
 // At a map change, before the slots are given up: every player's address may
 // connect again as often as it held slots, unthrottled, for a while.
 void GUARD_EXPECTREJOINS();

@@ -14,8 +14,10 @@
 #include <string>
 
 #include "protocol/protocol.h"
+#include "protocol/status_query.h"
 #include "server/core/console.h"
 #include "server/core/settings.h"
+#include "server/net/status.h"
 #include "server/sim/world.h"
 
 MessageBuffer NET_BUF;
@@ -142,7 +144,16 @@ bool RoomFor(const sockaddr_in& from) {
   return true;
 }
 
+// `length` is the datagram's real length, which may exceed what was kept.
 void Keep(const Incoming& in, unsigned length) {
+  const unsigned kept = length < KEPT_BYTES ? length : KEPT_BYTES;
+  // Status queries are answered here and now, outside the tick: they have
+  // nothing to do with a slot.
+  if (length > 0 && in.bytes[0] == MSG_STATUSQUERY) {
+    NET_ANSWERSTATUS(in.from, in.bytes, kept, length);
+    return;
+  }
+  length = kept;
   if (length == 0 || !IsClientCode(in.bytes[0]) || queue.count >= QUEUE_LIMIT || !RoomFor(in.from)) return;
   Incoming& e = queue.entries[queue.count++];
   e.from = in.from;
@@ -162,7 +173,9 @@ int ReadBatch() {
     h.msg_iov = &reading.parts[i];
     h.msg_iovlen = 1;
   }
-  const int n = recvmmsg(NET_SOCKET, reading.messages, READ_BATCH, MSG_DONTWAIT, nullptr);
+  // MSG_TRUNC: each length is the datagram's real one, so a status query
+  // too short to be answered is told from a whole one.
+  const int n = recvmmsg(NET_SOCKET, reading.messages, READ_BATCH, MSG_DONTWAIT | MSG_TRUNC, nullptr);
   if (n <= 0) return 0;
   for (int i = 0; i < n; ++i) Keep(reading.in[i], reading.messages[i].msg_len);
   return n;
@@ -315,6 +328,11 @@ void NET_SEND(const ShortStr& address, uint16_t port) {
   (void)sendto(NET_SOCKET, NET_BUF.bytes(), NET_BUF.length(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
 }
 
+void NET_SENDBYTES(const sockaddr_in& to, const uint8_t* bytes, size_t length) {
+  if (NET_MUTED || NET_SOCKET < 0) return;
+  (void)sendto(NET_SOCKET, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
 void NET_BATCHBEGIN(uint16_t common_length) {
   batch.common_length = common_length;
   batch.count = 0;
@@ -354,6 +372,7 @@ void NET_RESET() {
   NET_MUTED = false;
   batch.count = 0;
   ResetQueue();
+  NET_RESETSTATUS();
   std::memset(&NET_SADDR, 0, sizeof NET_SADDR);
 }
 

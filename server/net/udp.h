@@ -1,6 +1,9 @@
 // The server's UDP socket and its one message buffer.
 #pragma once
 
+#include <netinet/in.h>
+
+#include <cstddef>
 #include <cstdint>
 
 #include "protocol/msgbuf.h"
@@ -37,6 +40,9 @@ inline void NET_READSTRING(ShortStr& s) { NET_BUF.readString(s); }
 inline void NET_WRITEBYTE(uint8_t v) { NET_BUF.writeByte(v); }
 inline void NET_WRITEWORD(uint16_t v) { NET_BUF.writeWord(v); }
 inline void NET_WRITESTRING(const ShortStr& s) { NET_BUF.writeString(s); }
+
+// Sends bytes of a buffer of the caller's own to a socket address.
+void NET_SENDBYTES(const sockaddr_in& to, const uint8_t* bytes, size_t length);
 
 // Datagrams that share a common part: the first common_length bytes of
 // NET_BUF, followed by a short tail of each receiver's own. They go out

@@ -58,11 +58,13 @@ TEST_F(Menu, StartsOnTheTitleWithQuitSelectedAndTheSettingsShown) {
   EXPECT_TRUE(menu_open);
   EXPECT_EQ(menu_item, 0);
   const auto names = Lines(l_mvar), values = Lines(l_mval);
-  ASSERT_EQ(names.size(), 21u);
-  ASSERT_EQ(values.size(), 21u);
+  ASSERT_EQ(names.size(), 22u);
+  ASSERT_EQ(values.size(), 22u);
   EXPECT_EQ(names[0], "+Quit game");
   EXPECT_EQ(names[1], " Connect");
   EXPECT_EQ(names[20], " Screen shot");
+  EXPECT_EQ(names[21], " Server list");
+  EXPECT_EQ(values[21], " ");
   EXPECT_EQ(values[0], "+");
   EXPECT_EQ(values[2], "127.0.0.1 ");
   EXPECT_EQ(values[3], "10666 ");
@@ -83,7 +85,10 @@ TEST_F(Menu, ArrowsMoveAndChangeValuesWithinTheirLimitsClickingEvenAtTheEnds) {
   EXPECT_EQ(Item(l_mvar, 1), "+Connect");
   Select(20);
   Tap(DOWN);
-  EXPECT_EQ(menu_item, 20);
+  EXPECT_EQ(menu_item, 21);
+  EXPECT_TRUE(Clicked());
+  Tap(DOWN);
+  EXPECT_EQ(menu_item, 21);
   EXPECT_TRUE(Clicked());
 
   Select(6);

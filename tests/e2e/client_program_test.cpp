@@ -85,7 +85,8 @@ TEST(ClientProgram, HelpAndVersionAnswerAndExit) {
     const std::string out = Answer(args, code);
     EXPECT_EQ(code, 0) << args.back();
     EXPECT_EQ(out.rfind("Usage: vornaxdm [--connect HOST[:PORT]]\n", 0), 0u) << out;
-    for (const char* text : {"  --connect HOST[:PORT]", "  -h, --help", "  --version", "config.cfg", "outlog.txt"})
+    for (const char* text :
+         {"  --connect HOST[:PORT]", "  --list [HOST[:PORT]...]", "  -h, --help", "  --version", "config.cfg", "outlog.txt"})
       EXPECT_NE(out.find(text), std::string::npos) << text;
     EXPECT_EQ(out.find("(config.cfg written)"), std::string::npos);
   }

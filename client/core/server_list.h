@@ -1,0 +1,68 @@
+// Finding servers: the status query goes to the saved server, to servers
+// the player names and to the LAN discovery targets, from a socket of its
+// own so a game in progress is not disturbed; the answers make the list.
+// The saved and named servers come first, in the order they were added, and
+// stay listed when silent; servers found on the LAN follow in the order
+// they answered, and only when they answered.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "protocol/status_query.h"
+
+struct ServerListEntry {
+  std::string address;  // dotted IPv4
+  uint16_t port = 0;
+  bool named = false;   // the saved server or one the player named
+  bool answered = false;
+  uint32_t ping_ms = 0;
+  ServerStatus status;
+};
+
+// Where LAN discovery sends: VORNAXDM_LAN_ADDRESS (dotted IPv4, by default
+// the broadcast address 255.255.255.255) and VORNAXDM_LAN_PORTS (ports and
+// ranges separated by commas, by default 10666,35700-35710). A value that
+// cannot be used leaves the default, with a reason in `problem`.
+struct LanTargets {
+  std::string address;
+  std::vector<uint16_t> ports;
+};
+LanTargets LanTargetsFromEnvironment(std::string& problem);
+// "10666,35700-35710" into ports; false for anything else (at most 64 ports).
+bool ParsePortList(const std::string& text, std::vector<uint16_t>& ports);
+
+// Opens the query socket and forgets the previous list; false when no
+// socket could be had.
+bool ServerListStart();
+void ServerListStop();
+bool ServerListActive();
+// A server listed even when silent; the same one twice is listed once.
+void ServerListAddNamed(const std::string& address, uint16_t port);
+// Whether queries of the next rounds also go to the LAN targets.
+void ServerListUseLan(const LanTargets& targets);
+// One round: a query to every named server and LAN target. now_ms is the
+// caller's millisecond clock, the same one ServerListPoll gets.
+void ServerListSend(uint32_t now_ms);
+// Takes every answer waiting now; how many were taken.
+int ServerListPoll(uint32_t now_ms);
+// Waits up to timeout_ms for an answer to arrive (for the command line).
+void ServerListWait(int timeout_ms);
+// Whether every named server has answered the latest round.
+bool ServerListNamedAnswered();
+const std::vector<ServerListEntry>& ServerListEntries();
+
+// The columns a list shows, as display text.
+struct ServerListColumns {
+  std::string name, map, players, ping, address;
+};
+ServerListColumns ServerListTexts(const ServerListEntry& entry);
+// The table of `vornaxdm --list`: a heading and one line per entry.
+std::string ServerListTable();
+
+// `vornaxdm --list [HOST[:PORT]...]`: queries the servers named (the LAN and
+// the saved server when none is), collects answers for about a second and
+// prints the table. 0 done, 1 a name that did not resolve or no socket, 2
+// bad arguments.
+int RunServerListCommand(const std::vector<std::string>& hosts, std::string& out, std::string& err);

@@ -1,0 +1,70 @@
+#include "server/net/status.h"
+
+#include <arpa/inet.h>
+
+#include "protocol/status_query.h"
+#include "server/core/maps.h"
+#include "server/core/settings.h"
+#include "server/net/guard.h"
+#include "server/net/udp.h"
+#include "server/sim/world.h"
+
+namespace {
+
+constexpr uint16_t MS_PER_TICK = 30;
+constexpr uint16_t TICKS_PER_SECOND = 33;
+
+ServerStatus status;  // rebuilt for every answer; kept here, not on the stack
+uint8_t answer[STATUS_ANSWER_LIMIT];
+uint32_t answers_sent = 0;
+
+void describeSlots() {
+  status.entry_count = 0;
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    const ClientRecord& c = SV_CLIENTSLIST[s];
+    if (!c.in_use) continue;
+    StatusPlayer& p = status.entries[status.entry_count++];
+    p.name = c.name;
+    p.team = c.team;
+    p.frags = c.frags;
+    p.ping_ms = static_cast<uint16_t>(c.ping * MS_PER_TICK);
+    p.bot = c.is_bot ? 1 : 0;
+  }
+}
+
+void describeServer(uint32_t token) {
+  status.token = token;
+  status.name = SV_NAME;
+  const uint8_t map = SV_MAP.map_index;
+  if (map >= 1 && map <= MAP_LIST_SIZE) status.map = SV_MAPL[map].name;
+  else status.map.clear();
+  status.team_play = SV_TEAMPLAY ? 1 : 0;
+  status.score_limit = SV_SCORELIMIT;
+  status.players = SV_CURCLIENTS;
+  status.max_players = SV_MAXPLAYERS;
+  status.countdown_seconds = static_cast<uint8_t>((SV_SCOREBOARD + TICKS_PER_SECOND - 1) / TICKS_PER_SECOND);
+  status.version.assign(GAME_VERSION);
+  status.protocol = PROTOCOL_VERSION;
+  describeSlots();
+}
+
+ShortStr addressText(const sockaddr_in& from) {
+  char text[INET_ADDRSTRLEN] = {};
+  if (!inet_ntop(AF_INET, &from.sin_addr, text, sizeof text)) text[0] = 0;
+  return ShortStr(text);
+}
+
+}  // namespace
+
+void NET_ANSWERSTATUS(const sockaddr_in& from, const uint8_t* bytes, size_t kept, size_t length) {
+  uint32_t token = 0;
+  if (!ReadStatusQuery(bytes, kept, length, token)) return;
+  if (!GUARD_ADMITSTATUS(addressText(from))) return;
+  describeServer(token);
+  NET_SENDBYTES(from, answer, WriteStatusAnswer(status, answer));
+  ++answers_sent;
+}
+
+uint32_t NET_STATUSANSWERS() { return answers_sent; }
+
+void NET_RESETSTATUS() { answers_sent = 0; }
