@@ -12,22 +12,38 @@ cd "$(dirname "$0")"
 # The port the game's default settings connect to.
 readonly GAME_PORT=10666
 
-VORNAX_WITH_FUZZ=0 tools/install_deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)"
+# Only what playing needs: the server, the game and the asset generator.
+# ./test.sh builds everything else in the same build folder.
+tools/install_deps.sh play
+if [[ ! -f build/CMakeCache.txt ]]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVORNAX_BUILD_TESTS=OFF -DVORNAX_BUILD_BENCH=OFF >/dev/null
+fi
+cmake --build build -j "$(nproc)" --target vornaxdm_server vornaxdm assetgen
 
 # Pictures and sounds are generated, never stored in the repository. They
-# are made again only when missing or when the generator itself changed.
+# are made again when the generator changed or any file it made is missing:
+# the stamp holds the generator's checksum and the list of its files.
 generate_assets() {
   local stamp=sprites/.assetgen
   local current
   current=$(sha256sum build/assetgen | cut -d' ' -f1)
-  if [[ -f $stamp && -d sounds && $(cat "$stamp") == "$current" ]]; then
+  if [[ -f $stamp && $(head -n 1 "$stamp") == "$current" ]] && all_generated_present "$stamp"; then
     return
   fi
   echo "Generating pictures and sounds"
   build/assetgen . >/dev/null
-  echo "$current" >"$stamp"
+  {
+    echo "$current"
+    find sprites sounds -type f ! -name .assetgen | sort
+  } >"$stamp"
+}
+
+all_generated_present() {
+  local file
+  while IFS= read -r file; do
+    [[ -f $file ]] || return 1
+  done < <(tail -n +2 "$1")
 }
 
 # Every shipped map, in name order, as -map options.
@@ -58,6 +74,23 @@ run_dedicated_server() {
   exec build/vornaxdm_server "${options[@]}"
 }
 
+# The port in the server's "UDP initialized! UDP port: N" line: when the
+# one asked for is busy the server takes the next free one, and the game
+# must go there, not to whatever holds the busy port. Waits up to 30 s.
+bound_port() {
+  local log=$1 pid=$2 line
+  for ((tries = 0; tries < 300; tries++)); do
+    line=$(grep -m 1 -o 'UDP port: [0-9]*' "$log" 2>/dev/null || true)
+    if [[ -n $line ]]; then
+      echo "${line#UDP port: }"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
 play_locally() {
   generate_assets
   mapfile -t maps < <(map_options)
@@ -67,8 +100,14 @@ play_locally() {
   build/vornaxdm_server -port "$GAME_PORT" -bots 5 -name "Local game" "${maps[@]}" </dev/null >"$log" 2>&1 &
   server_pid=$!
   trap 'kill "$server_pid" 2>/dev/null || true' EXIT
-  echo "Server running (log in $log); starting the game"
-  build/vornaxdm --connect "127.0.0.1:$GAME_PORT"
+  local port
+  if ! port=$(bound_port "$log" "$server_pid"); then
+    echo "The local server did not start; its output ($log):" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+  echo "Server running on UDP port $port (log in $log); starting the game"
+  build/vornaxdm --connect "127.0.0.1:$port"
 }
 
 if [[ ${1:-} == --server ]]; then

@@ -1,6 +1,7 @@
 // vornaxdm: the windowed game client.
 //
 //   vornaxdm [--connect HOST[:PORT]]
+//   vornaxdm --help | -h | --version
 //
 // --connect does at start-up what typing the address and port into the menu
 // and choosing Connect does, except that HOST may be a name and that the
@@ -8,22 +9,59 @@
 // after N frames; --dump-labels FILE writes every label's visibility and
 // caption once a second and at exit; --walk-circles DEGREES joins the game
 // and walks forward, turning that many degrees every frame.
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/session.h"
+#include "client/core/user_folder.h"
 #include "client/frame/frame.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/platform_sdl.h"
+#include "protocol/protocol.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: vornaxdm [--connect HOST[:PORT]]\n"
+    "       vornaxdm --help | -h | --version\n"
+    "\n"
+    "vornaxdm, the networked first-person deathmatch game. It opens its window\n"
+    "with the menu, which connects to the server in its settings.\n"
+    "\n"
+    "  --connect HOST[:PORT]  connect at start-up to this server: a name or an\n"
+    "                         IPv4 address, and its UDP port (without one, the\n"
+    "                         port in the settings, 10666 by default); the\n"
+    "                         server in config.cfg stays as it was\n"
+    "  -h, --help             show this summary and exit\n"
+    "  --version              show the version and the protocol version and exit\n"
+    "\n"
+    "Settings are kept in config.cfg, problems logged in outlog.txt and\n"
+    "screenshots (F12) saved as VnxDMScrShot<n>.bmp, in the folder the game runs\n"
+    "from; installed, in $XDG_DATA_HOME/vornaxdm (~/.local/share/vornaxdm).\n"
+    "Without a display (DISPLAY or WAYLAND_DISPLAY) the game does not start;\n"
+    "SDL_VIDEODRIVER chooses the video driver.\n";
+
+enum class Request { Play, Help, Version };
+
+// --help, -h and --version stand where an option stands: first, or after
+// another option's value.
+Request ReadRequest(int argc, char** argv) {
+  for (int i = 1; i < argc; i += 2) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return Request::Help;
+    if (std::strcmp(argv[i], "--version") == 0) return Request::Version;
+  }
+  return Request::Play;
+}
 
 struct Options {
   std::string connect;
@@ -46,6 +84,11 @@ Options ReadOptions(int argc, char** argv) {
       o.walk_turn = std::strtof(argv[i + 1], nullptr);
     }
   }
+  // The working directory may change to the player's folder: a file named
+  // on the command line stays the one meant.
+  char absolute[PATH_MAX];
+  if (!o.dump_labels.empty() && o.dump_labels[0] != '/' && getcwd(absolute, sizeof absolute))
+    o.dump_labels = std::string(absolute) + "/" + o.dump_labels;
   return o;
 }
 
@@ -99,7 +142,22 @@ void BeforeFrame() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  switch (ReadRequest(argc, argv)) {
+    case Request::Help:
+      std::fputs(kUsage, stdout);
+      return 0;
+    case Request::Version:
+      std::printf("vornaxdm %s, protocol version %d\n", VORNAX_VERSION, PROTOCOL_VERSION);
+      return 0;
+    case Request::Play:
+      break;
+  }
   options = ReadOptions(argc, argv);
+  std::string error;
+  if (!EnterUserFolder(error)) {
+    std::fprintf(stderr, "vornaxdm: %s\n", error.c_str());
+    return 1;
+  }
   if (!SdlOpenWindow()) return 1;
   StartUp();                 // FormCreate
   if (!options.connect.empty()) ConnectFromArgument(options.connect);

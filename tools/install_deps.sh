@@ -1,17 +1,57 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the game and the tests need, but
-# only those that are missing, so a second run does nothing.
+# Installs the Debian packages that are missing, so a second run does nothing.
+#
+#   tools/install_deps.sh play   what building and playing the game needs
+#   tools/install_deps.sh        that and what the tests, benchmarks and
+#                                fuzzing need (VORNAX_WITH_FUZZ=0: no clang)
+#
+# Without dpkg and apt-get (another distribution) nothing is installed: when
+# the compilers and libraries are there by other means the build goes on,
+# otherwise the missing ones are named and the script fails.
 set -euo pipefail
 
-packages=(
+play_packages=(
   g++ cmake ninja-build pkg-config
-  googletest libgtest-dev libbenchmark-dev
   libsdl2-dev libsdl2-ttf-dev libopenal-dev
   fonts-dejavu-core fonts-urw-base35
+)
+test_packages=(
+  googletest libgtest-dev libbenchmark-dev
   xvfb xdotool
 )
-if [[ "${VORNAX_WITH_FUZZ:-1}" == 1 ]]; then
-  packages+=(clang libclang-rt-dev)
+
+packages=("${play_packages[@]}")
+if [[ ${1:-all} != play ]]; then
+  packages+=("${test_packages[@]}")
+  if [[ "${VORNAX_WITH_FUZZ:-1}" == 1 ]]; then
+    packages+=(clang libclang-rt-dev)
+  fi
+fi
+
+# The tools and libraries playing needs, looked for without a package tool.
+check_without_package_tool() {
+  local missing=()
+  local tool
+  for tool in g++ cmake ninja pkg-config; do
+    command -v "$tool" >/dev/null || missing+=("$tool")
+  done
+  if command -v pkg-config >/dev/null; then
+    local library
+    for library in sdl2 SDL2_ttf openal; do
+      pkg-config --exists "$library" || missing+=("$library (pkg-config)")
+    done
+  fi
+  if ((${#missing[@]} > 0)); then
+    echo "No dpkg/apt-get to install with, and missing: ${missing[*]}" >&2
+    echo "Install them with your distribution's package tool (README: \"Building by hand\")." >&2
+    exit 1
+  fi
+  echo "No dpkg/apt-get: using the compilers and libraries already installed."
+}
+
+if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
+  check_without_package_tool
+  exit 0
 fi
 
 missing=()

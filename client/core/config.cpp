@@ -2,12 +2,15 @@
 // at shutdown; and the key-name table the menu shows bindings with.
 #include "client/core/config.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
+#include "client/core/input.h"
 
 std::string key_names[256];
 
@@ -136,6 +139,20 @@ const KeyName kKeyNames[] = {
     {VK_LMENU, "lalt"},       {VK_RMENU, "ralt"},
 };
 
+// A read-only folder or a full disk must not stop the shutdown, but the
+// player learns that his settings were not kept: in the event log, in
+// outlog.txt when that can be written, and on the terminal, since the
+// window is closing. Once for failures in a row: the shutdown may save twice.
+std::string reported_failure;
+
+void ReportSaveFailure(const std::string& file_name, int error) {
+  if (reported_failure == file_name) return;
+  reported_failure = file_name;
+  const std::string line = file_name + " could not be written (" + std::strerror(error) + "): settings not saved";
+  LogLine(line);
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 }  // namespace
 
 void ApplyConfigLine(const std::string& line) {
@@ -163,15 +180,25 @@ void LoadConfig(const std::string& file_name) {
 
 void SaveConfig(const std::string& file_name) {
   FILE* f = std::fopen(file_name.c_str(), "wb");
-  if (!f) return;  // a read-only folder must not stop the shutdown
+  if (!f) {
+    ReportSaveFailure(file_name, errno);
+    return;
+  }
   const std::string address = cfg.server_address;
   const uint16_t port = cfg.server_port;
   ServerToSave(cfg.server_address, cfg.server_port);
+  bool written = true;
   for (const SettingRule& rule : kSettings) {
     const std::string line = std::string(rule.key) + "=" + Format(rule) + "\r\n";
-    std::fwrite(line.data(), 1, line.size(), f);
+    written = std::fwrite(line.data(), 1, line.size(), f) == line.size() && written;
   }
-  std::fclose(f);
+  int error = written ? 0 : errno;
+  if (std::fclose(f) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written) reported_failure.clear();
+  if (!written) ReportSaveFailure(file_name, error);
   cfg.server_address = address;
   cfg.server_port = port;
 }
@@ -179,6 +206,15 @@ void SaveConfig(const std::string& file_name) {
 void BuildKeyNames() {
   for (int i = 0; i < 256; ++i) key_names[i] = std::string(1, static_cast<char>(i));
   for (const KeyName& k : kKeyNames) key_names[k.code] = k.name;
-  for (int i = 0; i <= 9; ++i) key_names[VK_NUMPAD0 + i] = "numpad" + std::to_string(i);
-  for (int i = 1; i <= 12; ++i) key_names[VK_F1 - 1 + i] = "f" + std::to_string(i);
+  // Formatted rather than "numpad" + std::to_string(i): g++ 12 at -O3 warns
+  // wrongly (-Wrestrict) about string concatenation here.
+  char name[16];
+  for (int i = 0; i <= 9; ++i) {
+    std::snprintf(name, sizeof name, "numpad%d", i);
+    key_names[VK_NUMPAD0 + i] = name;
+  }
+  for (int i = 1; i <= 12; ++i) {
+    std::snprintf(name, sizeof name, "f%d", i);
+    key_names[VK_F1 - 1 + i] = name;
+  }
 }

@@ -5,6 +5,8 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "client/core/client_state.h"
 #include "client/core/lifecycle.h"
@@ -180,9 +182,26 @@ SDL_Renderer* CreateRenderer() {
 
 SDL_Renderer* SdlRenderer() { return renderer; }
 
+// SDL falls back to a driver without a screen when no display answers; the
+// game would then run where nobody sees it. Only a user who names such a
+// driver (SDL_VIDEODRIVER, as the tests do) gets it.
+static bool FellBackToNoScreen() {
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  if (asked && *asked) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
 bool SdlOpenWindow() {
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+    return false;
+  }
+  if (FellBackToNoScreen()) {
+    std::fprintf(stderr,
+                 "No display found: the game needs a window (set DISPLAY or WAYLAND_DISPLAY; "
+                 "SDL_VIDEODRIVER=offscreen runs it without one)\n");
+    SDL_Quit();
     return false;
   }
   window = SDL_CreateWindow("Vornax : DeathMatch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kDesignClientW,

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "protocol/shipped_data.h"
 #include "server/core/console.h"
 #include "server/core/settings.h"
 #include "server/core/startup.h"
@@ -142,6 +143,16 @@ FILE* OpenMapFile(const std::string& path) {
   return f;
 }
 
+// maps/NAME.vnxm in the working directory; when there is none there and the
+// server runs from an installation, the shipped map of that name.
+std::string MapFilePath(const std::string& name) {
+  const std::string local = "maps/" + name + ".vnxm";
+  if (access(local.c_str(), F_OK) == 0) return local;
+  const std::string shipped = ShippedDataDir();
+  if (shipped.empty()) return local;
+  return shipped + "/" + local;
+}
+
 }  // namespace
 
 void DEFAULTMAPS() {
@@ -164,7 +175,7 @@ void MAPFROMSTR(uint8_t entry, const char* text) {
 void MAPFROMFILE(const ShortStr& name) {
   int m = FindEntryForFile();
   if (m == 0) return;
-  std::string path = "maps/" + name.str() + ".vnxm";
+  std::string path = MapFilePath(name.str());
   if (!EXISTFILE(path.c_str())) return;
   FILE* opened = OpenMapFile(path);
   if (!opened) return;

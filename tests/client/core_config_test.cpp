@@ -59,8 +59,13 @@ TEST_F(ConfigTest, SavedFileHasEveryKeyInOrderWithCrLfAndReadsBackTheSame) {
   EXPECT_EQ(cfg.start_maximised, 1);
   EXPECT_FLOAT_EQ(cfg.volume_factor, 7 / 200.0f);
 
-  SaveConfig("no_such_dir/config.cfg");  // not writable: skipped quietly
+  // Not writable: skipped, with a line in the event log and outlog.txt.
+  SaveConfig("no_such_dir/config.cfg");
   EXPECT_FALSE(FileExists("no_such_dir/config.cfg"));
+  const std::string failure = "no_such_dir/config.cfg could not be written (No such file or directory): settings not saved";
+  ASSERT_FALSE(log_lines.empty());
+  EXPECT_EQ(log_lines.back(), failure);
+  EXPECT_NE(ReadFile("outlog.txt").find(failure + "\r\n"), std::string::npos);
 }
 
 // The window width setting sizes the client area; the title and menu are

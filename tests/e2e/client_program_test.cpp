@@ -1,9 +1,12 @@
-// The real client program's --connect: a host name reaches the server and
-// leaves the saved server in config.cfg alone; a name that does not resolve
-// is reported and nothing is sent.
+// The real client program's command line and start-up: --connect with a
+// host name reaches the server and leaves the saved server in config.cfg
+// alone, a name that does not resolve is reported and nothing is sent;
+// --help and --version answer; without a display the game does not run
+// unseen; a config.cfg that cannot be written is reported.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "support/process.h"
 
@@ -60,6 +63,73 @@ TEST(ClientProgram, ANameThatDoesNotResolveIsReportedAndNothingIsSent) {
   EXPECT_EQ(outlog.find("Trying connect"), std::string::npos);
   const std::string config = ReadFile(dir / "config.cfg");
   EXPECT_NE(config.find("\r\nsvip=127.0.0.9\r\nsvport=4242\r\n"), std::string::npos) << config;
+}
+
+// Without a screen: an answer to --help or --version never needs one.
+std::string Answer(const std::vector<std::string>& args, int& exit_code) {
+  TempDir dir;
+  ChildProcess client;
+  client.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER="};
+  if (!client.start(BinaryPath("vornaxdm"), args, dir.path())) return "";
+  exit_code = client.wait(30000);
+  std::string out = client.output();
+  if (FileExists(dir / "config.cfg")) out += "\n(config.cfg written)";
+  return out;
+}
+
+TEST(ClientProgram, HelpAndVersionAnswerAndExit) {
+  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"--frames", "5", "--help"}}) {
+    int code = -1;
+    const std::string out = Answer(args, code);
+    EXPECT_EQ(code, 0) << args.back();
+    EXPECT_EQ(out.rfind("Usage: vornaxdm [--connect HOST[:PORT]]\n", 0), 0u) << out;
+    for (const char* text : {"  --connect HOST[:PORT]", "  -h, --help", "  --version", "config.cfg", "outlog.txt"})
+      EXPECT_NE(out.find(text), std::string::npos) << text;
+    EXPECT_EQ(out.find("(config.cfg written)"), std::string::npos);
+  }
+  int code = -1;
+  EXPECT_EQ(Answer({"--version"}, code), "vornaxdm 1.0.0, protocol version 28\n");
+  EXPECT_EQ(code, 0);
+  // Where a value stands, --help is a value like any other: here the name
+  // of the file a game that starts writes its labels to.
+  TempDir dir;
+  ChildProcess client;
+  StartClient(client, dir.path(), {"--frames", "3", "--dump-labels", "--help"});
+  EXPECT_EQ(client.wait(60000), 0);
+  EXPECT_NE(ReadFile(dir / "--help").find("l_log "), std::string::npos);
+}
+
+// SDL falls back to a driver without a screen; only a user who asks for it
+// (the tests name SDL_VIDEODRIVER=dummy) gets a game nobody sees.
+TEST(ClientProgram, WithoutADisplayItSaysSoAndExits) {
+  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  TempDir dir;
+  ChildProcess client;
+  client.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", "XDG_RUNTIME_DIR=" + dir.path(),
+                "ALSOFT_DRIVERS=null"};
+  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"), {"--frames", "100"}, dir.path(), dir / "client.out"));
+  EXPECT_EQ(client.wait(60000), 1);
+  EXPECT_NE(ReadFile(dir / "client.out").find("No display found: the game needs a window"), std::string::npos)
+      << ReadFile(dir / "client.out");
+  EXPECT_FALSE(FileExists(dir / "config.cfg"));
+}
+
+// Here config.cfg is a folder: no one, not even root, can write the file.
+TEST(ClientProgram, AConfigThatCannotBeWrittenIsReported) {
+  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  TempDir dir;
+  std::filesystem::create_directory(dir / "config.cfg");
+  ChildProcess client;
+  StartClient(client, dir.path(), {"--frames", "10"});
+  EXPECT_EQ(client.wait(60000), 0);
+  const std::string line = "config.cfg could not be written (Is a directory): settings not saved";
+  const std::string outlog = ReadFile(dir / "outlog.txt");
+  const size_t at = outlog.find(line);
+  ASSERT_NE(at, std::string::npos) << outlog;
+  EXPECT_EQ(outlog.find(line, at + 1), std::string::npos) << "reported twice: " << outlog;
+  EXPECT_NE(ReadFile(dir / "client.out").find(line), std::string::npos);
 }
 
 }  // namespace

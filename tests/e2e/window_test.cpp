@@ -11,24 +11,10 @@
 #include <set>
 #include <sstream>
 
+#include "support/display.h"
 #include "support/process.h"
 
 namespace {
-
-bool OnPath(const std::string& program) {
-  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a command and returns its output.
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[256];
-  while (fgets(buf, sizeof buf, p)) out += buf;
-  pclose(p);
-  return out;
-}
 
 struct Picture {
   int width = 0, height = 0;
@@ -149,31 +135,6 @@ class Xdo {
   std::string display_, window_;
 };
 
-// Starts Xvfb on the first display number that is free and takes it: one
-// that another program holds or grabs at the same moment makes this Xvfb
-// end, and the next number is tried. The display name, "" when none started.
-std::string StartXvfb(ChildProcess& xvfb, const std::string& dir) {
-  for (int n = 90; n < 140; ++n) {
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-    if (FileExists(socket) || FileExists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-    const std::string display = ":" + std::to_string(n);
-    if (!xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, dir,
-                    dir + "/xvfb.out"))
-      continue;
-    // Ready once it answers on its display; an Xvfb that lost the race ends.
-    const bool ready = WaitFor(
-        [&] {
-          return !xvfb.running() ||
-                 RunCommand("DISPLAY=" + display + " xdotool getdisplaygeometry 2>/dev/null").find("1024 768") !=
-                     std::string::npos;
-        },
-        30000);
-    if (ready && xvfb.running()) return display;
-    xvfb.stop();
-  }
-  return "";
-}
-
 std::string LabelLine(const std::string& dump, const std::string& name) {
   std::istringstream in(dump);
   std::string line;
@@ -212,15 +173,7 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
                            d + "/client.out"));
   // Every wait is for what the next step needs, with room for a busy machine.
   constexpr int kPatience = 60000;
-  std::string window;
-  WaitFor(
-      [&] {
-        std::istringstream ids(
-            RunCommand("DISPLAY=" + display + " xdotool search --name 'Vornax : DeathMatch' 2>/dev/null"));
-        ids >> window;
-        return !window.empty();
-      },
-      kPatience);
+  const std::string window = WaitForGameWindow(display, kPatience);
   ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
   Xdo xdo(display, window);
   xdo("windowfocus --sync " + window);

@@ -1,0 +1,54 @@
+#include "support/display.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+bool OnPath(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  return out;
+}
+
+std::string StartXvfb(ChildProcess& xvfb, const std::string& dir) {
+  for (int n = 90; n < 140; ++n) {
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    if (FileExists(socket) || FileExists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+    const std::string display = ":" + std::to_string(n);
+    if (!xvfb.start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, dir,
+                    dir + "/xvfb.out"))
+      continue;
+    // Ready once it answers on its display; an Xvfb that lost the race ends.
+    const bool ready = WaitFor(
+        [&] {
+          return !xvfb.running() ||
+                 RunCommand("DISPLAY=" + display + " xdotool getdisplaygeometry 2>/dev/null").find("1024 768") !=
+                     std::string::npos;
+        },
+        30000);
+    if (ready && xvfb.running()) return display;
+    xvfb.stop();
+  }
+  return "";
+}
+
+std::string WaitForGameWindow(const std::string& display, int timeout_ms) {
+  std::string window;
+  WaitFor(
+      [&] {
+        std::istringstream ids(
+            RunCommand("DISPLAY=" + display + " xdotool search --name 'Vornax : DeathMatch' 2>/dev/null"));
+        ids >> window;
+        return !window.empty();
+      },
+      timeout_ms);
+  return window;
+}
