@@ -9,12 +9,12 @@ namespace {
 
 volatile sig_atomic_t stop_requested = 0;
 
-void requestStop(int) { stop_requested = 1; }
+void RequestStop(int) { stop_requested = 1; }
 
 // No SA_RESTART: a signal cuts the pause short, so the loop ends at once.
-void setUpSignals() {
+void SetUpSignals() {
   struct sigaction action {};
-  action.sa_handler = requestStop;
+  action.sa_handler = RequestStop;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
@@ -27,7 +27,7 @@ void setUpSignals() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setUpSignals();
+  SetUpSignals();
   if (!GAMESTART(argc, argv)) {
     NET_STOP();
     return 1;
