@@ -15,12 +15,12 @@ namespace {
 
 volatile sig_atomic_t stop_requested = 0;
 
-void requestStop(int) { stop_requested = 1; }
+void RequestStop(int) { stop_requested = 1; }
 
 // No SA_RESTART: a signal cuts the pause short, so the loop ends at once.
-void setUpSignals() {
+void SetUpSignals() {
   struct sigaction action {};
-  action.sa_handler = requestStop;
+  action.sa_handler = RequestStop;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
@@ -33,7 +33,7 @@ void setUpSignals() {
 }
 
 // --help and --version answer and end the program before anything starts.
-bool answeredRequest(int argc, char** argv) {
+bool AnsweredRequest(int argc, char** argv) {
   switch (SV_COMMANDLINEREQUEST(argc, argv)) {
     case CommandLineRequest::kHelp:
       SV_PRINTUSAGE(stdout);
@@ -50,8 +50,8 @@ bool answeredRequest(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (answeredRequest(argc, argv)) return 0;
-  setUpSignals();
+  if (AnsweredRequest(argc, argv)) return 0;
+  SetUpSignals();
   if (!GAMESTART(argc, argv)) {
     NET_STOP();
     return 1;
