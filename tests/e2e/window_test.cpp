@@ -311,25 +311,37 @@ TEST(Window, FullscreenKeepsTheFourByThreePictureBetweenBarsAndGivesTheWindowBac
       << labels() << ReadFile(d + "/client.out");
   EXPECT_TRUE(WaitFor([&] { return WindowSize(display, window) == "1280x720"; }, kPatience))
       << WindowSize(display, window);
-  ASSERT_TRUE(xdo.press("F12", [&] { return FileExists(d + "/VnxDMScrShot0.bmp"); }, kPatience));
-  // The mouse still turns the view.
-  xdo("mousemove_relative -- 300 0");
-  ASSERT_TRUE(xdo.press("F12", [&] { return FileExists(d + "/VnxDMScrShot1.bmp"); }, kPatience));
+  auto shot_name = [&](int n) { return d + "/VnxDMScrShot" + std::to_string(n) + ".bmp"; };
+  Picture full;
+  ASSERT_TRUE(xdo.press("F12", [&] { return ReadBmp(shot_name(0), full); }, kPatience));
+  // The mouse still turns the view. The window system may hand the motion
+  // over after the frame that takes the next picture, so move and look again
+  // until a picture shows it.
+  bool view_changed = false;
+  int shots = 1;
+  for (; shots <= 5 && !view_changed; ++shots) {
+    // Right and back a little in turn: the pointer stays inside the screen
+    // and away from where it started.
+    xdo(shots % 2 == 1 ? "mousemove_relative -- 300 0" : "mousemove_relative -- -200 0");
+    Picture turned;
+    ASSERT_TRUE(xdo.press("F12", [&] { return ReadBmp(shot_name(shots), turned); }, kPatience));
+    // The middle of the view, away from every label.
+    for (int y = 300; y < 450; ++y)
+      for (int x = 500; x < 1000; ++x) view_changed |= full.at(x, y) != turned.at(x, y);
+  }
+  EXPECT_TRUE(view_changed) << "the mouse did not turn the view";
   // F11: back to the window as it was.
   ASSERT_TRUE(
       xdo.press("F11", [&] { return labels().find("\nclient 800 600\n") != std::string::npos; }, kPatience))
       << labels();
   EXPECT_TRUE(WaitFor([&] { return WindowSize(display, window) == "800x600"; }, kPatience))
       << WindowSize(display, window);
-  ASSERT_TRUE(xdo.press("F12", [&] { return FileExists(d + "/VnxDMScrShot2.bmp"); }, kPatience));
+  Picture windowed;
+  ASSERT_TRUE(xdo.press("F12", [&] { return ReadBmp(shot_name(shots), windowed); }, kPatience));
   client.stop();
   EXPECT_EQ(server.stop(), 0);
   xvfb.stop();
 
-  Picture full, turned, windowed;
-  ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot0.bmp", full));
-  ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot1.bmp", turned));
-  ASSERT_TRUE(ReadBmp(d + "/VnxDMScrShot2.bmp", windowed));
   ASSERT_EQ(full.width, 1280);
   ASSERT_EQ(full.height, 720);
   // Black bars of 160 columns each side, the picture between them.
@@ -342,11 +354,6 @@ TEST(Window, FullscreenKeepsTheFourByThreePictureBetweenBarsAndGivesTheWindowBac
   for (int y = 1; y < 14; ++y)
     for (int x = 161; x < 175; ++x) white_near_left |= full.at(x, y) == 0xFFFFFF;
   EXPECT_TRUE(white_near_left) << "the log is not at the picture's top left";
-  // The middle of the view, away from every label.
-  bool view_changed = false;
-  for (int y = 300; y < 450; ++y)
-    for (int x = 500; x < 1000; ++x) view_changed |= full.at(x, y) != turned.at(x, y);
-  EXPECT_TRUE(view_changed) << "the mouse did not turn the view";
   EXPECT_EQ(windowed.width, 800);
   EXPECT_EQ(windowed.height, 600);
 }
