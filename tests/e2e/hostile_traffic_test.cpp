@@ -36,17 +36,6 @@ void Play(int ms, const std::function<void()>& frame) {
   }
 }
 
-// Plays the scripted clients until `done` holds, at most `ms`; whether it did.
-bool PlayUntil(int ms, const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done) {
-  const long long end = NowMs() + ms;
-  while (NowMs() < end) {
-    for (ScriptedClient* c : clients) c->frame();
-    if (done()) return true;
-    SleepMs(30);
-  }
-  return false;
-}
-
 // The slot the message log gave to a player of this name, 0 before its
 // connect line came.
 uint8_t SlotNamed(const ScriptedClient& observer, const std::string& name) {

@@ -62,17 +62,6 @@ std::vector<std::string> CheckedLogTexts(const std::string& log, double first, d
 
 double NowSeconds() { return static_cast<double>(std::time(nullptr)); }
 
-// Plays the clients until done holds, at most ms; whether it did.
-bool PlayUntil(int ms, const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done) {
-  const long long end = NowMs() + ms;
-  while (NowMs() < end) {
-    for (ScriptedClient* c : clients) c->frame();
-    if (done()) return true;
-    SleepMs(30);
-  }
-  return false;
-}
-
 // A raw player on its own socket: connects and sends its first input, so the
 // server lets it in.
 void Enter(UdpPeer& peer, uint16_t port, const std::string& name) {

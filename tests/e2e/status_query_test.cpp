@@ -51,16 +51,6 @@ std::unique_ptr<ServerStatus> Ask(const UdpPeer& peer, uint16_t port, uint32_t t
   return nullptr;
 }
 
-bool PlayUntil(int ms, const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done) {
-  const long long end = NowMs() + ms;
-  while (NowMs() < end) {
-    for (ScriptedClient* c : clients) c->frame();
-    if (done()) return true;
-    SleepMs(30);
-  }
-  return false;
-}
-
 std::string Text(const ShortStr& s) { return std::string(s.ch, s.len); }
 
 class StatusQuery : public ::testing::Test {

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "support/process.h"
+
 ScriptedClient::ScriptedClient(std::string name, uint8_t team, uint16_t target_port, Script script)
     : name_(std::move(name)), team_(team), target_port_(target_port), script_(script) {}
 
@@ -157,4 +159,14 @@ void ScriptedClient::send() {
   bytes_out_ += buf_.length();
   ++datagrams_out_;
   socket_.sendTo(LoopbackAddress(target_port_), buf_.bytes(), buf_.length());
+}
+
+bool PlayUntil(int ms, const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done) {
+  const long long end = NowMs() + ms;
+  while (NowMs() < end) {
+    for (ScriptedClient* c : clients) c->frame();
+    if (done()) return true;
+    SleepMs(30);
+  }
+  return false;
 }

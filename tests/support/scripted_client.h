@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,3 +99,7 @@ class ScriptedClient {
   long bytes_in_ = 0, datagrams_in_ = 0, bytes_out_ = 0, datagrams_out_ = 0;
   std::vector<std::string> problems_;
 };
+
+// Plays the clients a frame every 30 ms until `done` holds, at most `ms`;
+// whether it did.
+bool PlayUntil(int ms, const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done);
