@@ -19,14 +19,6 @@ bool IsLink(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-std::string LabelLine(const std::string& dump, const std::string& name) {
-  std::istringstream in(dump);
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(name + " ", 0) == 0) return line;
-  return "";
-}
-
 TEST(Installed, AStagedInstallationPlaysFromThePlayersOwnFolder) {
   for (const char* program : {"Xvfb", "xdotool", "cmake"})
     if (!OnPath(program)) GTEST_SKIP() << program << " is not installed";

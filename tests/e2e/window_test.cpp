@@ -136,14 +136,6 @@ class Xdo {
   std::string display_, window_;
 };
 
-std::string LabelLine(const std::string& dump, const std::string& name) {
-  std::istringstream in(dump);
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(name + " ", 0) == 0) return line;
-  return "";
-}
-
 TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   for (const char* program : {"Xvfb", "xdotool"})
     if (!OnPath(program)) GTEST_SKIP() << program << " is not installed";

@@ -66,3 +66,11 @@ std::string WaitForGameWindow(const std::string& display, int timeout_ms) {
       timeout_ms);
   return window;
 }
+
+std::string LabelLine(const std::string& dump, const std::string& name) {
+  std::istringstream in(dump);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(name + " ", 0) == 0) return line;
+  return "";
+}

@@ -17,3 +17,5 @@ std::string StartXvfb(ChildProcess& xvfb, const std::string& dir, int screen_w =
 // The id of the game's window on the display, waiting up to timeout_ms for
 // it to open; "" when it did not.
 std::string WaitForGameWindow(const std::string& display, int timeout_ms);
+// The line of a label in the game's --dump-labels file, "" when it has none.
+std::string LabelLine(const std::string& dump, const std::string& name);
