@@ -136,6 +136,21 @@ class Xdo {
   std::string display_, window_;
 };
 
+// Starts the game on `display` in `dir`, connected to the local server on
+// `port` and dumping its labels to labels.txt; the id of its window, ""
+// when none opened (or the game did not start) within `patience_ms`.
+std::string StartGameWindow(ChildProcess& client, const std::string& display, std::vector<std::string> env,
+                            uint16_t port, const std::string& dir, int patience_ms) {
+  env.push_back("DISPLAY=" + display);
+  env.push_back("SDL_VIDEODRIVER=x11");
+  client.env = std::move(env);
+  if (!client.start(BinaryPath("vornaxdm"),
+                    {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", dir + "/labels.txt"}, dir,
+                    dir + "/client.out"))
+    return "";
+  return WaitForGameWindow(display, patience_ms);
+}
+
 TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   for (const char* program : {"Xvfb", "xdotool"})
     if (!OnPath(program)) GTEST_SKIP() << program << " is not installed";
@@ -160,13 +175,10 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   ASSERT_NE(port, 0);
 
   ChildProcess client;
-  client.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + d + "/alsoft.conf"};
-  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"),
-                           {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", d + "/labels.txt"}, d,
-                           d + "/client.out"));
   // Every wait is for what the next step needs, with room for a busy machine.
   constexpr int kPatience = 60000;
-  const std::string window = WaitForGameWindow(display, kPatience);
+  const std::string window =
+      StartGameWindow(client, display, {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + d + "/alsoft.conf"}, port, d, kPatience);
   ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
   Xdo xdo(display, window);
   xdo("windowfocus --sync " + window);
@@ -283,12 +295,8 @@ TEST(Window, FullscreenKeepsTheFourByThreePictureBetweenBarsAndGivesTheWindowBac
   const uint16_t port = StartServer(server, {"-port", "47450", "-map", "arena", "-bots", "0"}, d);
   ASSERT_NE(port, 0);
   ChildProcess client;
-  client.env = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ALSOFT_DRIVERS=null"};
-  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"),
-                           {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", d + "/labels.txt"}, d,
-                           d + "/client.out"));
   constexpr int kPatience = 60000;
-  const std::string window = WaitForGameWindow(display, kPatience);
+  const std::string window = StartGameWindow(client, display, {"ALSOFT_DRIVERS=null"}, port, d, kPatience);
   ASSERT_FALSE(window.empty()) << ReadFile(d + "/client.out");
   Xdo xdo(display, window);
   auto labels = [&] { return ReadFile(d + "/labels.txt"); };
