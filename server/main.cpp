@@ -14,8 +14,10 @@
 namespace {
 
 volatile sig_atomic_t stop_requested = 0;
+volatile sig_atomic_t reopen_requested = 0;
 
 void RequestStop(int) { stop_requested = 1; }
+void RequestReopen(int) { reopen_requested = 1; }
 
 // No SA_RESTART: a signal cuts the pause short, so the loop ends at once.
 void SetUpSignals() {
@@ -24,6 +26,9 @@ void SetUpSignals() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // SIGHUP reopens the operator's log (logrotate's postrotate), nothing else.
+  action.sa_handler = RequestReopen;
+  sigaction(SIGHUP, &action, nullptr);
   // A console reader that goes away (a pipe into a program that ended) must
   // not take the running game down with it.
   signal(SIGPIPE, SIG_IGN);
@@ -58,6 +63,10 @@ int main(int argc, char** argv) {
   }
   CMD_START(STDIN_FILENO);
   while (!stop_requested && !CMD_QUITREQUESTED()) {
+    if (reopen_requested) {
+      reopen_requested = 0;
+      OPLOG_REOPEN();
+    }
     GAMECYCLE();
     CMD_POLL();
     if (CMD_QUITREQUESTED()) break;
