@@ -1,5 +1,6 @@
 #include "server/core/console_commands.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,6 +162,27 @@ bool ReadableKind(int fd) {
   return fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
+// A named pipe (mkfifo) reaches its end each time its last writer closes it.
+// Held open for writing by the server itself it never ends, so the next
+// writer's lines arrive as the first one's did. An anonymous pipe (a shell's
+// "|") has no name to open again: its end is the end.
+bool KeepNamedPipeOpen() {
+  struct stat st{};
+  if (isatty(input_fd) || fstat(input_fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return false;
+  char link[64], own[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", input_fd);
+  const ssize_t n = readlink(link, own, sizeof own - 1);
+  if (n < 0 || (n >= 5 && std::memcmp(own, "pipe:", 5) == 0)) return false;
+  const int reopened = open(link, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (reopened < 0) return false;
+  if (dup2(reopened, input_fd) < 0) {
+    close(reopened);
+    return false;
+  }
+  close(reopened);
+  return true;
+}
+
 void TakeByte(char ch) {
   if (ch == '\n') {
     if (!skipping_rest) CMD_RUN(std::string_view(pending, pending_length));
@@ -191,7 +213,8 @@ void CMD_POLL() {
       // End of the input: a last line without its newline still counts.
       if (pending_length > 0 && !skipping_rest) CMD_RUN(std::string_view(pending, pending_length));
       pending_length = 0;
-      input_fd = -1;
+      skipping_rest = false;
+      if (n < 0 || !KeepNamedPipeOpen()) input_fd = -1;
       return;
     }
     for (ssize_t i = 0; i < n; ++i) TakeByte(chunk[i]);
