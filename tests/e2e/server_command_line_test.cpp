@@ -84,7 +84,7 @@ TEST(ServerCommandLine, HelpAndVersionAnswerAndEndWithoutStartingAServer) {
     std::string out;
     EXPECT_EQ(RunToEnd(args, out), 0) << args[0];
     EXPECT_EQ(out.rfind("Usage: vornaxdm_server [-OPTION VALUE]...\n", 0), 0u) << out;
-    for (const char* option : {"-port N", "-map NAME", "-bots N", "-log FILE", "--version", "status, kick SLOT"})
+    for (const char* option : {"-port N", "-map NAME", "-bots N", "-log FILE", "--version", "kick SLOT [MINUTES]", "-control PATH", "--send PATH"})
       EXPECT_NE(out.find(option), std::string::npos) << option;
     EXPECT_EQ(out.find("UDP initialized"), std::string::npos);
   }
