@@ -97,8 +97,7 @@ void ReadLines(FILE* file) {
     if (length == sizeof line - 1 && line[length - 1] != '\n') {
       std::fprintf(stderr, "vornaxdm_server: ban file \"%s\" line %d is too long: skipped\n", ban_path, number);
       int c;
-      while ((c = std::fgetc(file)) != EOF && c != '\n') {
-      }
+      while ((c = std::fgetc(file)) != EOF && c != '\n') {}
       continue;
     }
     const char* start = line + std::strspn(line, " \t");

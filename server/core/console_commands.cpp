@@ -231,6 +231,12 @@ void Drain(std::string_view) {
   Answer("draining: no new players; the server stops when the current match ends");
 }
 
+// A map change ends the match too; while draining, nobody is let back in
+// after it, so the server stops rather than play on empty.
+void EndDrainedMatch() {
+  if (BAN_DRAINING()) drain_done = true;
+}
+
 void ChangeMap(std::string_view argument) {
   if (argument.empty()) return Answer("usage: map NAME (a map of the rotation or maps/NAME.vnxm)");
   uint8_t entry = MAP_FIND(argument);
@@ -246,10 +252,12 @@ void ChangeMap(std::string_view argument) {
   }
   Answer("changing map to %s", SV_MAPL[entry].name.c_str());
   SV_CHANGEMAP(entry);
+  EndDrainedMatch();
 }
 
 void NextMap(std::string_view) {
   SV_MAPNEXT();
+  EndDrainedMatch();
   Answer("map %s started", CurrentMapName());
 }
 

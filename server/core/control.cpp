@@ -155,7 +155,7 @@ bool CONTROL_OPEN(const char* path, const char*& why) {
   if (!FillAddress(path, address)) return false;
   // A socket file left by a server that did not stop cleanly; anything
   // else of that name is not ours to remove.
-  struct stat st{};
+  struct stat st {};
   why = "a file that is not a socket is in the way";
   if (lstat(path, &st) == 0 && !S_ISSOCK(st.st_mode)) return false;
   if (lstat(path, &st) == 0) {

@@ -132,7 +132,9 @@ void Refuse(const std::string& text) {
   command_line_refused = true;
 }
 
-void ApplyControl(std::string_view v) { std::snprintf(control_path, sizeof control_path, "%.*s", static_cast<int>(v.size()), v.data()); }
+void ApplyControl(std::string_view v) {
+  std::snprintf(control_path, sizeof control_path, "%.*s", static_cast<int>(v.size()), v.data());
+}
 
 void ApplyBanFile(std::string_view v) {
   const std::string path(v);
@@ -198,7 +200,8 @@ void WarnAboutNumber(const Option& o, std::string_view given) {
   if (valid && parsed == taken) return;
   const char* why = valid ? "is out of range" : "is not a number";
   if (NET_STRICTPORT && o.apply == ApplyPort)
-    return Refuse(std::string(o.name) + " " + Quoted(given) + " " + why + " (0..65535): with -strictport 1 the server does not start");
+    return Refuse(std::string(o.name) + " " + Quoted(given) + " " + why +
+                  " (0..65535): with -strictport 1 the server does not start");
   Warn(std::string(o.name) + " " + Quoted(given) + " " + why + ": taken as " + std::to_string(taken));
 }
 

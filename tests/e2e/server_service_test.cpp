@@ -2,15 +2,15 @@
 // disk, a console nobody reads, a named pipe on standard input, the control
 // socket and --send with every command an operator has, bans that outlive a
 // restart, a drain, and starting exactly on the address and port asked for.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -91,7 +91,7 @@ TEST(ServerService, SighupReopensTheLogForLogrotateAndNothingElse) {
   TempDir dir;
   ChildProcess server;
   ASSERT_NE(StartServer(server, {"-port", "0", "-log", "s.log", "-control", "c.sock"}, dir.path()), 0);
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat((dir / "s.log").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   // create + postrotate kill -HUP: the moved file keeps what it had, the new one goes on.
@@ -148,8 +148,7 @@ TEST(ServerService, AFullDiskLosesLogLinesCountedAndNeverTornOne) {
     std::string filler(1024, 'x');
     FILE* f = std::fopen((seen + "/filler").c_str(), "w");
     ASSERT_NE(f, nullptr);
-    while (std::fwrite(filler.data(), 1, filler.size(), f) == filler.size() && std::fflush(f) == 0) {
-    }
+    while (std::fwrite(filler.data(), 1, filler.size(), f) == filler.size() && std::fflush(f) == 0) {}
     std::fclose(f);
   }
   for (int i = 0; i < 100; ++i) Answer(dir / "c.sock", {"status"});
@@ -158,7 +157,8 @@ TEST(ServerService, AFullDiskLosesLogLinesCountedAndNeverTornOne) {
   ASSERT_EQ(unlink((seen + "/filler").c_str()), 0);
   Answer(dir / "c.sock", {"bans"});
   const std::string after = ReadFile(seen + "/s.log");
-  EXPECT_TRUE(std::regex_search(after, std::regex("Z [0-9]+ log lines lost \\(No space left on device\\)\n.*control command: bans")))
+  EXPECT_TRUE(std::regex_search(
+      after, std::regex("Z [0-9]+ log lines lost \\(No space left on device\\)\n.*control command: bans")))
       << after;
   EXPECT_TRUE(EveryLineStamped(after));
   EXPECT_EQ(after.compare(0, during.size(), during), 0) << "lines written before were kept as they were";
@@ -185,8 +185,8 @@ TEST(ServerService, AStalledStandardOutputNeitherFreezesTheGameNorItsEnd) {
   server.output();
   ASSERT_TRUE(server.input("status\n"));
   ASSERT_TRUE(WaitFor([&] { return Has(server.output(), "console lines dropped"); }, 5000));
-  EXPECT_TRUE(std::regex_search(server.output(),
-                                std::regex("\n[0-9]+ console lines dropped: standard output was not read\nmap DefMap")));
+  EXPECT_TRUE(std::regex_search(
+      server.output(), std::regex("\n[0-9]+ console lines dropped: standard output was not read\nmap DefMap")));
   ASSERT_TRUE(server.input(burst));
   ASSERT_TRUE(WaitFor([&] { return Has(Answer(dir / "c.sock", {"bots", "1"}), "bots: 1 wanted"); }, 20000));
   server.signal(SIGTERM);
@@ -235,7 +235,7 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
   auto server = std::make_unique<ChildProcess>();
   const uint16_t port = StartServer(*server, args, dir.path());
   ASSERT_NE(port, 0);
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(sock.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0660u);
   ScriptedClient ann("Ann", 0, port, ScriptedClient::kStand);
@@ -252,7 +252,8 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
   for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;) answers.append(chunk, static_cast<size_t>(n));
   close(fd);
   EXPECT_TRUE(Has(answers, "commands:\n  status "));
-  EXPECT_TRUE(std::regex_search(answers, std::regex("\n  drain +no new players; stop when the current match ends\n  help +this list\n0 bans\n")));
+  EXPECT_TRUE(std::regex_search(
+      answers, std::regex("\n  drain +no new players; stop when the current match ends\n  help +this list\n0 bans\n")));
   EXPECT_TRUE(Has(answers, "unknown command \"frobnicate\"; commands: status, kick SLOT [MINUTES], map NAME,"));
 
   // say: every player's log shows it as a chat line without a speaker.
@@ -278,12 +279,14 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
 
   // kick SLOT MINUTES keeps the address out that long.
   std::string status;
-  ASSERT_TRUE(WaitFor([&] { return std::regex_search(status = Answer(sock, {"status"}), std::regex("Mal .*127\\.0\\.0\\.2")); }, 5000));
+  ASSERT_TRUE(WaitFor(
+      [&] { return std::regex_search(status = Answer(sock, {"status"}), std::regex("Mal .*127\\.0\\.0\\.2")); }, 5000));
   std::smatch slot;
   ASSERT_TRUE(std::regex_search(status, slot, std::regex("\n +([0-9]+) Mal ")));
   EXPECT_TRUE(Has(Answer(sock, {"kick", slot[1], "5"}), "address 127.0.0.2 kept out for 5 minutes\n"));
   EXPECT_EQ(ConnectReply(mallory, port, "Mal"), static_cast<char>(MSG_SERVERFULL));
-  EXPECT_TRUE(std::regex_search(Answer(sock, {"bans"}), std::regex("127\\.0\\.0\\.2 +until [0-9T:-]+Z \\(5 min left\\)")));
+  EXPECT_TRUE(
+      std::regex_search(Answer(sock, {"bans"}), std::regex("127\\.0\\.0\\.2 +until [0-9T:-]+Z \\(5 min left\\)")));
   EXPECT_TRUE(Has(Answer(sock, {"ban", "127.0.0.3", "60"}), "banned for 60 minutes"));
 
   // A client that never reads its answers is dropped; the others go on.
@@ -305,7 +308,8 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
   same_port[1] = std::to_string(port);
   const uint16_t again = StartServer(*server, same_port, dir.path());
   ASSERT_EQ(again, port);
-  EXPECT_TRUE(std::regex_search(Answer(sock, {"bans"}), std::regex("^2 bans\n127\\.0\\.0\\.2 +until .*\n127\\.0\\.0\\.3 +until")));
+  EXPECT_TRUE(std::regex_search(Answer(sock, {"bans"}),
+                                std::regex("^2 bans\n127\\.0\\.0\\.2 +until .*\n127\\.0\\.0\\.3 +until")));
   UdpPeer mallory_again("127.0.0.2");
   EXPECT_EQ(ConnectReply(mallory_again, again, "Mal"), static_cast<char>(MSG_SERVERFULL));
   EXPECT_EQ(server->stop(), 0);
@@ -315,8 +319,8 @@ TEST(ServerService, DrainLetsTheMatchEndThenStops) {
   if (!ServerBuilt()) GTEST_SKIP();
   TempDir dir;
   ChildProcess server;
-  const uint16_t port =
-      StartServer(server, {"-port", "0", "-log", "s.log", "-control", "c.sock", "-score", "1", "-bots", "3"}, dir.path());
+  const uint16_t port = StartServer(
+      server, {"-port", "0", "-log", "s.log", "-control", "c.sock", "-score", "1", "-bots", "3"}, dir.path());
   ASSERT_NE(port, 0);
   ScriptedClient ann("Ann", 0, port, ScriptedClient::kStand);
   ASSERT_TRUE(PlayUntil(10000, {&ann}, [&] { return ann.connected(); }));
@@ -354,7 +358,8 @@ TEST(ServerService, StartsExactlyOnTheAddressAndPortAsked) {
   std::string out;
   const std::string busy = std::to_string(port);
   EXPECT_EQ(RunToEnd(server_path, {"-port", busy, "-bind", "127.0.0.1", "-strictport", "1"}, out), 1);
-  EXPECT_TRUE(Has(out, "vornaxdm_server: port " + busy + " cannot be bound (Address already in use); -strictport 1 forbids another\n"));
+  EXPECT_TRUE(Has(out, "vornaxdm_server: port " + busy +
+                           " cannot be bound (Address already in use); -strictport 1 forbids another\n"));
   EXPECT_EQ(RunToEnd(server_path, {"-strictport", "1", "-port", "abc"}, out), 2);
   EXPECT_TRUE(Has(out, "-port \"abc\" is not a number (0..65535): with -strictport 1 the server does not start\n"));
   EXPECT_EQ(RunToEnd(server_path, {"-port", "70000", "-strictport", "1"}, out), 2);
