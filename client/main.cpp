@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     case Request::Version:
-      std::printf("vornaxdm %s, protocol version %d\n", VORNAX_VERSION, PROTOCOL_VERSION);
+      std::printf("vornaxdm %s (protocol version %d)\n", VORNAX_VERSION, PROTOCOL_VERSION);
       return 0;
     case Request::Play:
       break;

@@ -12,10 +12,12 @@
 #include "server/core/console_commands.h"
 #include "server/core/event_line.h"
 #include "server/core/maps.h"
+#include "server/core/metrics.h"
 #include "server/core/msglog.h"
 #include "server/core/oplog.h"
 #include "server/core/settings.h"
 #include "server/net/guard.h"
+#include "server/net/net_stats.h"
 #include "server/net/netproto.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
@@ -119,6 +121,15 @@ void ApplyLog(std::string_view v) {
     Warn("log file " + Quoted(v) + " cannot be opened (" + std::strerror(errno) + "): no log is kept");
 }
 
+void ApplyMetrics(std::string_view v) {
+  const std::string where(v);
+  const char* why = "";
+  if (!METRICS_OPEN(where.c_str(), why))
+    return Warn("metrics page on " + Quoted(v) + " cannot be opened (" + why + "): no metrics are served");
+  // The port too: with port 0 the system chose it.
+  CON_WRITELINE("Metrics: http://" + METRICS_ADDRESSTEXT() + "/metrics");
+}
+
 void ApplyPort(std::string_view v) { NET_PORT = S2W(v); }
 void ApplyScore(std::string_view v) { SV_SCORELIMIT = S2B(v); }
 void ApplyMaxPlayers(std::string_view v) { SV_MAXPLAYERS = S2B(v); }
@@ -141,6 +152,7 @@ constexpr Option OPTIONS[] = {
     {"-ipconnects", ApplyIpConnects, [] { return uint32_t{SV_IPCONNECTS}; }},
     {"-connects", ApplyConnects, [] { return uint32_t{SV_CONNECTS}; }},
     {"-log", ApplyLog, nullptr},
+    {"-metrics", ApplyMetrics, nullptr},
 };
 constexpr int OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 
@@ -219,6 +231,7 @@ void SV_STARTPARAMS(int argc, char** argv) {
 }
 
 CommandLineRequest SV_COMMANDLINEREQUEST(int argc, char** argv) {
+  if (argc >= 2 && std::string_view(argv[1]) == "--probe") return CommandLineRequest::kProbe;
   for (int i = 1; i < argc; i += 2) {
     const std::string_view option = argv[i];
     if (option == "--help" || option == "-h") return CommandLineRequest::kHelp;
@@ -285,4 +298,6 @@ void SV_RESETALL() {
   BOT_RESETRNG();
   OPLOG_CLOSE();
   CMD_RESET();
+  METRICS_RESET();
+  NET_RESETSTATS();
 }

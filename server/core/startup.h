@@ -18,8 +18,9 @@ void SV_OTHER();
 // a number the parsing rules or range checks changed each give one warning
 // line on standard error; the server starts with what was taken.
 void SV_STARTPARAMS(int argc, char** argv);
-// --help, -h or --version in an option position asks for text, not a server.
-enum class CommandLineRequest { kRun, kHelp, kVersion };
+// --help, -h or --version in an option position asks for text, not a server;
+// --probe first asks another server how it is.
+enum class CommandLineRequest { kRun, kHelp, kVersion, kProbe };
 CommandLineRequest SV_COMMANDLINEREQUEST(int argc, char** argv);
 void SV_CHECKVARS();
 

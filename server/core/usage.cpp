@@ -10,6 +10,8 @@ namespace {
 
 constexpr const char* USAGE =
     "Usage: vornaxdm_server [-OPTION VALUE]...\n"
+    "       vornaxdm_server --probe HOST:PORT [SECONDS]\n"
+    "       vornaxdm_server --help | -h | --version\n"
     "The vornaxdm dedicated server. Options come in pairs of option and value.\n"
     "\n"
     "  -port N        UDP port; when busy, the next free port above it (35700)\n"
@@ -24,12 +26,22 @@ constexpr const char* USAGE =
     "  -ipconnects N  new slots one address may take per second (2)\n"
     "  -connects N    new players let in per second, all addresses (4)\n"
     "  -log FILE      append every event with a UTC time stamp to FILE\n"
+    "  -metrics [ADDRESS:]PORT\n"
+    "                 serve Prometheus metrics over HTTP at /metrics\n"
+    "                 (ADDRESS 127.0.0.1 when only a port is given)\n"
     "  -h, --help     show this text and exit\n"
     "  --version      show the version and the protocol version and exit\n"
     "\n"
+    "       vornaxdm_server --probe HOST:PORT [SECONDS]\n"
+    "  ask a running server how it is and print one line: name, map,\n"
+    "  players/maximum, ping; exit 0 when it answered within SECONDS (2),\n"
+    "  1 when not, 2 for bad arguments\n"
+    "\n"
     "Numbers: decimal, $, x or 0x hexadecimal, % binary, & octal.\n"
     "Commands on standard input (a terminal or a pipe):\n"
-    "  status, kick SLOT, map NAME, next, bots N, quit\n";
+    "  status, kick SLOT, map NAME, next, bots N, quit\n"
+    "Under a service manager (NOTIFY_SOCKET) readiness, stopping and, with\n"
+    "WATCHDOG_USEC, a keep-alive each second are reported.\n";
 
 }  // namespace
 
