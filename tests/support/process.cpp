@@ -146,6 +146,16 @@ void ChildProcess::signal(int sig) const {
   if (pid_ > 0) kill(pid_, sig);
 }
 
+int RunProgram(const std::string& program, const std::vector<std::string>& args, std::string& output,
+               const std::vector<std::string>& env, int timeout_ms) {
+  ChildProcess child;
+  child.env = env;
+  if (!child.start(program, args)) return -1;
+  const int code = child.wait(timeout_ms);
+  output = child.output();
+  return code;
+}
+
 uint16_t ServerPort(ChildProcess& server, int timeout_ms) {
   static const std::regex port_line("UDP initialized! UDP port: ([0-9]+)");
   const long long deadline = NowMs() + timeout_ms;
