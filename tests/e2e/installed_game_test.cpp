@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 #include "support/display.h"
@@ -59,6 +60,16 @@ TEST(Installed, ThePackagesDesktopFilesValidateAndTheServerInstallsAlone) {
   }
   if (OnPath("appstreamcli")) {
     EXPECT_EQ(RunProgram("/usr/bin/env", {"appstreamcli", "validate", "--no-net", metainfo}, remarks), 0) << remarks;
+  }
+
+  // Every option --help names is in the manual page too.
+  for (const char* program : {"vornaxdm", "vornaxdm_server"}) {
+    std::string help, page = ReadFile(share + "/man/man6/" + program + ".6");
+    for (size_t at = page.find("\\-"); at != std::string::npos; at = page.find("\\-", at)) page.erase(at, 1);
+    ASSERT_EQ(RunProgram(BinaryPath(program), {"--help"}, help), 0);
+    static const std::regex option("(^|[ ,|\\[])(--?[a-z][a-z-]*)");
+    for (std::sregex_iterator m(help.begin(), help.end(), option), end; m != end; ++m)
+      EXPECT_NE(page.find((*m)[2].str()), std::string::npos) << program << ": " << (*m)[2];
   }
 
   // The server component alone: the server, its page and unit, nothing of the game.
