@@ -210,8 +210,15 @@ struct Server {
 };
 Server server;
 
+// Reads what the client sent beyond the request before closing: closing
+// with unread bytes would reset the connection, and a reset may cost the
+// client the answer it has not read yet. Bounded, like everything here.
 void CloseConnection(Connection& c) {
-  if (c.fd >= 0) close(c.fd);
+  if (c.fd < 0) return;
+  char scratch[2048];
+  for (int i = 0; i < 8 && recv(c.fd, scratch, sizeof scratch, MSG_DONTWAIT) > 0; ++i) {
+  }
+  close(c.fd);
   c.fd = -1;
 }
 
@@ -233,9 +240,10 @@ char page_text[METRICS_PAGE_LIMIT];
 void Answer(Connection& c, bool complete) {
   static constexpr char kNotFound[] = "Only /metrics is here.\n";
   static constexpr char kBadRequest[] = "Bad request.\n";
+  static constexpr char kOnlyGet[] = "Only GET is answered.\n";
   if (!complete) return Reply(c, "400 Bad Request", "text/plain", kBadRequest, sizeof kBadRequest - 1);
   const char* r = c.request;
-  if (std::strncmp(r, "GET ", 4) != 0) return Reply(c, "405 Method Not Allowed", "text/plain", kBadRequest, 13);
+  if (std::strncmp(r, "GET ", 4) != 0) return Reply(c, "405 Method Not Allowed", "text/plain", kOnlyGet, sizeof kOnlyGet - 1);
   const char* path = r + 4;
   const size_t path_length = std::strcspn(path, " ?\r\n");
   if (path_length != 8 || std::strncmp(path, "/metrics", 8) != 0)
