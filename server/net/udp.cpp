@@ -157,7 +157,7 @@ void Keep(const Incoming& in, unsigned length) {
   }
   length = kept;
   if (length == 0 || !IsClientCode(in.bytes[0])) return NET_COUNTDROPPED(DROP_MALFORMED);
-  if (length == 0 || !IsClientCode(in.bytes[0]) || queue.count >= QUEUE_LIMIT || !RoomFor(in.from)) return;
+  if (queue.count >= QUEUE_LIMIT || !RoomFor(in.from)) return;
   Incoming& e = queue.entries[queue.count++];
   e.from = in.from;
   e.length = static_cast<uint16_t>(length);

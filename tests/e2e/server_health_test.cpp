@@ -96,14 +96,19 @@ TEST(ServerHealth, TheMetricsPageCountsTheGameAndPassesPromtool) {
 
   ScriptedClient player("Eve", 0, port, ScriptedClient::kStand);
   ASSERT_TRUE(PlayUntil(kPatience, {&player}, [&] { return player.connected() && player.snapshots() > 20; }));
+  // Two datagrams no client sends, and a burst of disconnects from one
+  // address without a slot: far more than a tick takes from one address.
   UdpPeer stranger;
   stranger.sendTo(port, "");
   stranger.sendTo(port, "zz");
+  for (int i = 0; i < 100; ++i) stranger.sendTo(port, "g");
   std::string page;
   ASSERT_TRUE(PlayUntil(kPatience, {&player}, [&] {
     page = HttpGet(metrics, "/metrics").body;
-    return Sample(page, "vornaxdm_datagrams_dropped_total{reason=\"malformed\"}") >= 2;
+    return Sample(page, "vornaxdm_datagrams_dropped_total{reason=\"malformed\"}") >= 2 &&
+           Sample(page, "vornaxdm_datagrams_received_total{code=\"g\"}") >= 100;
   })) << page;
+  EXPECT_GE(Sample(page, "vornaxdm_datagrams_dropped_total{reason=\"address_limit\"}"), 1) << page;
   EXPECT_EQ(Sample(page, "vornaxdm_players"), 1) << page;
   EXPECT_EQ(Sample(page, "vornaxdm_bots"), 2) << page;
   EXPECT_EQ(Sample(page, "vornaxdm_half_open_slots"), 0) << page;
