@@ -81,9 +81,12 @@ struct Page {
   void labelValue(const char* text, size_t length_limit) {
     for (size_t i = 0; i < length_limit && text[i]; ++i) {
       const unsigned char ch = static_cast<unsigned char>(text[i]);
-      if (ch == '\\' || ch == '"') add("\\%c", ch);
-      else if (ch == '\n') add("\\n");
-      else add("%c", ch < 32 || ch == 127 ? '?' : ch);
+      if (ch == '\\' || ch == '"')
+        add("\\%c", ch);
+      else if (ch == '\n')
+        add("\\n");
+      else
+        add("%c", ch < 32 || ch == 127 ? '?' : ch);
     }
   }
 };
@@ -101,7 +104,8 @@ void AddByCode(Page& page, const char* name, const uint64_t (&by_code)[256], uin
       other += by_code[code];
       continue;
     }
-    if (by_code[code] != 0) page.add("%s{code=\"%c\"} %llu\n", name, code, static_cast<unsigned long long>(by_code[code]));
+    if (by_code[code] != 0)
+      page.add("%s{code=\"%c\"} %llu\n", name, code, static_cast<unsigned long long>(by_code[code]));
   }
   page.add("%s{code=\"other\"} %llu\n", name, static_cast<unsigned long long>(other));
 }
@@ -131,8 +135,8 @@ void AddDatagrams(Page& page) {
   AddByCode(page, "vornaxdm_datagrams_sent_total", NET_STATS.sent, 0);
   page.header("vornaxdm_datagrams_dropped_total", "counter", "Datagrams read but not taken into a tick, by reason.");
   for (int r = 0; r < DROP_REASON_COUNT; ++r)
-    page.add("vornaxdm_datagrams_dropped_total{reason=\"%s\"} %llu\n", NET_DROPREASONNAME(static_cast<NetDropReason>(r)),
-             static_cast<unsigned long long>(NET_STATS.dropped[r]));
+    page.add("vornaxdm_datagrams_dropped_total{reason=\"%s\"} %llu\n",
+             NET_DROPREASONNAME(static_cast<NetDropReason>(r)), static_cast<unsigned long long>(NET_STATS.dropped[r]));
 }
 
 struct SlotCounts {
@@ -144,9 +148,12 @@ SlotCounts CountSlots() {
   for (int slot = 1; slot <= MAX_SLOTS; ++slot) {
     const ClientRecord& c = SV_CLIENTSLIST[slot];
     if (!c.in_use) continue;
-    if (c.is_bot) ++s.bots;
-    else if (c.half_open) ++s.half_open;
-    else ++s.players;
+    if (c.is_bot)
+      ++s.bots;
+    else if (c.half_open)
+      ++s.half_open;
+    else
+      ++s.players;
     if (!c.half_open && PLAYER_STATE(static_cast<uint8_t>(slot)) == PS_SPECTATOR) ++s.spectators;
   }
   return s;
@@ -216,8 +223,7 @@ Server server;
 void CloseConnection(Connection& c) {
   if (c.fd < 0) return;
   char scratch[2048];
-  for (int i = 0; i < 8 && recv(c.fd, scratch, sizeof scratch, MSG_DONTWAIT) > 0; ++i) {
-  }
+  for (int i = 0; i < 8 && recv(c.fd, scratch, sizeof scratch, MSG_DONTWAIT) > 0; ++i) {}
   close(c.fd);
   c.fd = -1;
 }
@@ -243,7 +249,8 @@ void Answer(Connection& c, bool complete) {
   static constexpr char kOnlyGet[] = "Only GET is answered.\n";
   if (!complete) return Reply(c, "400 Bad Request", "text/plain", kBadRequest, sizeof kBadRequest - 1);
   const char* r = c.request;
-  if (std::strncmp(r, "GET ", 4) != 0) return Reply(c, "405 Method Not Allowed", "text/plain", kOnlyGet, sizeof kOnlyGet - 1);
+  if (std::strncmp(r, "GET ", 4) != 0)
+    return Reply(c, "405 Method Not Allowed", "text/plain", kOnlyGet, sizeof kOnlyGet - 1);
   const char* path = r + 4;
   const size_t path_length = std::strcspn(path, " ?\r\n");
   if (path_length != 8 || std::strncmp(path, "/metrics", 8) != 0)

@@ -24,8 +24,10 @@ struct NetStats {
 extern NetStats NET_STATS;
 
 inline void NET_COUNTRECEIVED(const uint8_t* bytes, unsigned length) {
-  if (length == 0) ++NET_STATS.received_empty;
-  else ++NET_STATS.received[bytes[0]];
+  if (length == 0)
+    ++NET_STATS.received_empty;
+  else
+    ++NET_STATS.received[bytes[0]];
 }
 inline void NET_COUNTSENT(uint8_t code, unsigned count = 1) { NET_STATS.sent[code] += count; }
 inline void NET_COUNTDROPPED(NetDropReason reason) { ++NET_STATS.dropped[reason]; }

@@ -59,7 +59,12 @@ TEST(ServerHealth, TheProbeAnswersInOneLineWithItsExitCodes) {
   TempDir dir;
   ChildProcess server;
   // A control byte in the name must reach the operator's terminal as '?'.
-  const uint16_t port = StartServer(server, {"-port", "0", "-name", "Health\x01" "check", "-maxplayers", "12"}, dir.path());
+  const uint16_t port = StartServer(server,
+                                    {"-port", "0", "-name",
+                                     "Health\x01"
+                                     "check",
+                                     "-maxplayers", "12"},
+                                    dir.path());
   ASSERT_NE(port, 0);
   int code = -1;
   const std::string line = Probe({"127.0.0.1:" + std::to_string(port)}, code);
@@ -73,9 +78,15 @@ TEST(ServerHealth, TheProbeAnswersInOneLineWithItsExitCodes) {
   EXPECT_NE(quiet.find("did not answer within 0.3 s"), std::string::npos) << quiet;
   EXPECT_EQ(silent.drain('s').size(), 1u);  // asked once in 0.3 s (again only after 0.5 s)
 
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{}, {"127.0.0.1"}, {":35700"}, {"127.0.0.1:0"}, {"127.0.0.1:65536"},
-        {"127.0.0.1:1x"}, {"127.0.0.1:35700", "soon"}, {"127.0.0.1:35700", "-1"}, {"127.0.0.1:35700", "1", "2"}}) {
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{},
+                                              {"127.0.0.1"},
+                                              {":35700"},
+                                              {"127.0.0.1:0"},
+                                              {"127.0.0.1:65536"},
+                                              {"127.0.0.1:1x"},
+                                              {"127.0.0.1:35700", "soon"},
+                                              {"127.0.0.1:35700", "-1"},
+                                              {"127.0.0.1:35700", "1", "2"}}) {
     const std::string out = Probe(bad, code);
     EXPECT_EQ(code, 2) << out;
     EXPECT_NE(out.find("Usage: vornaxdm_server --probe HOST:PORT [SECONDS]"), std::string::npos) << out;
@@ -155,26 +166,35 @@ TEST(ServerHealth, ARealPrometheusScrapesALiveServer) {
   ASSERT_NE(StartServer(server, {"-port", "0", "-metrics", "127.0.0.1:0"}, dir.path()), 0);
   const uint16_t metrics = MetricsPort(server);
   ASSERT_NE(metrics, 0) << server.output();
-  ASSERT_TRUE(WriteFile(dir / "prometheus.yml", "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n"
-                                                "scrape_configs:\n  - job_name: vornaxdm\n    static_configs:\n"
-                                                "      - targets: ['127.0.0.1:" + std::to_string(metrics) + "']\n"));
+  ASSERT_TRUE(WriteFile(dir / "prometheus.yml",
+                        "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n"
+                        "scrape_configs:\n  - job_name: vornaxdm\n    static_configs:\n"
+                        "      - targets: ['127.0.0.1:" +
+                            std::to_string(metrics) + "']\n"));
   const uint16_t web = FreeTcpPort();
   ChildProcess prometheus;
-  ASSERT_TRUE(prometheus.start("/usr/bin/env",
-                               {"prometheus", "--config.file=" + dir / "prometheus.yml",
-                                "--storage.tsdb.path=" + dir / "data", "--web.listen-address=127.0.0.1:" + std::to_string(web)},
-                               dir.path(), dir / "prometheus.out"));
+  ASSERT_TRUE(
+      prometheus.start("/usr/bin/env",
+                       {"prometheus", "--config.file=" + dir / "prometheus.yml", "--storage.tsdb.path=" + dir / "data",
+                        "--web.listen-address=127.0.0.1:" + std::to_string(web)},
+                       dir.path(), dir / "prometheus.out"));
   constexpr int kScrapePatience = 90000;
   std::string up;
-  EXPECT_TRUE(WaitFor([&] {
-    up = HttpGet(web, "/api/v1/query?query=up%7Bjob%3D%22vornaxdm%22%7D", 2000).body;
-    return up.find("\"1\"]") != std::string::npos;
-  }, kScrapePatience)) << up << ReadFile(dir / "prometheus.out");
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        up = HttpGet(web, "/api/v1/query?query=up%7Bjob%3D%22vornaxdm%22%7D", 2000).body;
+        return up.find("\"1\"]") != std::string::npos;
+      },
+      kScrapePatience))
+      << up << ReadFile(dir / "prometheus.out");
   std::string ticks;
-  EXPECT_TRUE(WaitFor([&] {
-    ticks = HttpGet(web, "/api/v1/query?query=vornaxdm_ticks_total", 2000).body;
-    return ticks.find("\"__name__\":\"vornaxdm_ticks_total\"") != std::string::npos;
-  }, kScrapePatience)) << ticks;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        ticks = HttpGet(web, "/api/v1/query?query=vornaxdm_ticks_total", 2000).body;
+        return ticks.find("\"__name__\":\"vornaxdm_ticks_total\"") != std::string::npos;
+      },
+      kScrapePatience))
+      << ticks;
   prometheus.stop(10000);
   EXPECT_EQ(server.stop(), 0);
 }
@@ -199,7 +219,8 @@ class NotifySocket {
   const std::string& heard() {
     char buf[256];
     ssize_t n;
-    while ((n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT)) > 0) heard_ += std::string(buf, static_cast<size_t>(n)) + "\n";
+    while ((n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT)) > 0)
+      heard_ += std::string(buf, static_cast<size_t>(n)) + "\n";
     return heard_;
   }
 
@@ -248,8 +269,8 @@ TEST(ServerHealth, TheSystemdUnitVerifies) {
   TempDir dir;
   std::string unit = ReadFile(std::string(VORNAX_SOURCE_DIR) + "/dist/vornaxdm-server@.service");
   for (const char* wanted :
-       {"Type=notify\n", "EnvironmentFile=/etc/vornaxdm/%i.conf\n", "DynamicUser=yes\n", "StateDirectory=",
-        "LogsDirectory=", "RuntimeDirectory=", "ProtectSystem=strict\n", "NoNewPrivileges=yes\n",
+       {"Type=notify\n", "EnvironmentFile=/etc/vornaxdm/%i.conf\n", "DynamicUser=yes\n",
+        "StateDirectory=", "LogsDirectory=", "RuntimeDirectory=", "ProtectSystem=strict\n", "NoNewPrivileges=yes\n",
         "RestrictAddressFamilies=AF_INET AF_UNIX\n", "WatchdogSec=", "-control ${RUNTIME_DIRECTORY}/"})
     EXPECT_NE(unit.find(wanted), std::string::npos) << wanted;
   // The binary ExecStart names must exist: the one just built stands in.
