@@ -29,13 +29,14 @@ std::string Install(const TempDir& dir, const std::string& stage, const std::str
   return std::system(command.c_str()) == 0 ? "" : ReadFile(dir / "install.out");
 }
 
-// Nanoseconds of the last change of everything under a folder, summed: any
-// file written again changes it.
-long long ChangeTimes(const std::string& folder) {
-  long long sum = 0;
+// Nanoseconds of the last change of everything under a folder, summed
+// (wrapping): any file written again changes it.
+uint64_t ChangeTimes(const std::string& folder) {
+  uint64_t sum = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
     struct stat st {};
-    if (lstat(entry.path().c_str(), &st) == 0) sum += st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    if (lstat(entry.path().c_str(), &st) == 0)
+      sum += static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(st.st_mtim.tv_nsec);
   }
   return sum;
 }
@@ -45,7 +46,7 @@ TEST(Installed, ThePackagesDesktopFilesValidateAndTheServerInstallsAlone) {
   const std::string generated = std::string(VORNAX_BINARY_DIR) + "/dist/generated";
   if (!FileExists(BinaryPath("vornaxdm")) || !FileExists(generated + "/stamp")) GTEST_SKIP() << "game not built";
   TempDir dir;
-  const long long before = ChangeTimes(generated);
+  const uint64_t before = ChangeTimes(generated);
   ASSERT_EQ(Install(dir, dir / "all"), "");
   EXPECT_EQ(ChangeTimes(generated), before) << "installing generated assets again";
   const std::string share = dir / "all/opt/vnx/share";
