@@ -12,14 +12,15 @@ cd "$(dirname "$0")"
 # The port the game's default settings connect to.
 readonly GAME_PORT=10666
 
-# Only what playing needs: the server, the game and the asset generator.
-# ./test.sh builds everything else in the same build folder.
+# Only what playing needs: the server, the game and the asset generator, in
+# a build folder of its own (the tests and tools have theirs). Every option
+# is given each time, so nothing a test build chose can reach this one.
+readonly BUILD=build-play
 tools/install_deps.sh play
-if [[ ! -f build/CMakeCache.txt ]]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVORNAX_BUILD_TESTS=OFF -DVORNAX_BUILD_BENCH=OFF >/dev/null
-fi
-cmake --build build -j "$(nproc)" --target vornaxdm_server vornaxdm assetgen
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNAX_WERROR=OFF \
+  -DVORNAX_SANITIZE=OFF -DVORNAX_FUZZ=OFF -DVORNAX_BUILD_CLIENT=ON \
+  -DVORNAX_BUILD_TESTS=OFF -DVORNAX_BUILD_BENCH=OFF >/dev/null
+cmake --build "$BUILD" -j "$(nproc)" --target vornaxdm_server vornaxdm assetgen
 
 # Pictures and sounds are generated, never stored in the repository. They
 # are made again when the generator changed or any file it made is missing:
@@ -27,12 +28,12 @@ cmake --build build -j "$(nproc)" --target vornaxdm_server vornaxdm assetgen
 generate_assets() {
   local stamp=sprites/.assetgen
   local current
-  current=$(sha256sum build/assetgen | cut -d' ' -f1)
+  current=$(sha256sum "$BUILD/assetgen" | cut -d' ' -f1)
   if [[ -f $stamp && $(head -n 1 "$stamp") == "$current" ]] && all_generated_present "$stamp"; then
     return
   fi
   echo "Generating pictures and sounds"
-  build/assetgen . >/dev/null
+  "$BUILD/assetgen" . >/dev/null
   {
     echo "$current"
     find sprites sounds -type f ! -name .assetgen | sort
@@ -71,7 +72,7 @@ run_dedicated_server() {
     mapfile -t maps < <(map_options)
     options+=("${maps[@]}")
   fi
-  exec build/vornaxdm_server "${options[@]}"
+  exec "$BUILD/vornaxdm_server" "${options[@]}"
 }
 
 # The port in the server's "UDP initialized! UDP port: N" line: when the
@@ -94,10 +95,10 @@ bound_port() {
 play_locally() {
   generate_assets
   mapfile -t maps < <(map_options)
-  local log=build/server.log
+  local log=$BUILD/server.log
   # The server clears its console and never reads input: it runs in the
   # background with its console going to a log file.
-  build/vornaxdm_server -port "$GAME_PORT" -bots 5 -name "Local game" "${maps[@]}" </dev/null >"$log" 2>&1 &
+  "$BUILD/vornaxdm_server" -port "$GAME_PORT" -bots 5 -name "Local game" "${maps[@]}" </dev/null >"$log" 2>&1 &
   server_pid=$!
   trap 'kill "$server_pid" 2>/dev/null || true' EXIT
   local port
@@ -107,7 +108,7 @@ play_locally() {
     exit 1
   fi
   echo "Server running on UDP port $port (log in $log); starting the game"
-  build/vornaxdm --connect "127.0.0.1:$port"
+  "$BUILD/vornaxdm" --connect "127.0.0.1:$port"
 }
 
 if [[ ${1:-} == --server ]]; then

@@ -14,7 +14,10 @@ export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-dummy}
 export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 
 echo "== build"
+# Each build folder is this script's own, and every option is given, so a
+# folder's cache never decides anything (play.sh builds in build-play).
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNAX_WERROR=ON \
+  -DVORNAX_SANITIZE=OFF -DVORNAX_FUZZ=OFF -DVORNAX_BUILD_CLIENT=ON \
   -DVORNAX_BUILD_TESTS=ON -DVORNAX_BUILD_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 
@@ -25,12 +28,13 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # (-Wrestrict), so this build shows warnings without failing on them.
 echo "== release build of the programs"
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORNAX_WERROR=OFF \
+  -DVORNAX_SANITIZE=OFF -DVORNAX_FUZZ=OFF -DVORNAX_BUILD_CLIENT=ON \
   -DVORNAX_BUILD_TESTS=OFF -DVORNAX_BUILD_BENCH=OFF >/dev/null
 cmake --build build-release -j "$jobs" --target vornaxdm_server vornaxdm assetgen
 
 echo "== tests under ASan + UBSan"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVORNAX_SANITIZE=ON -DVORNAX_WERROR=ON \
-  -DVORNAX_BUILD_BENCH=OFF >/dev/null
+  -DVORNAX_FUZZ=OFF -DVORNAX_BUILD_CLIENT=ON -DVORNAX_BUILD_TESTS=ON -DVORNAX_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
@@ -39,7 +43,8 @@ UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
 if command -v clang++ >/dev/null; then
   echo "== fuzzing (${VORNAX_FUZZ_SECONDS:-10} s per harness)"
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DVORNAX_FUZZ=ON -DVORNAX_BUILD_TESTS=OFF -DVORNAX_BUILD_BENCH=OFF >/dev/null
+    -DVORNAX_FUZZ=ON -DVORNAX_SANITIZE=OFF -DVORNAX_WERROR=OFF -DVORNAX_BUILD_CLIENT=ON \
+    -DVORNAX_BUILD_TESTS=OFF -DVORNAX_BUILD_BENCH=OFF >/dev/null
   cmake --build build-fuzz -j "$jobs"
   tools/run_fuzzers.sh build-fuzz "${VORNAX_FUZZ_SECONDS:-10}"
 fi

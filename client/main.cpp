@@ -58,7 +58,14 @@ constexpr const char* kUsage =
     "\n"
     "Settings are kept in config.cfg, problems logged in outlog.txt and\n"
     "screenshots (F12) saved as VnxDMScrShot<n>.bmp, in the folder the game runs\n"
-    "from; installed, in $XDG_DATA_HOME/vornaxdm (~/.local/share/vornaxdm).\n"
+    "from. Installed, config.cfg is in $XDG_CONFIG_HOME/vornaxdm\n"
+    "(~/.config/vornaxdm), outlog.txt in $XDG_DATA_HOME/vornaxdm\n"
+    "(~/.local/share/vornaxdm) and screenshots in $XDG_PICTURES_DIR when it names\n"
+    "a folder, otherwise beside outlog.txt.\n"
+    "VORNAXDM_LAN_ADDRESS and VORNAXDM_LAN_PORTS set where the server list looks\n"
+    "on the local network (255.255.255.255, ports 10666,35700-35710).\n"
+    "Exit status: 0, 1 when the game could not start (or --list could not ask a\n"
+    "server), 2 for bad --list arguments.\n"
     "Without a display (DISPLAY or WAYLAND_DISPLAY) the game does not start;\n"
     "SDL_VIDEODRIVER chooses the video driver.\n";
 
@@ -164,7 +171,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     case Request::Version:
-      std::printf("vornaxdm %s, protocol version %d\n", VORNAX_VERSION, PROTOCOL_VERSION);
+      std::printf("vornaxdm %s (protocol version %d)\n", VORNAX_VERSION, PROTOCOL_VERSION);
       return 0;
     case Request::Play:
       break;

@@ -8,7 +8,10 @@
 
 #include "server/core/console_commands.h"
 #include "server/core/control.h"
+#include "server/core/metrics.h"
+#include "server/core/notify.h"
 #include "server/core/oplog.h"
+#include "server/core/probe.h"
 #include "server/core/startup.h"
 #include "server/core/usage.h"
 #include "server/net/udp.h"
@@ -39,19 +42,22 @@ void SetUpSignals() {
   signal(SIGTTIN, SIG_IGN);
 }
 
-// --help and --version answer and end the program before anything starts.
-bool AnsweredRequest(int argc, char** argv) {
+// --help, --version and --probe answer and end the program before anything
+// starts; the exit code, or -1 to run the server.
+int AnsweredRequest(int argc, char** argv) {
   switch (SV_COMMANDLINEREQUEST(argc, argv)) {
     case CommandLineRequest::kHelp:
       SV_PRINTUSAGE(stdout);
-      return true;
+      return 0;
     case CommandLineRequest::kVersion:
       SV_PRINTVERSION(stdout);
-      return true;
+      return 0;
+    case CommandLineRequest::kProbe:
+      return SV_PROBE(argc - 2, argv + 2, stdout, stderr);
     case CommandLineRequest::kRun:
       break;
   }
-  return false;
+  return -1;
 }
 
 const char* StopReason() {
@@ -65,28 +71,35 @@ const char* StopReason() {
 int main(int argc, char** argv) {
   // --send talks to a running server and starts none.
   if (argc >= 2 && std::string_view(argv[1]) == "--send") return CONTROL_SEND(argc, argv);
-  if (AnsweredRequest(argc, argv)) return 0;
+  if (const int code = AnsweredRequest(argc, argv); code >= 0) return code;
   SetUpSignals();
   if (!GAMESTART(argc, argv)) {
     CONTROL_CLOSE();
     NET_STOP();
     return SV_COMMANDLINEREFUSED() ? 2 : 1;
   }
+  NOTIFY_READY();
   CMD_START(STDIN_FILENO);
   while (!stop_requested && !CMD_QUITREQUESTED() && !CMD_DRAINED()) {
     if (reopen_requested) {
       reopen_requested = 0;
       OPLOG_REOPEN();
     }
+    METRICS_TICKSTART();
     GAMECYCLE();
     CMD_POLL();
     CONTROL_POLL();
+    METRICS_TICKEND();
     if (CMD_QUITREQUESTED() || CMD_DRAINED()) break;
+    METRICS_POLL();
+    NOTIFY_TICK();
     // 30 ms, reading datagrams as they come.
     NET_PAUSE(30);
   }
+  NOTIFY_STOPPING();
   OPLOG_STOP(StopReason());
   CONTROL_CLOSE();
+  METRICS_CLOSE();
   NET_STOP();
   return 0;
 }

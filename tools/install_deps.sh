@@ -15,9 +15,13 @@ play_packages=(
   libsdl2-dev libsdl2-ttf-dev libopenal-dev
   fonts-dejavu-core fonts-urw-base35
 )
+# prometheus: promtool checks the metrics page and a real Prometheus scrapes
+# a live server; systemd-analyze verifies the service unit; the desktop
+# entry and the AppStream metainfo are validated.
 test_packages=(
   googletest libgtest-dev libbenchmark-dev
   xvfb xdotool
+  prometheus systemd desktop-file-utils appstream
 )
 
 packages=("${play_packages[@]}")
@@ -74,4 +78,10 @@ export DEBIAN_FRONTEND=noninteractive
 if ! "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"; then
   "${sudo_cmd[@]}" apt-get update
   "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The tests start their own Prometheus on loopback; the package's service,
+# which Debian starts on port 9090 of every interface, was not asked for.
+if [[ " ${missing[*]} " == *" prometheus "* ]] && [[ -d /run/systemd/system ]]; then
+  "${sudo_cmd[@]}" systemctl disable --now prometheus.service || true
 fi

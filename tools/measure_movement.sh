@@ -7,7 +7,10 @@
 # Usage: tools/measure_movement.sh [SECONDS_PER_WALK]   (default 15)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target test_e2e vornaxdm vornaxdm_server
+# A build folder of its own with every option given.
+cmake -S . -B build-measure -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNAX_WERROR=OFF \
+  -DVORNAX_SANITIZE=OFF -DVORNAX_FUZZ=OFF -DVORNAX_BUILD_CLIENT=ON \
+  -DVORNAX_BUILD_TESTS=ON -DVORNAX_BUILD_BENCH=OFF >/dev/null
+cmake --build build-measure --target test_e2e vornaxdm vornaxdm_server
 SDL_VIDEODRIVER=dummy ALSOFT_DRIVERS=null VORNAX_WALK_SECONDS=${1:-15} \
-  build/tests/test_e2e --gtest_filter='Movement.*'
+  build-measure/tests/test_e2e --gtest_filter='Movement.*'

@@ -4,6 +4,10 @@
 # Usage: tools/soak.sh [TICKS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target test_soak
-VORNAX_SOAK_TICKS=${1:-1200000} build/tests/test_soak --gtest_filter='Soak.*'
+# A build folder of its own with every option given: the long run needs the
+# server and the tests, not the game.
+cmake -S . -B build-soak -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNAX_WERROR=OFF \
+  -DVORNAX_SANITIZE=OFF -DVORNAX_FUZZ=OFF -DVORNAX_BUILD_CLIENT=OFF \
+  -DVORNAX_BUILD_TESTS=ON -DVORNAX_BUILD_BENCH=OFF >/dev/null
+cmake --build build-soak --target test_soak
+VORNAX_SOAK_TICKS=${1:-1200000} build-soak/tests/test_soak --gtest_filter='Soak.*'

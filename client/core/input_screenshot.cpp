@@ -1,5 +1,6 @@
 // Screenshots: the client area as shown, saved as the first free
-// VnxDMScrShot<n>.bmp in the working directory.
+// VnxDMScrShot<n>.bmp in the screenshot folder (the working directory unless
+// the installed game found a pictures folder).
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #include "client/core/input.h"
 #include "client/core/platform.h"
+#include "client/core/user_folder.h"
 
 namespace {
 
@@ -68,7 +70,7 @@ void TakeScreenshot() {
     return;
   }
   for (unsigned n = 0; n < kScreenshotNumbers; ++n) {
-    const std::string path = "VnxDMScrShot" + std::to_string(n) + ".bmp";
+    const std::string path = ScreenshotFolder() + "VnxDMScrShot" + std::to_string(n) + ".bmp";
     if (!FileExists(path)) {
       if (!PlatformSaveBmp(path, pixels, w, h)) LogLine("Screenshot failed: " + path + " could not be written");
       return;

@@ -5,12 +5,7 @@
 #include "client/core/labels.h"
 #include "client/core/platform.h"
 #include "client/core/session.h"
-
-namespace {
-
-constexpr const char* kConfigFile = "config.cfg";
-
-}  // namespace
+#include "client/core/user_folder.h"
 
 bool timer1_enabled = false;
 
@@ -31,7 +26,7 @@ void Shutdown() {
   // Harmless twice: the same file is written again, and a disconnect through
   // the closed socket is lost.
   cfg.start_maximised = PlatformIsMaximised() ? 1 : 0;
-  SaveConfig(kConfigFile);
+  SaveConfig(ConfigFilePath());
   if (conn_state != CS_IDLE) SendDisconnect();
   CloseNetwork();
   PlatformQuit();

@@ -5,6 +5,7 @@
 #include "client/core/config.h"
 #include "client/core/connection.h"
 #include "client/core/server_list.h"
+#include "client/core/user_folder.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ void Collect(bool lan) {
 }  // namespace
 
 int RunServerListCommand(const std::vector<std::string>& hosts, std::string& out, std::string& err) {
-  LoadConfig("config.cfg");
+  LoadConfig(ConfigFilePath());
   std::vector<Target> targets;
   for (const std::string& h : hosts) {
     Target t;

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "protocol/shipped_data.h"
 
@@ -53,14 +55,63 @@ bool LinkShipped(const std::string& shipped, const std::string& folder, const ch
   return true;
 }
 
+std::string config_file_path = "config.cfg";
+std::string screenshot_folder;
+
+// An XDG base folder: only an absolute path counts, a relative one is to be
+// ignored and the default used.
+std::string XdgFolder(const char* variable, const char* below_home) {
+  const char* value = std::getenv(variable);
+  if (value && value[0] == '/') return std::string(value) + "/vornaxdm";
+  return HomeFolder() + below_home;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// config.cfg of an older version (kept in the data folder) moves to the
+// configuration folder once: never over a configuration already there.
+bool MoveOldConfig(const std::string& from, const std::string& to, std::string& error) {
+  struct stat st {};
+  if (stat(from.c_str(), &st) != 0 || stat(to.c_str(), &st) == 0) return true;
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  if (errno != EXDEV) {
+    error = "cannot move " + from + " to " + to + ": " + std::strerror(errno);
+    return false;
+  }
+  // Another file system: copy, then remove the old one once the copy is whole.
+  std::ifstream in(from, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  std::ofstream out(to, std::ios::binary);
+  out << text.str();
+  out.close();
+  if (!out) {
+    std::remove(to.c_str());
+    error = "cannot write " + to;
+    return false;
+  }
+  std::remove(from.c_str());
+  return true;
+}
+
+std::string PicturesFolder() {
+  const char* pictures = std::getenv("XDG_PICTURES_DIR");
+  if (pictures && pictures[0] == '/' && IsFolder(pictures)) return std::string(pictures) + "/";
+  return "";
+}
+
 }  // namespace
 
-std::string UserFolderPath() {
-  const char* data_home = std::getenv("XDG_DATA_HOME");
-  // Only an absolute path counts; a relative one is to be ignored.
-  if (data_home && data_home[0] == '/') return std::string(data_home) + "/vornaxdm";
-  return HomeFolder() + "/.local/share/vornaxdm";
-}
+std::string UserFolderPath() { return XdgFolder("XDG_DATA_HOME", "/.local/share/vornaxdm"); }
+
+std::string UserConfigFolderPath() { return XdgFolder("XDG_CONFIG_HOME", "/.config/vornaxdm"); }
+
+const std::string& ConfigFilePath() { return config_file_path; }
+
+const std::string& ScreenshotFolder() { return screenshot_folder; }
 
 bool EnterUserFolder(std::string& error) {
   std::string shipped = ShippedDataDir();
@@ -75,6 +126,11 @@ bool EnterUserFolder(std::string& error) {
   if (!MakeFolders(folder, error)) return false;
   for (const char* name : kShippedFolders)
     if (!LinkShipped(shipped, folder, name, error)) return false;
+  const std::string config_folder = UserConfigFolderPath();
+  if (!MakeFolders(config_folder, error)) return false;
+  if (!MoveOldConfig(folder + "/config.cfg", config_folder + "/config.cfg", error)) return false;
+  config_file_path = config_folder + "/config.cfg";
+  screenshot_folder = PicturesFolder();
   if (chdir(folder.c_str()) != 0) {
     error = "cannot enter " + folder + ": " + std::strerror(errno);
     return false;

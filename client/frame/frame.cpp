@@ -9,6 +9,7 @@
 #include "client/core/labels.h"
 #include "client/core/scoreboard.h"
 #include "client/core/session.h"
+#include "client/core/user_folder.h"
 #include "client/core/world.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/audio.h"
@@ -16,18 +17,12 @@
 #include "client/presentation/menu.h"
 #include "client/presentation/renderer.h"
 
-namespace {
-
-constexpr const char* kConfigFile = "config.cfg";
-
-}  // namespace
-
 void StartUp() {
   ResetLabels();
   CentreWindow();
   log_lines.clear();  // from here on every step may log
   BuildKeyNames();
-  LoadConfig(kConfigFile);
+  LoadConfig(ConfigFilePath());
   SetupScreen();
   InitAudio();
   ResetPictureBudget();

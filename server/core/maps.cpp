@@ -11,6 +11,7 @@
 
 #include "protocol/shipped_data.h"
 #include "server/core/console.h"
+#include "server/core/metrics.h"
 #include "server/core/oplog.h"
 #include "server/core/settings.h"
 #include "server/core/startup.h"
@@ -255,6 +256,7 @@ void SV_LOADCURMAP(uint8_t entry) {
   ClearCurrentMap(entry);
   ForEachCell(SV_MAPL[entry].text, PlaceCell);
   OPLOG_MAPSTART();
+  METRICS_MAPSTARTED();
 }
 
 void SV_KICKALL() {

@@ -15,10 +15,12 @@
 #include "server/core/control.h"
 #include "server/core/event_line.h"
 #include "server/core/maps.h"
+#include "server/core/metrics.h"
 #include "server/core/msglog.h"
 #include "server/core/oplog.h"
 #include "server/core/settings.h"
 #include "server/net/guard.h"
+#include "server/net/net_stats.h"
 #include "server/net/netproto.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
@@ -150,6 +152,15 @@ void ApplyBind(std::string_view v) {
 }
 
 void ApplyStrictPort(std::string_view v) { NET_STRICTPORT = S2B(v); }
+void ApplyMetrics(std::string_view v) {
+  const std::string where(v);
+  const char* why = "";
+  if (!METRICS_OPEN(where.c_str(), why))
+    return Warn("metrics page on " + Quoted(v) + " cannot be opened (" + why + "): no metrics are served");
+  // The port too: with port 0 the system chose it.
+  CON_WRITELINE("Metrics: http://" + METRICS_ADDRESSTEXT() + "/metrics");
+}
+
 void ApplyPort(std::string_view v) { NET_PORT = S2W(v); }
 void ApplyScore(std::string_view v) { SV_SCORELIMIT = S2B(v); }
 void ApplyMaxPlayers(std::string_view v) { SV_MAXPLAYERS = S2B(v); }
@@ -176,6 +187,7 @@ constexpr Option OPTIONS[] = {
     {"-banfile", ApplyBanFile, nullptr},
     {"-bind", ApplyBind, nullptr},
     {"-strictport", ApplyStrictPort, [] { return uint32_t{NET_STRICTPORT}; }},
+    {"-metrics", ApplyMetrics, nullptr},
 };
 constexpr int OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
 
@@ -271,6 +283,7 @@ void SV_STARTPARAMS(int argc, char** argv) {
 bool SV_COMMANDLINEREFUSED() { return command_line_refused; }
 
 CommandLineRequest SV_COMMANDLINEREQUEST(int argc, char** argv) {
+  if (argc >= 2 && std::string_view(argv[1]) == "--probe") return CommandLineRequest::kProbe;
   for (int i = 1; i < argc; i += 2) {
     const std::string_view option = argv[i];
     if (option == "--help" || option == "-h") return CommandLineRequest::kHelp;
@@ -343,4 +356,6 @@ void SV_RESETALL() {
   BAN_RESET();
   control_path[0] = 0;
   command_line_refused = false;
+  METRICS_RESET();
+  NET_RESETSTATS();
 }

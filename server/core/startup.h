@@ -22,8 +22,9 @@ void SV_STARTPARAMS(int argc, char** argv);
 // True when an option the server must not start without could not be taken
 // as given (-bind, or -port under -strictport 1): the program ends with 2.
 bool SV_COMMANDLINEREFUSED();
-// --help, -h or --version in an option position asks for text, not a server.
-enum class CommandLineRequest { kRun, kHelp, kVersion };
+// --help, -h or --version in an option position asks for text, not a server;
+// --probe first asks another server how it is.
+enum class CommandLineRequest { kRun, kHelp, kVersion, kProbe };
 CommandLineRequest SV_COMMANDLINEREQUEST(int argc, char** argv);
 void SV_CHECKVARS();
 

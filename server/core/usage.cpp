@@ -11,6 +11,8 @@ namespace {
 
 constexpr const char* USAGE =
     "Usage: vornaxdm_server [-OPTION VALUE]...\n"
+    "       vornaxdm_server --probe HOST:PORT [SECONDS]\n"
+    "       vornaxdm_server --help | -h | --version\n"
     "The vornaxdm dedicated server. Options come in pairs of option and value.\n"
     "\n"
     "  -port N        UDP port; when busy, the next free port above it (35700)\n"
@@ -31,6 +33,9 @@ constexpr const char* USAGE =
     "  -bind ADDRESS  bind this local IPv4 address only (all addresses)\n"
     "  -strictport N  1: exit 1 when the port is busy and 2 when -port is not a\n"
     "                 port, instead of another port (0)\n"
+    "  -metrics [ADDRESS:]PORT\n"
+    "                 serve Prometheus metrics over HTTP at /metrics\n"
+    "                 (ADDRESS 127.0.0.1 when only a port is given)\n"
     "  -h, --help     show this text and exit\n"
     "  --version      show the version and the protocol version and exit\n"
     "\n"
@@ -38,6 +43,14 @@ constexpr const char* USAGE =
     "Sends one command to the server listening on the control socket PATH and\n"
     "prints its answer: exit 0 when answered, 1 when no server answers, 2 on\n"
     "bad arguments.\n"
+    "\n"
+    "       vornaxdm_server --probe HOST:PORT [SECONDS]\n"
+    "  ask a running server how it is and print one line: name, map,\n"
+    "  players/maximum, ping; exit 0 when it answered within SECONDS (2),\n"
+    "  1 when not, 2 for bad arguments\n"
+    "\n"
+    "Under a service manager (NOTIFY_SOCKET) readiness, stopping and, with\n"
+    "WATCHDOG_USEC, a keep-alive each second are reported.\n"
     "\n"
     "Numbers: decimal, $, x or 0x hexadecimal, % binary, & octal.\n"
     "Commands on standard input (a terminal or a pipe) and the control socket:\n";

@@ -18,6 +18,7 @@
 #include "protocol/status_query.h"
 #include "server/core/console.h"
 #include "server/core/settings.h"
+#include "server/net/net_stats.h"
 #include "server/net/status.h"
 #include "server/sim/world.h"
 
@@ -120,7 +121,7 @@ bool IsClientCode(uint8_t code) {
 // Whether this tick still has room for one more datagram from a stranger at
 // this address; counts it when it has.
 bool StrangerRoom(in_addr_t address) {
-  if (queue.from_strangers >= STRANGER_LIMIT) return false;
+  if (queue.from_strangers >= STRANGER_LIMIT) return NET_REFUSED(DROP_STRANGER_BUDGET);
   int i = 0;
   while (i < queue.strangers_seen && queue.stranger_address[i] != address) ++i;
   if (i == queue.strangers_seen && i < STRANGER_ADDRESSES) {
@@ -131,7 +132,7 @@ bool StrangerRoom(in_addr_t address) {
   // Room for the connects and first inputs of as many clients as the
   // address may have.
   const int one_address_limit = 4 * SV_IPSLOTS;
-  if (i < STRANGER_ADDRESSES && queue.from_stranger[i] >= one_address_limit) return false;
+  if (i < STRANGER_ADDRESSES && queue.from_stranger[i] >= one_address_limit) return NET_REFUSED(DROP_ADDRESS_LIMIT);
   if (i < STRANGER_ADDRESSES) ++queue.from_stranger[i];
   ++queue.from_strangers;
   return true;
@@ -140,7 +141,7 @@ bool StrangerRoom(in_addr_t address) {
 bool RoomFor(const sockaddr_in& from) {
   const int slot = SenderSlot(from);
   if (slot == 0) return StrangerRoom(from.sin_addr.s_addr);
-  if (queue.from_slot[slot] >= SLOT_LIMIT) return false;
+  if (queue.from_slot[slot] >= SLOT_LIMIT) return NET_REFUSED(DROP_CLIENT_BUDGET);
   ++queue.from_slot[slot];
   return true;
 }
@@ -148,6 +149,7 @@ bool RoomFor(const sockaddr_in& from) {
 // `length` is the datagram's real length, which may exceed what was kept.
 void Keep(const Incoming& in, unsigned length) {
   const unsigned kept = length < KEPT_BYTES ? length : KEPT_BYTES;
+  NET_COUNTRECEIVED(in.bytes, length);
   // Status queries are answered here and now, outside the tick: they have
   // nothing to do with a slot.
   if (length > 0 && in.bytes[0] == MSG_STATUSQUERY) {
@@ -155,7 +157,8 @@ void Keep(const Incoming& in, unsigned length) {
     return;
   }
   length = kept;
-  if (length == 0 || !IsClientCode(in.bytes[0]) || queue.count >= QUEUE_LIMIT || !RoomFor(in.from)) return;
+  if (length == 0 || !IsClientCode(in.bytes[0])) return NET_COUNTDROPPED(DROP_MALFORMED);
+  if (queue.count >= QUEUE_LIMIT || !RoomFor(in.from)) return;
   Incoming& e = queue.entries[queue.count++];
   e.from = in.from;
   e.length = static_cast<uint16_t>(length);
@@ -334,11 +337,13 @@ void NET_SEND(const ShortStr& address, uint16_t port) {
   if (NET_MUTED || NET_SOCKET < 0 || !Resolve(address, port, to)) return;
   // A failed send is simply lost, like a datagram lost on the way.
   (void)sendto(NET_SOCKET, NET_BUF.bytes(), NET_BUF.length(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  NET_COUNTSENT(NET_BUF.bytes()[0]);
 }
 
 void NET_SENDBYTES(const sockaddr_in& to, const uint8_t* bytes, size_t length) {
   if (NET_MUTED || NET_SOCKET < 0) return;
   (void)sendto(NET_SOCKET, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  NET_COUNTSENT(bytes[0]);
 }
 
 void NET_BATCHBEGIN(uint16_t common_length) {
@@ -369,6 +374,7 @@ void NET_BATCHSEND() {
   while (sent < batch.count) {
     int n = sendmmsg(NET_SOCKET, batch.messages + sent, static_cast<unsigned>(batch.count - sent), 0);
     if (n < 0 && errno == EINTR) continue;
+    if (n > 0) NET_COUNTSENT(NET_BUF.bytes()[0], static_cast<unsigned>(n));
     // A datagram that could not be sent is lost; the others still go.
     sent += n > 0 ? n : 1;
   }

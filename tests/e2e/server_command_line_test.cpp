@@ -30,7 +30,7 @@ uint16_t FreePort() { return UdpPeer().port(); }
 // Runs the server with args until it ends by itself; its output (standard
 // output and error together) and exit code.
 int RunToEnd(const std::vector<std::string>& args, std::string& output) {
-  return ::RunToEnd(BinaryPath("vornaxdm_server"), args, output);
+  return RunProgram(BinaryPath("vornaxdm_server"), args, output);
 }
 
 // Standard error goes to its own file, so a test sees which stream a line took.

@@ -35,7 +35,7 @@ int Send(const std::string& socket, const std::vector<std::string>& words, std::
   std::vector<std::string> args{"--send", socket};
   args.insert(args.end(), words.begin(), words.end());
   std::string text;
-  const int code = RunToEnd(BinaryPath("vornaxdm_server"), args, text);
+  const int code = RunProgram(BinaryPath("vornaxdm_server"), args, text);
   if (out) *out = text;
   return code;
 }
@@ -357,14 +357,14 @@ TEST(ServerService, StartsExactlyOnTheAddressAndPortAsked) {
   const std::string server_path = BinaryPath("vornaxdm_server");
   std::string out;
   const std::string busy = std::to_string(port);
-  EXPECT_EQ(RunToEnd(server_path, {"-port", busy, "-bind", "127.0.0.1", "-strictport", "1"}, out), 1);
+  EXPECT_EQ(RunProgram(server_path, {"-port", busy, "-bind", "127.0.0.1", "-strictport", "1"}, out), 1);
   EXPECT_TRUE(Has(out, "vornaxdm_server: port " + busy +
                            " cannot be bound (Address already in use); -strictport 1 forbids another\n"));
-  EXPECT_EQ(RunToEnd(server_path, {"-strictport", "1", "-port", "abc"}, out), 2);
+  EXPECT_EQ(RunProgram(server_path, {"-strictport", "1", "-port", "abc"}, out), 2);
   EXPECT_TRUE(Has(out, "-port \"abc\" is not a number (0..65535): with -strictport 1 the server does not start\n"));
-  EXPECT_EQ(RunToEnd(server_path, {"-port", "70000", "-strictport", "1"}, out), 2);
+  EXPECT_EQ(RunProgram(server_path, {"-port", "70000", "-strictport", "1"}, out), 2);
   EXPECT_TRUE(Has(out, "-port \"70000\" is out of range"));
-  EXPECT_EQ(RunToEnd(server_path, {"-bind", "localhost"}, out), 2);
+  EXPECT_EQ(RunProgram(server_path, {"-bind", "localhost"}, out), 2);
   EXPECT_TRUE(Has(out, "-bind \"localhost\" is not an IPv4 address"));
   // Without -strictport a busy port is still probed upward.
   TempDir next_dir;

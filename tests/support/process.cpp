@@ -146,8 +146,10 @@ void ChildProcess::signal(int sig) const {
   if (pid_ > 0) kill(pid_, sig);
 }
 
-int RunToEnd(const std::string& program, const std::vector<std::string>& args, std::string& output, int timeout_ms) {
+int RunProgram(const std::string& program, const std::vector<std::string>& args, std::string& output,
+               const std::vector<std::string>& env, int timeout_ms) {
   ChildProcess child;
+  child.env = env;
   if (!child.start(program, args)) return -1;
   const int code = child.wait(timeout_ms);
   output = child.output();

@@ -55,10 +55,11 @@ class ChildProcess {
   std::string output_file_, text_;
 };
 
-// Runs a program until it ends by itself (stopped after timeout_ms); its
-// output (standard output and error together) and exit code.
-int RunToEnd(const std::string& program, const std::vector<std::string>& args, std::string& output,
-             int timeout_ms = 10000);
+// Runs a program to its end (at most timeout_ms) in the working directory,
+// env as ChildProcess takes it; its exit code (-1 when it did not end) and,
+// in output, standard output and error together.
+int RunProgram(const std::string& program, const std::vector<std::string>& args, std::string& output,
+               const std::vector<std::string>& env = {}, int timeout_ms = 30000);
 
 // The port of the server's "UDP initialized! UDP port: N" line, waiting up to
 // timeout_ms for it; 0 when it did not come.

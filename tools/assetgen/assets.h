@@ -18,6 +18,13 @@ struct SoundFile {
   std::vector<float> samples;  // mono, -1..1 before normalising
 };
 
+// A picture with a transparent background for the desktop, not the game.
+struct IconFile {
+  int width = 0, height = 0;
+  std::vector<Rgb> pixels;     // row-major, top row first
+  std::vector<uint8_t> alpha;  // 0 or 255 per pixel
+};
+
 constexpr int kSampleRate = 22050;
 
 // Background of billboard sprites and HUD guns: a violet no art uses, kept
@@ -39,6 +46,7 @@ std::vector<PictureFile> MakeSkins();
 std::vector<PictureFile> MakeEffects();
 std::vector<PictureFile> MakeHud();
 std::vector<SoundFile> MakeSounds();
+IconFile MakeIcon();
 
 // Team colours shared by skins, banners and HUD icons.
 Rgb TeamColour(int team);

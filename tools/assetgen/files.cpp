@@ -96,3 +96,72 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
   file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return bool(file);
 }
+
+namespace {
+
+void PutU32BigEndian(std::vector<uint8_t>& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
+}
+
+uint32_t Crc32(const uint8_t* bytes, size_t length) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < length; ++i) {
+    crc ^= bytes[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void PutChunk(std::vector<uint8_t>& out, const char* tag, const std::vector<uint8_t>& data) {
+  PutU32BigEndian(out, uint32_t(data.size()));
+  const size_t start = out.size();
+  PutTag(out, tag);
+  out.insert(out.end(), data.begin(), data.end());
+  PutU32BigEndian(out, Crc32(out.data() + start, out.size() - start));
+}
+
+// A zlib stream of stored (uncompressed) deflate blocks: every reader
+// takes it, and the encoder stays a few lines.
+std::vector<uint8_t> StoredZlib(const std::vector<uint8_t>& raw) {
+  std::vector<uint8_t> out = {0x78, 0x01};
+  uint32_t a = 1, b = 0;
+  for (uint8_t byte : raw) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  size_t at = 0;
+  do {
+    const size_t block = std::min<size_t>(raw.size() - at, 65535);
+    out.push_back(at + block == raw.size() ? 1 : 0);
+    PutU16(out, uint32_t(block));
+    PutU16(out, uint32_t(~block & 0xFFFF));
+    out.insert(out.end(), raw.begin() + long(at), raw.begin() + long(at + block));
+    at += block;
+  } while (at < raw.size());
+  PutU32BigEndian(out, (b << 16) | a);
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodePng(int width, int height, const std::vector<Rgb>& pixels,
+                               const std::vector<uint8_t>& alpha) {
+  std::vector<uint8_t> header;
+  PutU32BigEndian(header, uint32_t(width));
+  PutU32BigEndian(header, uint32_t(height));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter method, no interlace
+  std::vector<uint8_t> raw;
+  raw.reserve(size_t(height) * (1 + size_t(width) * 4));
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);  // no row filter
+    for (int x = 0; x < width; ++x) {
+      const size_t i = size_t(y) * width + x;
+      raw.insert(raw.end(), {pixels[i].r, pixels[i].g, pixels[i].b, alpha[i]});
+    }
+  }
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  PutChunk(out, "IHDR", header);
+  PutChunk(out, "IDAT", StoredZlib(raw));
+  PutChunk(out, "IEND", {});
+  return out;
+}

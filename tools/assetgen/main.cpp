@@ -1,6 +1,7 @@
 // assetgen OUTDIR: writes every picture (OUTDIR/sprites/*.bmp) and sound
-// (OUTDIR/sounds/*.wav) the client loads. The output depends on nothing but
-// this program, so every run writes the same bytes.
+// (OUTDIR/sounds/*.wav) the client loads. assetgen --icon FILE writes the
+// desktop icon, a 256 x 256 PNG. The output depends on nothing but this
+// program, so every run writes the same bytes.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -37,8 +38,14 @@ bool WriteSounds(const std::filesystem::path& root, const std::vector<SoundFile>
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--icon") {
+    const IconFile icon = MakeIcon();
+    if (WriteFileBytes(argv[2], EncodePng(icon.width, icon.height, icon.pixels, icon.alpha))) return 0;
+    std::fprintf(stderr, "assetgen: cannot write %s\n", argv[2]);
+    return 1;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: assetgen OUTDIR\n");
+    std::fprintf(stderr, "usage: assetgen OUTDIR | assetgen --icon FILE.png\n");
     return 2;
   }
   const std::filesystem::path root = argv[1];
