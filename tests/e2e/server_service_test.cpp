@@ -231,10 +231,16 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
     ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     close(stale);
   }
+  // A ban file with a comment, a mistake, a ban long over and a line too long.
+  ASSERT_TRUE(WriteFile(dir / "bans.txt", "# bans\nnot-an-address 0\n10.9.9.9 1\n" + std::string(300, '1') +
+                                              " 0\n10.8.8.8 0\n"));
   const std::vector<std::string> args{"-port", "0", "-log", "s.log", "-control", "c.sock", "-banfile", "bans.txt"};
   auto server = std::make_unique<ChildProcess>();
   const uint16_t port = StartServer(*server, args, dir.path());
   ASSERT_NE(port, 0);
+  const std::string warnings = ReadFile(dir / "server.out");
+  EXPECT_TRUE(Has(warnings, "ban file \"bans.txt\" line 2 is not \"ADDRESS EXPIRY\": skipped\n"));
+  EXPECT_TRUE(Has(warnings, "ban file \"bans.txt\" line 4 is too long: skipped\n"));
   struct stat st {};
   ASSERT_EQ(stat(sock.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0660u);
@@ -253,7 +259,7 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
   close(fd);
   EXPECT_TRUE(Has(answers, "commands:\n  status "));
   EXPECT_TRUE(std::regex_search(
-      answers, std::regex("\n  drain +no new players; stop when the current match ends\n  help +this list\n0 bans\n")));
+      answers, std::regex("\n  help +this list\n1 ban\n10\\.8\\.8\\.8 +for ever\nunknown")));
   EXPECT_TRUE(Has(answers, "unknown command \"frobnicate\"; commands: status, kick SLOT [MINUTES], map NAME,"));
 
   // say: every player's log shows it as a chat line without a speaker.
@@ -271,7 +277,7 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
   EXPECT_EQ(Answer(sock, {"ban", "127.0.0.2"}), "address 127.0.0.2 banned for ever\n");
   EXPECT_EQ(ConnectReply(mallory, port, "Mal"), static_cast<char>(MSG_SERVERFULL));
   EXPECT_TRUE(WaitFor([&] { return Has(ReadFile(dir / "s.log"), "connect refused from 127.0.0.2: banned"); }, 3000));
-  EXPECT_TRUE(Has(Answer(sock, {"bans"}), "1 ban\n127.0.0.2       for ever\n"));
+  EXPECT_TRUE(Has(Answer(sock, {"bans"}), "2 bans\n10.8.8.8        for ever\n127.0.0.2       for ever\n"));
   EXPECT_EQ(Answer(sock, {"unban", "127.0.0.2"}), "127.0.0.2 unbanned\n");
   EXPECT_EQ(ConnectReply(mallory, port, "Mal"), static_cast<char>(MSG_SNAPSHOT));
   mallory.sendTo(port, InputMessage(0, 0, ACT_NONE, 0, 0, 0));
@@ -309,7 +315,7 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
   const uint16_t again = StartServer(*server, same_port, dir.path());
   ASSERT_EQ(again, port);
   EXPECT_TRUE(std::regex_search(Answer(sock, {"bans"}),
-                                std::regex("^2 bans\n127\\.0\\.0\\.2 +until .*\n127\\.0\\.0\\.3 +until")));
+                                std::regex("^3 bans\n10\\.8\\.8\\.8 +for ever\n127\\.0\\.0\\.2 +until .*\n127\\.0\\.0\\.3 +until")));
   UdpPeer mallory_again("127.0.0.2");
   EXPECT_EQ(ConnectReply(mallory_again, again, "Mal"), static_cast<char>(MSG_SERVERFULL));
   EXPECT_EQ(server->stop(), 0);
