@@ -82,9 +82,17 @@ std::string ServerTest::consoleText() {
 
 uint8_t ServerTest::connect(const Peer& peer, const std::string& name, uint8_t team) {
   peer.send(ConnectMessage(name, team));
-  peer.send(InputMessage(0, 0, ACT_NONE, 0, 0, 0));
+  GAMECYCLE();
+  peer.send(InputMessage(LastSnapshotTick(peer), 0, ACT_NONE, 0, 0, 0));
   GAMECYCLE();
   return slotOf(peer);
+}
+
+uint16_t LastSnapshotTick(const Peer& peer) {
+  uint16_t tick = 0;
+  for (const std::string& d : peer.drain(MSG_SNAPSHOT))
+    tick = static_cast<uint16_t>(static_cast<uint8_t>(d[1]) | static_cast<uint8_t>(d[2]) << 8);
+  return tick;
 }
 
 uint8_t ServerTest::slotOf(const Peer& peer) {

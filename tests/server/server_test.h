@@ -43,6 +43,9 @@ struct LogBatch {
   std::vector<std::string> lines;
 };
 LogBatch ParseLog(const std::string& datagram);
+// The tick of the newest version-28 snapshot waiting for the peer (as sent,
+// the slot's tick offset included), taking every snapshot waiting; 0 when none.
+uint16_t LastSnapshotTick(const Peer& peer);
 
 // The line appended k lines ago (0 = the newest).
 inline std::string LogLine(int k = 0) { return SV_LOG[k].str(); }
@@ -79,8 +82,9 @@ class ServerTest : public ::testing::Test {
   void ticks(int n) {
     for (int i = 0; i < n; ++i) GAMECYCLE();
   }
-  // Connects a peer in one tick, its connect followed by its first input
-  // as a client's would be; its slot.
+  // Connects a peer as a version-28 client does, in two ticks: the connect,
+  // then a first input that echoes the tick of the snapshot that answered
+  // it; its slot.
   uint8_t connect(const Peer& peer, const std::string& name, uint8_t team = 0);
   // Many clients from one address: the limits per address out of the way.
   static std::vector<std::string> manyClients() { return {"-ipslots", "24", "-ipconnects", "255", "-connects", "255"}; }
