@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,12 @@ void AddPlayer(uint8_t slot, uint16_t x, uint16_t y, uint8_t team = 0);
 // The simulated part of one active tick: bots and clock, items, slot timers.
 void SimTick();
 
+// What a version-28 client echoes for a tick: the tick as its slot's
+// snapshots carry it, the slot's random offset added.
+inline uint16_t Echo(uint8_t slot, uint16_t tick) {
+  return static_cast<uint16_t>(tick + SV_CLIENTSLIST[slot].tick_offset);
+}
+
 inline void ExpectInvariants() { EXPECT_EQ(WorldFault(), ""); }
 
 class ServerTest : public ::testing::Test {
@@ -89,6 +96,8 @@ class ServerTest : public ::testing::Test {
   // Many clients from one address: the limits per address out of the way.
   static std::vector<std::string> manyClients() { return {"-ipslots", "24", "-ipconnects", "255", "-connects", "255"}; }
   static uint8_t slotOf(const Peer& peer);
+  // Peers connected one after the other, each in its own slot.
+  std::vector<std::unique_ptr<Peer>> connectPeers(int n, const std::string& prefix = "p");
 
   std::FILE* console_ = nullptr;
 };
