@@ -259,6 +259,21 @@ TEST_F(Strangers, WhatUnprovenAddressesAreSentStaysWithinTheByteBudget) {
   EXPECT_LE(bytes, 3 * static_cast<long>(GUARD_UNPROVEN_BYTES) + 2 * GUARD_UNPROVEN_BYTES / GUARD_SECOND);
 }
 
+TEST_F(ServerTest, StatusAnswersAreLimitedPerAddressFirstThenTo2000ASecondInAll) {
+  auto admitted = [](const std::string& address, int asked) {
+    int n = 0;
+    for (int i = 0; i < asked; ++i) n += GUARD_ADMITSTATUS(ShortStr(address)) ? 1 : 0;
+    return n;
+  };
+  EXPECT_EQ(admitted("192.0.2.1", 9), 5);
+  int crowd = 0;
+  for (int a = 0; a < 500; ++a) crowd += admitted("10.0." + std::to_string(a / 250) + "." + std::to_string(a % 250), 6);
+  EXPECT_EQ(crowd, 2000 - 5);
+  EXPECT_EQ(admitted("192.0.2.2", 1), 0);
+  for (uint32_t t = 0; t < GUARD_SECOND; ++t) GUARD_TICK();
+  EXPECT_EQ(admitted("192.0.2.2", 1), 1);
+}
+
 TEST_F(ServerTest, LimitOptionsAreReadAsNumbersAndKeptInRange) {
   EXPECT_EQ(SV_IPSLOTS, 4);
   EXPECT_EQ(SV_IPCONNECTS, 2);
