@@ -115,7 +115,9 @@ int ShotsThisTick() {
 
 void SendInput(Human& human) {
   const uint8_t slot = HumanSlot();
-  human.input(SV_PINGVAR, slot != 0 && SV_CLIENTSLIST[slot].joined);
+  // The tick of the newest snapshot, as the slot's snapshots carry it.
+  const uint16_t echo = static_cast<uint16_t>(SV_PINGVAR + (slot != 0 ? SV_CLIENTSLIST[slot].tick_offset : 0));
+  human.input(echo, slot != 0 && SV_CLIENTSLIST[slot].joined);
 }
 
 // Nobody reaches the score limit, so the match runs forever.

@@ -79,9 +79,15 @@ void setUpFullServer() {
     std::string connect = {static_cast<char>(MSG_CONNECT), static_cast<char>(PROTOCOL_VERSION), 6};
     connect += "player" + std::string(1, static_cast<char>('a' + i)) + std::string(1, static_cast<char>(i % 4));
     sendTo(clients[i], connect);
-    sendTo(clients[i], std::string(1, static_cast<char>(MSG_INPUT)) + std::string(11, '\0'));  // the first input
+    GAMECYCLE();
+    // The first input echoes the tick of the snapshot that answered, which
+    // lets the slot into the game.
+    uint8_t snapshot[6000] = {};
+    if (recv(clients[i].fd, snapshot, sizeof snapshot, 0) < 3) std::abort();
+    sendTo(clients[i], std::string{static_cast<char>(MSG_INPUT), static_cast<char>(snapshot[1]),
+                                   static_cast<char>(snapshot[2])} + std::string(9, '\0'));
+    GAMECYCLE();
   }
-  GAMECYCLE();
   if (SV_CURCLIENTS != MAX_SLOTS) std::abort();
   for (int i = 0; i < 30; ++i) SV_ADDMSG(ShortStr(std::string(1, static_cast<char>(EV_SERVERINFO)) + "a line of text"));
   for (int s = 1; s <= MAX_SLOTS; ++s) {

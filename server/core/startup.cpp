@@ -19,6 +19,7 @@
 #include "server/core/msglog.h"
 #include "server/core/oplog.h"
 #include "server/core/settings.h"
+#include "server/net/cookie.h"
 #include "server/net/guard.h"
 #include "server/net/net_stats.h"
 #include "server/net/netproto.h"
@@ -170,6 +171,7 @@ void ApplyBots(std::string_view v) { SV_BOTCOUNT = S2B(v); }
 void ApplyIpSlots(std::string_view v) { SV_IPSLOTS = S2B(v); }
 void ApplyIpConnects(std::string_view v) { SV_IPCONNECTS = S2B(v); }
 void ApplyConnects(std::string_view v) { SV_CONNECTS = S2B(v); }
+void ApplyLegacy(std::string_view v) { SV_LEGACY = S2B(v); }
 
 constexpr Option OPTIONS[] = {
     {"-port", ApplyPort, [] { return uint32_t{NET_PORT}; }},
@@ -182,6 +184,7 @@ constexpr Option OPTIONS[] = {
     {"-ipslots", ApplyIpSlots, [] { return uint32_t{SV_IPSLOTS}; }},
     {"-ipconnects", ApplyIpConnects, [] { return uint32_t{SV_IPCONNECTS}; }},
     {"-connects", ApplyConnects, [] { return uint32_t{SV_CONNECTS}; }},
+    {"-legacy", ApplyLegacy, [] { return uint32_t{SV_LEGACY}; }},
     {"-log", ApplyLog, nullptr},
     {"-control", ApplyControl, nullptr},
     {"-banfile", ApplyBanFile, nullptr},
@@ -301,6 +304,7 @@ void SV_CHECKVARS() {
   if (SV_IPSLOTS > MAX_SLOTS) SV_IPSLOTS = MAX_SLOTS;
   if (SV_IPCONNECTS < 1) SV_IPCONNECTS = 1;
   if (SV_CONNECTS < 1) SV_CONNECTS = 1;
+  if (SV_LEGACY > 1) SV_LEGACY = 1;
 }
 
 bool GAMESTART(int argc, char** argv) {
@@ -309,6 +313,7 @@ bool GAMESTART(int argc, char** argv) {
   DEFAULTMAPS();
   SV_STARTPARAMS(argc, argv);
   if (command_line_refused) return false;
+  COOKIE_RESET();
   if (!NET_START()) {
     OPLOG_LINE("start failed: the UDP socket could not be brought up");
     return false;
