@@ -6,6 +6,7 @@
 
 #include "protocol/messages.h"
 #include "protocol/protocol.h"
+#include "server/core/bans.h"
 #include "server/core/event_line.h"
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
@@ -107,7 +108,9 @@ void Connect29(const ShortStr& address, uint16_t port, uint8_t slot, const Conne
 // received it. A full server answers "server full" out of the strangers'
 // budget.
 void Connect28(const ShortStr& address, uint16_t port, const ConnectMsg& m) {
-  const uint8_t slot = PLAYER_OPEN(address, port);
+  // A banned address (or any newcomer while the server drains) is refused
+  // before it gets a slot; the reply comes out of the strangers' budget.
+  const uint8_t slot = BAN_ISBANNED(address) ? 0 : PLAYER_OPEN(address, port);
   if (slot == 0) {
     NET_CLEARBUFFER();
     WriteServerFull(NET_BUF, PROTOCOL_VERSION, 0);

@@ -388,7 +388,7 @@ void NET_BATCHSEND() {
   while (sent < batch.count) {
     int n = sendmmsg(NET_SOCKET, batch.messages + sent, static_cast<unsigned>(batch.count - sent), 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n > 0) NET_COUNTSENT(NET_BUF.bytes()[0], static_cast<unsigned>(n));
+    if (n > 0) NET_COUNTSENT(batch.heads[sent][0], static_cast<unsigned>(n));  // every head starts with the code
     // A datagram that could not be sent is lost; the others still go.
     sent += n > 0 ? n : 1;
   }
