@@ -9,6 +9,7 @@
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
 #include "client/core/labels.h"
+#include "client/core/menu_model.h"
 #include "client/core/platform.h"
 #include "client/core/presentation.h"
 #include "client/core/scoreboard.h"

@@ -6,12 +6,6 @@
 #include "client/core/platform.h"
 #include "client/core/session.h"
 
-namespace {
-
-constexpr const char* kConfigFile = "config.cfg";
-
-}  // namespace
-
 bool timer1_enabled = false;
 
 void CentreWindow() {
@@ -31,7 +25,7 @@ void Shutdown() {
   // Harmless twice: the same file is written again, and a disconnect through
   // the closed socket is lost.
   cfg.start_maximised = PlatformIsMaximised() ? 1 : 0;
-  SaveConfig(kConfigFile);
+  SaveConfig(CONFIG_FILE);
   if (conn_state != CS_IDLE) SendDisconnect();
   CloseNetwork();
   PlatformQuit();

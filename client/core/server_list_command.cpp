@@ -60,7 +60,7 @@ void Collect(bool lan) {
 }  // namespace
 
 int RunServerListCommand(const std::vector<std::string>& hosts, std::string& out, std::string& err) {
-  LoadConfig("config.cfg");
+  LoadConfig(CONFIG_FILE);
   std::vector<Target> targets;
   for (const std::string& h : hosts) {
     Target t;

@@ -7,8 +7,11 @@
 #include "client/core/connection.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
+#include "client/core/menu_model.h"
+#include "client/core/presentation.h"
 #include "client/core/scoreboard.h"
 #include "client/core/session.h"
+#include "client/core/timers.h"
 #include "client/core/world.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/audio.h"
@@ -18,16 +21,25 @@
 
 namespace {
 
-constexpr const char* kConfigFile = "config.cfg";
+void RedrawMenu() {
+  SetVolume();  // the menu is where the volume changes
+  DrawMenu();
+}
+
+// What the core asks of the presentation goes to the sound, the renderer and
+// the menu's labels.
+void InstallPresentation() { SetPresentationHooks({PlayCueSound, StartTintFlash, RedrawMenu}); }
 
 }  // namespace
 
 void StartUp() {
+  InstallPresentation();
   ResetLabels();
   CentreWindow();
   log_lines.clear();  // from here on every step may log
   BuildKeyNames();
-  LoadConfig(kConfigFile);
+  LoadConfig(CONFIG_FILE);
+  ResetMenu();  // the first screen has "Quit game" selected
   SetupScreen();
   InitAudio();
   ResetPictureBudget();
@@ -43,6 +55,7 @@ void StartUp() {
 }
 
 void ResetClient() {
+  InstallPresentation();
   ResetClientState();
   ResetLabels();
   ResetMenu();
@@ -61,6 +74,7 @@ void ClientFrame() {
     if (frame_counter == 0) UpdateScoreboard();
   }
   AnimatePlayers();
+  AdvanceFrameTimers();  // after the poses of this frame are chosen
   if (!menu_open) SettleView();  // the view behind the menu stays as it was
   RenderFrame();
   UpdateFps();

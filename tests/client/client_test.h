@@ -16,6 +16,7 @@
 #include "client/core/connection.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
+#include "client/core/menu_model.h"
 #include "client/core/session.h"
 #include "client/frame/frame.h"
 #include "client/presentation/platform_headless.h"
