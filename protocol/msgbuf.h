@@ -20,7 +20,6 @@ class MessageBuffer {
   void readString(ShortStr& out);
 
   void writeByte(uint8_t v);
-  void writeChar(char c) { writeByte(static_cast<uint8_t>(c)); }
   void writeWord(uint16_t v);
   // The length byte is always the full length, even when characters are
   // dropped for lack of room.

@@ -6,7 +6,7 @@
 
 #include "client/core/client_state.h"
 #include "client/core/config.h"
-#include "client/core/input.h"
+#include "client/core/event_log.h"
 #include "client/core/menu_model.h"
 #include "client/core/prediction.h"
 #include "client/core/presentation.h"

@@ -1,4 +1,5 @@
 // Pictures for walls, billboards and the HUD, read once at start-up.
+#include "client/core/event_log.h"
 #include "client/presentation/assets.h"
 
 #include <SDL.h>
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "client/core/input.h"
 
 WallTexture wall_textures[26];
 SpriteImage decoration_images[26];

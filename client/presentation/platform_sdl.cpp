@@ -1,5 +1,7 @@
 // The SDL2 window: geometry, cursor, clock, the keyboard and mouse turned
 // into the window handlers of the game, and the 30 ms frame loop.
+#include "client/core/event_log.h"
+#include "client/core/input.h"
 #include "client/presentation/platform_sdl.h"
 
 #include <signal.h>
@@ -12,7 +14,6 @@
 
 #include "client/core/client_state.h"
 #include "client/core/lifecycle.h"
-#include "client/core/input.h"
 #include "client/core/keys.h"
 #include "client/core/platform.h"
 #include "client/presentation/hud.h"
