@@ -1,11 +1,11 @@
 // The menu's items, values, editing and keys, and the server list's browsing.
-#include "client/core/event_log.h"
-#include "client/core/input.h"
 #include "client/core/menu_model.h"
 
 #include "client/core/client_state.h"
 #include "client/core/config.h"
 #include "client/core/connection.h"
+#include "client/core/event_log.h"
+#include "client/core/input.h"
 #include "client/core/keys.h"
 #include "client/core/labels.h"
 #include "client/core/lifecycle.h"

@@ -1,13 +1,13 @@
 // The client's side of the wire protocol: the socket, connecting, the input
 // message every frame, and every datagram from the server turned into
 // changes of the client state.
-#include "client/core/event_log.h"
 #include "client/core/session.h"
 
 #include <algorithm>
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
+#include "client/core/event_log.h"
 #include "client/core/labels.h"
 #include "client/core/presentation.h"
 #include "client/core/prediction.h"

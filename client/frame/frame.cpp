@@ -1,12 +1,12 @@
 // Start-up and the frame the 30 ms timer runs: the order of every step here
 // is what the rest of the client relies on.
-#include "client/core/event_log.h"
-#include "client/core/input.h"
 #include "client/frame/frame.h"
 
 #include "client/core/client_state.h"
 #include "client/core/config.h"
 #include "client/core/connection.h"
+#include "client/core/event_log.h"
+#include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/menu_model.h"
 #include "client/core/presentation.h"

@@ -1,7 +1,7 @@
 // Pictures for walls, billboards and the HUD, read once at start-up.
-#include "client/core/event_log.h"
 #include "client/presentation/assets.h"
 
+#include "client/core/event_log.h"
 #include <SDL.h>
 #include <sys/stat.h>
 

@@ -1,7 +1,6 @@
 // Positional sound effects: 25 OpenAL sources, source 0 for the listener's
 // own sounds and source s for player slot s. Without a device every call is
 // skipped and the game is silent.
-#include "client/core/event_log.h"
 #include "client/presentation/audio.h"
 
 #include <AL/al.h>
@@ -10,6 +9,7 @@
 #include <fstream>
 
 #include "client/core/client_state.h"
+#include "client/core/event_log.h"
 #include "client/core/presentation.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/renderer.h"

@@ -1,10 +1,10 @@
 // The platform contract on memory only, for tests: no window, no clock of
 // its own, no fonts.
-#include "client/core/bmp_writer.h"
 #include "client/presentation/platform_headless.h"
 
 #include <algorithm>
 
+#include "client/core/bmp_writer.h"
 #include "client/core/client_state.h"
 #include "client/core/platform.h"
 #include "client/presentation/platform_fonts.h"

@@ -1,7 +1,5 @@
 // The SDL2 window: geometry, cursor, clock, the keyboard and mouse turned
 // into the window handlers of the game, and the 30 ms frame loop.
-#include "client/core/event_log.h"
-#include "client/core/input.h"
 #include "client/presentation/platform_sdl.h"
 
 #include <signal.h>
@@ -13,6 +11,8 @@
 #include <string>
 
 #include "client/core/client_state.h"
+#include "client/core/event_log.h"
+#include "client/core/input.h"
 #include "client/core/lifecycle.h"
 #include "client/core/keys.h"
 #include "client/core/platform.h"
