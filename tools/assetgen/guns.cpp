@@ -83,7 +83,8 @@ struct GunDrawing {
   float muzzle, rear;
 };
 const GunDrawing kDrawings[NUM_WEAPONS + 1] = {
-    {Knife, 0, 0}, {Knife, 19, -11}, {Pistol, 11, -7}, {Mp40, 15, -14}, {Chaingun, 19, -7}, {Rifle, 24, -15},
+    {Knife, 0, 0},  // unused
+    {Knife, 19, -11}, {Pistol, 11, -7}, {Mp40, 15, -14}, {Chaingun, 19, -7}, {Rifle, 24, -15},
 };
 
 }  // namespace
