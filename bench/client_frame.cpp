@@ -17,7 +17,7 @@
 #include "client/core/labels.h"
 #include "client/core/session.h"
 #include "client/core/world.h"
-#include "client/presentation/menu.h"
+#include "client/core/menu_model.h"
 #include "client/presentation/platform_headless.h"
 #include "protocol/msgbuf.h"
 

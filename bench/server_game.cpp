@@ -108,7 +108,7 @@ uint8_t HumanSlot() {
 int ShotsThisTick() {
   int n = 0;
   for (const ClientRecord& c : SV_CLIENTSLIST)
-    if (c.in_use && c.joined && c.health > 0 && c.gun >= 1 && c.gun <= NUM_WEAPONS && c.wait == GUNS_RELOAD[c.gun] - 1)
+    if (c.in_use && c.joined && c.health > 0 && c.gun >= 1 && c.gun <= NUM_WEAPONS && c.wait == WEAPONS[c.gun].reload - 1)
       ++n;
   return n;
 }

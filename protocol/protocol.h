@@ -1,5 +1,5 @@
 // Codes both programs share: message codes, message-log event codes, action
-// codes, player states, weapon and team names.
+// codes, player states and the teams (the weapons are in weapons.h).
 #pragma once
 
 #include <cstdint>
@@ -49,8 +49,16 @@ constexpr int MAX_SLOTS = 24;   // player slots 1..24; 0 means none
 constexpr int NUM_WEAPONS = 5;  // weapons 1..5
 constexpr int NUM_TEAMS = 4;    // teams 0..3
 
-// Indexed 1..5; entry 0 is unused.
-inline constexpr const char* GUNS_NAME[NUM_WEAPONS + 1] = {"", "knife", "pistol", "mp40", "chaingun", "rifle"};
-// Indexed by team 0..3.
-inline constexpr const char* TEAMCHAR[NUM_TEAMS] = {"SS", "MU", "SO", "OF"};
-inline constexpr const char* TEAMNAME[NUM_TEAMS] = {"SS", "Mutants", "Soldiers", "Officers"};
+// The teams, once: the tag behind a bot's name and in the scoreboard, the
+// name in the message log and win lines, and the menu's text.
+struct TeamSpec {
+  const char* tag;
+  const char* name;
+  const char* menu_text;
+};
+inline constexpr TeamSpec TEAMS[NUM_TEAMS] = {
+    {"SS", "SS", "SS"},
+    {"MU", "Mutants", "Mutant"},
+    {"SO", "Soldiers", "Soldat"},
+    {"OF", "Officers", "Officer"},
+};

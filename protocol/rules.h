@@ -1,5 +1,5 @@
 // Rules the server and every client compute identically: the grid, the map
-// text, the shot trace of each weapon, the body and hit boxes and the name
+// text, the shot trace of each weapon (its figures in weapons.h), the body and hit boxes and the name
 // limit. The server decides hits with these numbers and the clients draw the
 // same shots with them, so an edit here changes both sides at once.
 #pragma once
@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "protocol/protocol.h"
+#include "protocol/weapons.h"
 
 // 64 position units per map cell; cells 1..64 span positions 64..4159.
 constexpr int CELL_SIZE = 64;
@@ -38,17 +39,9 @@ constexpr uint16_t HIT_HALF = 30;
 // single-precision factor so their traces end on the same point.
 constexpr float DEG_TO_RAD = 0.0174532925f;
 
-// Weapon tables, indexed 1..5 (0 unused): ticks between shots, the spread
-// (the heading cycles -k..k-1 with the server's tick), the length of one
-// trace step and the range in position units.
-inline constexpr uint8_t GUNS_RELOAD[NUM_WEAPONS + 1] = {0, 20, 18, 5, 3, 30};
-inline constexpr uint8_t GUNS_DISPER[NUM_WEAPONS + 1] = {0, 0, 0, 0, 4, 0};
-inline constexpr uint8_t GUNS_BSTEP[NUM_WEAPONS + 1] = {0, 10, 10, 10, 10, 10};
-inline constexpr uint16_t GUNS_BDIST[NUM_WEAPONS + 1] = {0, 49, 6000, 6000, 6000, 6000};
-
 // The spread offset in degrees of a weapon's shot at a tick.
 inline int GUN_SPREAD(uint8_t gun, uint16_t tick) {
-  const int k = GUNS_DISPER[gun];
+  const int k = WEAPONS[gun].dispersion;
   return k > 0 ? static_cast<int>(tick % (2 * k)) - k : 0;
 }
 

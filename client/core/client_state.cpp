@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "client/core/connection.h"
+#include "client/core/event_log.h"
 #include "client/core/input.h"
 #include "client/core/prediction.h"
 #include "client/core/session.h"

@@ -2,6 +2,7 @@
 // map model, input and interface state, and the settings of config.cfg.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "client/core/keys.h"
 #include "protocol/protocol.h"
 #include "protocol/rules.h"
+#include "protocol/weapons.h"
 
 constexpr int MAX_DECORATIONS = 128;
 constexpr int MAX_MAP_ITEMS = 128;
@@ -60,6 +62,13 @@ struct TEffect {
   uint8_t value;  // hang offset used when drawing
 };
 
+// The key that takes out each weapon until config.cfg says otherwise.
+constexpr std::array<uint8_t, NUM_WEAPONS + 1> DefaultGunKeys() {
+  std::array<uint8_t, NUM_WEAPONS + 1> keys{};
+  for (int w = 1; w <= NUM_WEAPONS; ++w) keys[w] = WEAPONS[w].default_key;
+  return keys;
+}
+
 // Settings kept in config.cfg; the comments give the file keys.
 struct ClientSettings {
   std::string name = "VornaxPlayer";        // name
@@ -73,7 +82,7 @@ struct ClientSettings {
   uint8_t key_attack = VK_LBUTTON;          // at
   uint8_t key_specjoin = 'G';               // js
   uint8_t key_chat = 'T';                   // ch
-  uint8_t key_gun[NUM_WEAPONS + 1] = {0, '1', '2', '3', '4', '5'};  // g1..g5
+  std::array<uint8_t, NUM_WEAPONS + 1> key_gun = DefaultGunKeys();  // g1..g5
   uint8_t key_screenshot = VK_F12;          // scr
   std::string server_address = "127.0.0.1"; // svip, at most 16 characters
   uint16_t server_port = 10666;             // svport
@@ -138,9 +147,10 @@ extern int32_t mouse_anchor_x, mouse_anchor_y;
 // Keys, chat and the mouse anchor, and the key releases still pending.
 void ResetInputAtStartUp();
 
-// ---- Interface (labels, event log, menu state, the pictures shown): per
-// process. The presentation's own module state (menu selection, camera) is
-// reset by the presentation (ResetPresentation).
+// ---- Interface (labels, event log, whether the menu is open, the pictures
+// shown): per process. The menu's selection is the menu model's (ResetMenu);
+// the presentation's own state (camera, picture budget) is reset by
+// ResetClient in client/frame.
 extern bool menu_open;
 extern std::vector<std::string> log_lines;
 extern uint16_t log_scroll;

@@ -10,7 +10,7 @@
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
-#include "client/core/input.h"
+#include "client/core/event_log.h"
 
 std::string key_names[256];
 

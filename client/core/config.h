@@ -3,6 +3,9 @@
 
 #include <string>
 
+// The settings file, in the working directory.
+constexpr const char* CONFIG_FILE = "config.cfg";
+
 extern std::string key_names[256];
 
 void LoadConfig(const std::string& file_name);

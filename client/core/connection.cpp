@@ -6,9 +6,11 @@
 
 #include "client/core/client_state.h"
 #include "client/core/config.h"
-#include "client/core/input.h"
+#include "client/core/event_log.h"
+#include "client/core/menu_model.h"
 #include "client/core/prediction.h"
 #include "client/core/presentation.h"
+#include "client/core/session.h"
 
 namespace {
 
@@ -57,10 +59,36 @@ void ResetConnectionState() {
   one_off = false;
 }
 
-void BeginConnection() {
+std::string NormaliseAddress(const std::string& text) {
+  // Each part is kept modulo 256 while it is read, which is its low 8 bits
+  // however many digits it has.
+  unsigned parts[4] = {0, 0, 0, 0};
+  int part = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9')
+      parts[part] = (parts[part] * 10 + static_cast<unsigned>(c - '0')) & 0xFF;
+    else if (c == '.' && part < 3)
+      ++part;
+  }
+  return std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." + std::to_string(parts[2]) + "." +
+         std::to_string(parts[3]);
+}
+
+void Connect() {
   ResetConnectionWatch();
   stay_in_game = false;
   one_off = false;
+  conn_state = CS_CONNECTING;
+  cfg.server_address = NormaliseAddress(cfg.server_address);
+  awaiting_info = true;
+  log_ack = 0;
+  if (menu_open) ToggleMenu();
+  MenuChanged();  // the item reads "Disconnect" when the menu opens again
+}
+
+void Disconnect() {
+  conn_state = CS_IDLE;
+  SendDisconnect();
 }
 
 void NoteServerHeard() { heard = true; }
@@ -166,7 +194,7 @@ bool ConnectFromArgument(const std::string& host_port) {
   const uint16_t kept_port = cfg.server_port;
   cfg.server_address = address;
   cfg.server_port = port;
-  MenuConnect();
+  Connect();
   one_off = true;
   one_off_address = cfg.server_address;
   one_off_port = cfg.server_port;

@@ -8,8 +8,14 @@
 
 // Everything here as at program start.
 void ResetConnectionState();
-// A connection attempt starts from scratch (menu Connect, --connect).
-void BeginConnection();
+// A connection attempt to cfg's server starts from scratch (the menu's
+// Connect, the server list, --connect): the address is normalised to four
+// numbers of 8 bits and the menu closes.
+void Connect();
+// Back to idle; the server is told.
+void Disconnect();
+// "300.1.2.3.4" -> "44.1.2.34": four decimal numbers, each kept modulo 256.
+std::string NormaliseAddress(const std::string& text);
 // A datagram from the server arrived.
 void NoteServerHeard();
 // Once per frame after ReceiveMessages while not idle: the lost-server and

@@ -8,10 +8,13 @@
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
+#include "client/core/event_log.h"
 #include "client/core/labels.h"
+#include "client/core/menu_model.h"
 #include "client/core/platform.h"
 #include "client/core/presentation.h"
 #include "client/core/scoreboard.h"
+#include "client/core/screenshot.h"
 #include "client/core/session.h"
 #include "client/core/world.h"
 

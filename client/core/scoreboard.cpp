@@ -34,7 +34,7 @@ void UpdateScoreboard() {
   l_sb_p.setCaption(pings);
   l_sb_n.setCaption(names);
   std::string teams = std::string("teams scores:") + CR;
-  for (int t = 0; t < NUM_TEAMS; ++t) teams += std::string(TEAMCHAR[t]) + " : " + std::to_string(team_total[t]) + CR;
+  for (int t = 0; t < NUM_TEAMS; ++t) teams += std::string(TEAMS[t].tag) + " : " + std::to_string(team_total[t]) + CR;
   l_sb_ts.setCaption(teams);
   ScoreboardLayout();
 }

@@ -7,7 +7,7 @@
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
-#include "client/core/input.h"
+#include "client/core/event_log.h"
 #include "client/core/labels.h"
 #include "client/core/presentation.h"
 #include "client/core/prediction.h"
@@ -15,6 +15,7 @@
 #include "client/core/session_udp.h"
 #include "client/core/world.h"
 #include "protocol/rules.h"
+#include "protocol/weapons.h"
 
 MessageBuffer client_buf;
 namespace {
@@ -243,7 +244,7 @@ std::string OnKill(const std::string& e, uint8_t) {
   const uint8_t victim = ClampSlot(At(e, 3));
   if (view_slot == killer) Announce("You fragged " + NameOf(victim) + "!");
   if (view_slot == victim) Announce("You were fragged by " + NameOf(killer) + "!");
-  return NameOf(killer) + " > " + GUNS_NAME[weapon] + " > " + NameOf(victim);
+  return NameOf(killer) + " > " + WEAPONS[weapon].name + " > " + NameOf(victim);
 }
 std::string OnJoin(const std::string&, uint8_t s) { return players[s].name + " has joined the game!"; }
 std::string OnLeave(const std::string&, uint8_t s) { return players[s].name + " has left the game!"; }
@@ -255,7 +256,7 @@ std::string OnWin(const std::string&, uint8_t s) {
 }
 std::string OnTeamWin(const std::string& e, uint8_t) {
   const uint8_t team = std::min<uint8_t>(At(e, 1), NUM_TEAMS - 1);
-  std::string line = std::string(TEAMNAME[team]) + " team " + " WINS!";
+  std::string line = std::string(TEAMS[team].name) + " team " + " WINS!";
   Announce(line);
   PlayCue(Cue::Score, 0);
   return line;

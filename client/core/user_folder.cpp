@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "client/core/config.h"
 #include "protocol/shipped_data.h"
 
 namespace {
@@ -55,7 +56,7 @@ bool LinkShipped(const std::string& shipped, const std::string& folder, const ch
   return true;
 }
 
-std::string config_file_path = "config.cfg";
+std::string config_file_path = CONFIG_FILE;
 std::string screenshot_folder;
 
 // An XDG base folder: only an absolute path counts, a relative one is to be
@@ -128,8 +129,8 @@ bool EnterUserFolder(std::string& error) {
     if (!LinkShipped(shipped, folder, name, error)) return false;
   const std::string config_folder = UserConfigFolderPath();
   if (!MakeFolders(config_folder, error)) return false;
-  if (!MoveOldConfig(folder + "/config.cfg", config_folder + "/config.cfg", error)) return false;
-  config_file_path = config_folder + "/config.cfg";
+  if (!MoveOldConfig(folder + "/" + CONFIG_FILE, config_folder + "/" + CONFIG_FILE, error)) return false;
+  config_file_path = config_folder + "/" + CONFIG_FILE;
   screenshot_folder = PicturesFolder();
   if (chdir(folder.c_str()) != 0) {
     error = "cannot enter " + folder + ": " + std::strerror(errno);

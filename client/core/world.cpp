@@ -16,12 +16,6 @@ namespace {
 constexpr int kMinPos = 65;
 constexpr int kMaxPos = 4159;
 
-// The client's own weapon tables, indexed by weapon 1..5 (0 unused): frames
-// the firing pose shows (longer than the server's fire animation for the
-// knife, so a stab is seen) and the tint of a hit on the view player.
-constexpr uint8_t kFirePose[NUM_WEAPONS + 1] = {0, 10, 6, 3, 2, 6};
-constexpr uint8_t kHitFlash[NUM_WEAPONS + 1] = {0, 80, 30, 30, 30, 80};
-
 constexpr uint32_t kGrey78 = 0x4E4E4E;
 constexpr uint32_t kGrey118 = 0x767676;
 
@@ -82,7 +76,7 @@ void PlaceCell(uint8_t ch, int c, int r, int& next_decoration, int& next_item) {
 // blood and a pain sound for anyone else.
 void HitPlayer(uint8_t victim, uint8_t weapon, float px, float py) {
   if (victim == view_slot) {
-    TintFlash(0, kHitFlash[weapon], kHitFlash[weapon]);
+    TintFlash(0, WEAPONS[weapon].hit_flash, WEAPONS[weapon].hit_flash);
     return;
   }
   AddEffect(static_cast<uint8_t>(frame_counter + 102), EFFECT_BLOOD, px / 64, py / 64);
@@ -214,8 +208,8 @@ void ApplyPlayerUpdate(uint8_t s) {
 
   if (p.shot_timer == 0 && p.state == PS_FIRING) {
     p.gun = ClampWeapon(p.gun);
-    p.shot_timer = GUNS_RELOAD[p.gun];
-    p.fire_pose = kFirePose[p.gun];
+    p.shot_timer = WEAPONS[p.gun].reload;
+    p.fire_pose = WEAPONS[p.gun].fire_pose;
     TraceShot(s);
   }
 
@@ -243,7 +237,7 @@ void TraceShot(uint8_t s) {
   // The spread follows the server's tick, so every client traces the same shot.
   const int degrees = (shooter.dir + GUN_SPREAD(w, server_tick) + 360) % 360;
   const float angle = static_cast<float>(degrees) * DEG_TO_RAD;
-  const float step = static_cast<float>(GUNS_BSTEP[w]);
+  const float step = static_cast<float>(WEAPONS[w].trace_step);
   const float dx = std::cos(angle) * step;
   const float dy = std::sin(angle) * step;
 
@@ -264,12 +258,12 @@ void TraceShot(uint8_t s) {
       HitPlayer(hit, w, px, py);
       return;
     }
-    travelled += GUNS_BSTEP[w];
+    travelled += WEAPONS[w].trace_step;
     px += dx;
     ix = static_cast<int>(px);
     py += dy;
     iy = static_cast<int>(py);
-    if (travelled > GUNS_BDIST[w]) return;
+    if (travelled > WEAPONS[w].trace_range) return;
   }
 }
 

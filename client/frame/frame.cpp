@@ -5,11 +5,15 @@
 #include "client/core/client_state.h"
 #include "client/core/config.h"
 #include "client/core/connection.h"
+#include "client/core/event_log.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
+#include "client/core/menu_model.h"
+#include "client/core/presentation.h"
 #include "client/core/scoreboard.h"
 #include "client/core/session.h"
 #include "client/core/user_folder.h"
+#include "client/core/timers.h"
 #include "client/core/world.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/audio.h"
@@ -17,12 +21,27 @@
 #include "client/presentation/menu.h"
 #include "client/presentation/renderer.h"
 
+namespace {
+
+void RedrawMenu() {
+  SetVolume();  // the menu is where the volume changes
+  DrawMenu();
+}
+
+// What the core asks of the presentation goes to the sound, the renderer and
+// the menu's labels.
+void InstallPresentation() { SetPresentationHooks({PlayCueSound, StartTintFlash, RedrawMenu}); }
+
+}  // namespace
+
 void StartUp() {
+  InstallPresentation();
   ResetLabels();
   CentreWindow();
   log_lines.clear();  // from here on every step may log
   BuildKeyNames();
   LoadConfig(ConfigFilePath());
+  ResetMenu();  // the first screen has "Quit game" selected
   SetupScreen();
   InitAudio();
   ResetPictureBudget();
@@ -38,6 +57,7 @@ void StartUp() {
 }
 
 void ResetClient() {
+  InstallPresentation();
   ResetClientState();
   ResetLabels();
   ResetMenu();
@@ -56,6 +76,7 @@ void ClientFrame() {
     if (frame_counter == 0) UpdateScoreboard();
   }
   AnimatePlayers();
+  AdvanceFrameTimers();  // after the poses of this frame are chosen
   if (!menu_open) SettleView();  // the view behind the menu stays as it was
   RenderFrame();
   UpdateFps();

@@ -1,6 +1,7 @@
 // Pictures for walls, billboards and the HUD, read once at start-up.
 #include "client/presentation/assets.h"
 
+#include "client/core/event_log.h"
 #include <SDL.h>
 #include <sys/stat.h>
 
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "client/core/input.h"
 
 WallTexture wall_textures[26];
 SpriteImage decoration_images[26];
@@ -19,9 +19,9 @@ SpriteImage skin_images[4][30];
 SpriteImage effect_images[3][4];
 HudBitmap hud_panel;
 HudBitmap hud_team[4];
-HudBitmap hud_weapon[6];
-HudBitmap hud_gun[6][2];
-int gun_left[6], gun_top[6];
+HudBitmap hud_weapon[NUM_WEAPONS + 1];
+HudBitmap hud_gun[NUM_WEAPONS + 1][2];
+int gun_left[NUM_WEAPONS + 1], gun_top[NUM_WEAPONS + 1];
 
 namespace {
 
@@ -183,16 +183,18 @@ HudBitmap LoadHudBitmap(const std::string& path) {
 void LoadHudImages() {
   hud_panel = LoadHudBitmap(SpritePath("hudpanel"));
   for (int team = 0; team < 4; ++team) hud_team[team] = LoadHudBitmap(SpritePath("hud_team_" + std::to_string(team)));
-  for (int weapon = 1; weapon <= 5; ++weapon) {
+  for (int weapon = 1; weapon <= NUM_WEAPONS; ++weapon) {
+    const std::string picture = std::to_string(WEAPONS[weapon].picture);
     for (int frame = 0; frame < 2; ++frame) {
       HudBitmap& gun = hud_gun[weapon][frame];
-      gun = LoadHudBitmap(SpritePath("hud_g" + std::to_string(weapon) + "_" + std::to_string(frame)));
+      gun = LoadHudBitmap(SpritePath("hud_g" + picture + "_" + std::to_string(frame)));
       // The gun stands on the panel; the last picture loaded decides.
       gun_left[weapon] = 160 - gun.width / 2;
       gun_top[weapon] = 240 - gun.height - hud_panel.height;
     }
   }
-  for (int weapon = 1; weapon <= 5; ++weapon) hud_weapon[weapon] = LoadHudBitmap(SpritePath("hud_w" + std::to_string(weapon)));
+  for (int weapon = 1; weapon <= NUM_WEAPONS; ++weapon)
+    hud_weapon[weapon] = LoadHudBitmap(SpritePath("hud_w" + std::to_string(WEAPONS[weapon].picture)));
 }
 
 void LoadSpriteImages() {

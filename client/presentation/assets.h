@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/weapons.h"
+
 struct WallTexture {
   uint8_t width = 1, height = 1;      // 1..128
   uint32_t planes[2][128 * 128];      // column-major: texel (x, y) at x*128 + y; plane 1 is half bright
@@ -29,9 +31,9 @@ extern SpriteImage skin_images[4][30];         // team, frame
 extern SpriteImage effect_images[3][4];        // kind, frame
 extern HudBitmap hud_panel;
 extern HudBitmap hud_team[4];
-extern HudBitmap hud_weapon[6];                // 1..5
-extern HudBitmap hud_gun[6][2];                // weapon 1..5, frame 0..1
-extern int gun_left[6], gun_top[6];            // per weapon, from its pictures
+extern HudBitmap hud_weapon[NUM_WEAPONS + 1];  // 1..NUM_WEAPONS
+extern HudBitmap hud_gun[NUM_WEAPONS + 1][2];  // weapon, frame 0..1
+extern int gun_left[NUM_WEAPONS + 1], gun_top[NUM_WEAPONS + 1];  // per weapon, from its pictures
 
 // Decodes BMP data into 0x00RRGGBB pixels, row-major, top row first; false
 // when it cannot be decoded. A picture whose header promises more than

@@ -9,13 +9,13 @@
 #include <fstream>
 
 #include "client/core/client_state.h"
-#include "client/core/input.h"
+#include "client/core/event_log.h"
 #include "client/core/presentation.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/renderer.h"
 
 uint32_t snd_ammo, snd_chat, snd_health, snd_armor, snd_score, snd_spawn, snd_mmove;
-uint32_t snd_g[6];
+uint32_t snd_g[NUM_WEAPONS + 1];
 uint32_t snd_skinD[4];
 uint32_t snd_skinP[4];
 uint32_t sound_sources[SOUND_SOURCES];
@@ -40,7 +40,7 @@ void LoadAllSounds() {
   snd_score = LoadSound("snd_score");
   snd_spawn = LoadSound("snd_spawn");
   snd_mmove = LoadSound("snd_mmove");
-  for (int weapon = 1; weapon <= 5; ++weapon) snd_g[weapon] = LoadSound("snd_g" + std::to_string(weapon));
+  for (int weapon = 1; weapon <= NUM_WEAPONS; ++weapon) snd_g[weapon] = LoadSound("snd_g" + std::to_string(WEAPONS[weapon].sound));
   for (int team = 0; team < 4; ++team) {
     snd_skinD[team] = LoadSound("snd_skinD" + std::to_string(team));
     snd_skinP[team] = LoadSound("snd_skinP" + std::to_string(team));
@@ -133,7 +133,7 @@ void PlaySound(uint32_t buffer, uint8_t slot) {
   alSourcePlay(source);
 }
 
-void PlayCue(Cue cue, uint8_t slot, uint8_t variant) {
+void PlayCueSound(Cue cue, uint8_t slot, uint8_t variant) {
   switch (cue) {
     case Cue::Ammo: PlaySound(snd_ammo, slot); break;
     case Cue::Armor: PlaySound(snd_armor, slot); break;
@@ -143,6 +143,7 @@ void PlayCue(Cue cue, uint8_t slot, uint8_t variant) {
     case Cue::Spawn: PlaySound(snd_spawn, slot); break;
     case Cue::Shot: PlaySound(snd_g[variant <= NUM_WEAPONS ? variant : 0], slot); break;
     case Cue::Pain: PlaySound(snd_skinP[variant & 3], slot); break;
+    case Cue::MenuMove: PlaySound(snd_mmove, slot); break;
   }
 }
 

@@ -12,6 +12,7 @@
 #include "client/presentation/audio.h"
 #include "client/presentation/menu.h"
 #include "client/presentation/renderer.h"
+#include "protocol/weapons.h"
 
 namespace {
 
@@ -114,7 +115,6 @@ void SetupScreen() {
   const int height = static_cast<int>(width / 1.33333);
   PlatformSetClientSize(width, height);
   if (cfg.start_maximised != 0) PlatformMaximise();
-  menu_item = 0;  // the first screen has "Quit game" selected
   DrawMenu();
   LayoutScreen();
 }
@@ -146,34 +146,29 @@ void AnimatePlayers() {
       else if (p.state == PS_DEAD)
         AnimateDying(p, s);
     }
-    if (p.fire_pose > 0) --p.fire_pose;
-    if (p.shot_timer > 0) --p.shot_timer;
   }
   if (anim_tick == 0) AgeEffects();
   UpdateSoundPositions();
-  my_slot = std::clamp<uint8_t>(my_slot, 1, MAX_SLOTS);
-  if (announce_timer > 0) --announce_timer;
-  l_anon.visible = announce_timer > 0 && !menu_open;
 }
 
 void DrawHud() {
   std::fill(hud_overlay, hud_overlay + HUD_W * HUD_H, OVERLAY_CLEAR);
   if (view_slot < 1 || view_slot > MAX_SLOTS) return;
-  TClient& v = players[view_slot];
+  const TClient& v = players[view_slot];
   if (v.state == PS_NONE || v.state == PS_SPECTATOR) return;  // only the 3D view shows
-  v.gun = std::clamp<uint8_t>(v.gun, 1, 5);
-  v.team &= 3;
+  const uint8_t gun = std::clamp<uint8_t>(v.gun, 1, NUM_WEAPONS);
+  const uint8_t team = v.team % NUM_TEAMS;
 
   const int panel_top = HUD_H - hud_panel.height;
   if (v.state == PS_ALIVE || v.state == PS_FIRING)
-    Blit(hud_gun[v.gun][v.fire_pose > 0 ? 1 : 0], gun_left[v.gun], gun_top[v.gun], true);
+    Blit(hud_gun[gun][v.fire_pose > 0 ? 1 : 0], gun_left[gun], gun_top[gun], true);
   Blit(hud_panel, 0, panel_top, false);
-  Blit(hud_team[v.team], 278, panel_top + 14, false);
-  Blit(hud_weapon[v.gun], 218, panel_top + 6, false);
+  Blit(hud_team[team], 278, panel_top + 14, false);
+  Blit(hud_weapon[gun], 218, panel_top + 6, false);
 
   DrawNumber(0, panel_top, std::to_string(v.frags));
   const bool own_view = view_slot == my_slot;
   DrawNumber(1, panel_top, own_view ? std::to_string(health) : "----");
   DrawNumber(2, panel_top, own_view ? std::to_string(armor) : "----");
-  DrawNumber(3, panel_top, own_view ? std::to_string(ammo[v.gun <= 4 ? 1 : 2]) : "----");
+  DrawNumber(3, panel_top, own_view ? std::to_string(ammo[WEAPONS[gun].ammo_type]) : "----");
 }

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "client/core/bmp_writer.h"
 #include "client/core/client_state.h"
-#include "client/core/input.h"
 #include "client/core/platform.h"
 #include "client/presentation/platform_fonts.h"
 

@@ -11,8 +11,9 @@
 #include <string>
 
 #include "client/core/client_state.h"
-#include "client/core/lifecycle.h"
+#include "client/core/event_log.h"
 #include "client/core/input.h"
+#include "client/core/lifecycle.h"
 #include "client/core/keys.h"
 #include "client/core/platform.h"
 #include "client/presentation/hud.h"

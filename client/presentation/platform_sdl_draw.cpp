@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "client/core/bmp_writer.h"
 #include "client/core/client_state.h"
-#include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/platform.h"
 #include "client/presentation/platform_fonts.h"

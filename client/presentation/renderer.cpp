@@ -413,7 +413,7 @@ void CreateViewSurface() {
   UseVectorRenderer(true);
 }
 
-void TintFlash(uint8_t dr, uint8_t dg, uint8_t db) {
+void StartTintFlash(uint8_t dr, uint8_t dg, uint8_t db) {
   camera.tint_r = static_cast<uint8_t>(std::max(129, camera.tint_r - dr));
   camera.tint_g = static_cast<uint8_t>(std::max(129, camera.tint_g - dg));
   camera.tint_b = static_cast<uint8_t>(std::max(129, camera.tint_b - db));
@@ -427,7 +427,7 @@ static void UpdateEyeAndTint() {
   const uint8_t view_state = StateOf(view_slot);
   if (view_state == PS_DEAD) {
     camera.eye_height = static_cast<uint8_t>(std::max(camera.eye_height - 6, 20));
-    TintFlash(0, 4, 4);
+    StartTintFlash(0, 4, 4);
   } else {
     camera.eye_height = 165;
     if (view_slot >= 1 && view_slot <= MAX_SLOTS && players[view_slot].prev_state == PS_DEAD)

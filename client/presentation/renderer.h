@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "client/core/presentation.h"  // TintFlash
 #include "client/presentation/assets.h"
 
 struct Camera {
@@ -25,6 +24,9 @@ uint16_t ViewDepth(int column, int row);
 // Clears the view surface and depth and puts the camera back to its start
 // (eye height 64, no tint).
 void CreateViewSurface();
+// Takes the given amounts off the view's red, green and blue; they come back
+// over the next frames (the core's TintFlash).
+void StartTintFlash(uint8_t dr, uint8_t dg, uint8_t db);
 void RenderFrame();
 void SetupCamera();
 // Walls, ceiling and floor of every column. The screen tint of the moment is

@@ -79,7 +79,7 @@ int RotationLength() {
   return n;
 }
 
-const char* TeamText(const ClientRecord& c) { return SV_TEAMPLAY ? TEAMNAME[c.team % NUM_TEAMS] : "-"; }
+const char* TeamText(const ClientRecord& c) { return SV_TEAMPLAY ? TEAMS[c.team % NUM_TEAMS].name : "-"; }
 
 const char* KindText(const ClientRecord& c) {
   if (c.is_bot) return c.joined ? "bot" : "bot, spectating";

@@ -7,6 +7,7 @@
 #include "server/core/console.h"
 #include "server/core/oplog.h"
 #include "server/sim/world.h"
+#include "protocol/weapons.h"
 
 ShortStr SV_LOG[LOG_LINES];
 uint16_t SV_LOGI;
@@ -107,7 +108,7 @@ bool PrintKill(const ShortStr& line, DisplayText& out) {
   uint8_t victim = Argument(line, 3);
   if (weapon < 1 || weapon > NUM_WEAPONS || !ValidSlot(victim)) return false;
   if (!NamePlus(killer, " > ", out)) return false;
-  out.add(GUNS_NAME[weapon]);
+  out.add(WEAPONS[weapon].name);
   out.add(" > ");
   out.addName(SV_CLIENTSLIST[victim].name.view());
   return true;
@@ -116,7 +117,7 @@ bool PrintKill(const ShortStr& line, DisplayText& out) {
 bool PrintTeamWin(const ShortStr& line, DisplayText& out) {
   uint8_t team = Argument(line, 1);
   if (team >= NUM_TEAMS) return false;
-  out.add(TEAMNAME[team]);
+  out.add(TEAMS[team].name);
   out.add(STR_TEAM);
   out.add(STR_CWIN);
   return true;

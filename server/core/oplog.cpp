@@ -178,7 +178,7 @@ void AddTeamScores(LineText& line) {
   line.Add("; teams:");
   for (int t = 0; t < NUM_TEAMS; ++t) {
     line.Add(t == 0 ? " " : ", ");
-    line.Add(TEAMNAME[t]);
+    line.Add(TEAMS[t].name);
     line.Add(" ");
     line.AddNumber(sums[t]);
   }

@@ -55,7 +55,7 @@ void NameNewPlayer(ClientRecord& c, const ConnectMsg& m) {
   c.team = m.team % NUM_TEAMS;
   if (SV_TEAMPLAY == 0) return;
   ShortStr tagged("[");
-  tagged.append(TEAMCHAR[c.team]);
+  tagged.append(TEAMS[c.team].tag);
   tagged.append("]");
   tagged.append(c.name.view());
   tagged.cut(NAME_LIMIT);

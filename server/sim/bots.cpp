@@ -50,7 +50,7 @@ void NameBot(ClientRecord& c, uint8_t number) {
   c.name.clear();
   if (SV_TEAMPLAY != 0) {
     c.name.push('[');
-    c.name.append(TEAMCHAR[c.team]);
+    c.name.append(TEAMS[c.team].tag);
     c.name.push(']');
   }
   c.name.append("BOT #");

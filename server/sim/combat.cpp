@@ -125,13 +125,13 @@ ShotEnd PLAYER_TRACE(uint8_t slot) {
   const ClientRecord& c = SV_CLIENTSLIST[slot];
   const uint8_t gun = c.gun;
   if (gun < 1 || gun > NUM_WEAPONS) return {0, 0};
-  const uint8_t step = GUNS_BSTEP[gun];
+  const uint8_t step = WEAPONS[gun].trace_step;
   const int degrees = (c.dir + GUN_SPREAD(gun, SV_PINGVAR) + 360) % 360;
   // Single precision throughout: clients trace the same shot with the same
   // float formula and must end it at the same point.
   const float a = static_cast<float>(degrees) * DEG_TO_RAD;
   Ray ray{c.x, c.y, std::cos(a) * static_cast<float>(step), std::sin(a) * static_cast<float>(step),
-          static_cast<uint16_t>(GUNS_BDIST[gun] / step)};
+          static_cast<uint16_t>(WEAPONS[gun].trace_range / step)};
 
   Candidate cands[MAX_SLOTS];
   const int n = CollectCandidates(slot, ray, cands);
@@ -148,7 +148,7 @@ ShotEnd PLAYER_TRACE(uint8_t slot) {
     px = TruncToPosition(fx);
     fy += ray.sy;
     py = TruncToPosition(fy);
-    if (covered > GUNS_BDIST[gun]) return {0, static_cast<uint16_t>(point + 1)};
+    if (covered > WEAPONS[gun].trace_range) return {0, static_cast<uint16_t>(point + 1)};
   }
 }
 
@@ -160,18 +160,18 @@ void PLAYER_BULLET(uint8_t slot) {
 void PLAYER_SHOOT(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   if (c.wait == 0) c.gun = c.next_gun;
-  const uint8_t type = GUNS_AMTYPE[c.gun];
-  const uint8_t take = GUNS_AMTAKE[c.gun];
+  const uint8_t type = WEAPONS[c.gun].ammo_type;
+  const uint8_t take = WEAPONS[c.gun].ammo_per_shot;
   if (c.ammo[type] < take) return;  // no shot, no timer, no weapon change
-  c.wait = GUNS_RELOAD[c.gun];
-  c.fire_anim = GUNS_GANIM[c.gun];
+  c.wait = WEAPONS[c.gun].reload;
+  c.fire_anim = WEAPONS[c.gun].fire_anim;
   PLAYER_BULLET(slot);
   c.ammo[type] = static_cast<uint8_t>(c.ammo[type] - take);
 }
 
 void PLAYER_DAMAGE(uint8_t shooter, uint8_t victim, uint8_t weapon) {
   ClientRecord& v = SV_CLIENTSLIST[victim];
-  const uint8_t damage = GUNS_DAMAGE[weapon];
+  const uint8_t damage = WEAPONS[weapon].damage;
   // Armour takes the whole hit while it lasts and halves what reaches health.
   const uint8_t armor_loss = v.armor >= damage ? damage : v.armor;
   const int health_loss = armor_loss / 2 + (damage - armor_loss);

@@ -5,11 +5,6 @@
 ClientRecord SV_CLIENTSLIST[MAX_SLOTS + 1];
 MapState SV_MAP;
 
-const uint8_t GUNS_DAMAGE[NUM_WEAPONS + 1] = {0, 50, 8, 8, 8, 40};
-const uint8_t GUNS_GANIM[NUM_WEAPONS + 1] = {0, 8, 6, 3, 2, 6};
-const uint8_t GUNS_AMTYPE[NUM_WEAPONS + 1] = {0, 1, 1, 1, 1, 2};
-const uint8_t GUNS_AMTAKE[NUM_WEAPONS + 1] = {0, 0, 1, 1, 1, 1};
-
 const uint8_t PLAYERMAXAMMO[3] = {0, 200, 30};
 const uint8_t PLAYERSTARTAMMO[3] = {0, 25, 0};
 

@@ -95,13 +95,6 @@ struct MapState {
 
 extern MapState SV_MAP;
 
-// Weapon tables of the server alone, indexed 1..5 (the trace tables and
-// GUNS_RELOAD are in protocol/rules.h, the names in protocol/protocol.h).
-extern const uint8_t GUNS_DAMAGE[NUM_WEAPONS + 1];
-extern const uint8_t GUNS_GANIM[NUM_WEAPONS + 1];
-extern const uint8_t GUNS_AMTYPE[NUM_WEAPONS + 1];
-extern const uint8_t GUNS_AMTAKE[NUM_WEAPONS + 1];
-
 // Ammunition tables, indexed by type 1..2.
 extern const uint8_t PLAYERMAXAMMO[3];
 extern const uint8_t PLAYERSTARTAMMO[3];

@@ -13,9 +13,13 @@
 #include <vector>
 
 #include "client/core/client_state.h"
+#include "client/core/bmp_writer.h"
 #include "client/core/connection.h"
+#include "client/core/event_log.h"
 #include "client/core/input.h"
 #include "client/core/labels.h"
+#include "client/core/menu_model.h"
+#include "client/core/screenshot.h"
 #include "client/core/session.h"
 #include "client/frame/frame.h"
 #include "client/presentation/platform_headless.h"

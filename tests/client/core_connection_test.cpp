@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "client/core/config.h"
-#include "client/presentation/menu.h"
 #include "client_test.h"
 
 namespace {
@@ -99,7 +98,7 @@ TEST_F(ConnectionTest, HostNamesResolveAndAOneOffConnectLeavesTheSavedServer) {
 
   // The menu's Connect saves what it connects to.
   conn_state = CS_IDLE;
-  MenuConnect();
+  Connect();
   SaveConfig("config.cfg");
   EXPECT_NE(ReadFile("config.cfg").find("\r\nsvip=127.0.0.1\r\nsvport=" + std::to_string(peer.port()) + "\r\n"),
             std::string::npos);
@@ -187,6 +186,17 @@ TEST_F(ConnectionTest, ANewcomerIsToldOnceWhichKeyJoinsAndAPlayerWhoLeftIsNotPul
   }
   for (const std::string& d : peer.drain(MSG_INPUT)) EXPECT_NE(d[5], ACT_SPECJOIN);
   EXPECT_EQ(LogCount("You are watching. Press return to join the game."), 1);
+}
+
+TEST(NormaliseAddress, KeepsFourNumbersOfEightBits) {
+  EXPECT_EQ(NormaliseAddress("10.0.0.7"), "10.0.0.7");
+  EXPECT_EQ(NormaliseAddress("1.2.3"), "1.2.3.0");
+  EXPECT_EQ(NormaliseAddress("300.1.1.1"), "44.1.1.1");
+  EXPECT_EQ(NormaliseAddress("1.2.3.4.5"), "1.2.3.45");
+  EXPECT_EQ(NormaliseAddress("a1b.:2"), "1.2.0.0");
+  EXPECT_EQ(NormaliseAddress(""), "0.0.0.0");
+  // 10^20 - 1 is 255 modulo 256.
+  EXPECT_EQ(NormaliseAddress("99999999999999999999.1"), "255.1.0.0");
 }
 
 }  // namespace

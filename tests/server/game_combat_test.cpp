@@ -12,23 +12,23 @@ using CombatTest = ServerTest;
 ShotEnd ReferenceTrace(uint8_t slot) {
   const ClientRecord& c = SV_CLIENTSLIST[slot];
   const uint8_t g = c.gun;
-  const int k = GUNS_DISPER[g];
+  const int k = WEAPONS[g].dispersion;
   const int spread = k > 0 ? SV_PINGVAR % (2 * k) - k : 0;
   const float a = static_cast<float>((c.dir + spread + 360) % 360) * 0.0174532925f;
-  const float sx = std::cos(a) * static_cast<float>(GUNS_BSTEP[g]);
-  const float sy = std::sin(a) * static_cast<float>(GUNS_BSTEP[g]);
+  const float sx = std::cos(a) * static_cast<float>(WEAPONS[g].trace_step);
+  const float sy = std::sin(a) * static_cast<float>(WEAPONS[g].trace_step);
   float fx = c.x, fy = c.y;
   uint16_t px = c.x, py = c.y;
   unsigned covered = 0;
   for (uint16_t point = 0;; ++point) {
     if (CGGXY(px, py) == CELL_WALL) return {0, point};
     if (uint8_t v = PLAYERINPOINT(px, py, slot)) return {v, point};
-    covered += GUNS_BSTEP[g];
+    covered += WEAPONS[g].trace_step;
     fx += sx;
     px = static_cast<uint16_t>(static_cast<int32_t>(fx));
     fy += sy;
     py = static_cast<uint16_t>(static_cast<int32_t>(fy));
-    if (covered > GUNS_BDIST[g]) return {0, static_cast<uint16_t>(point + 1)};
+    if (covered > WEAPONS[g].trace_range) return {0, static_cast<uint16_t>(point + 1)};
   }
 }
 
@@ -165,8 +165,8 @@ TEST_F(CombatTest, ActionsSelectOwnedWeaponsAndFireOncePerReloadSpendingAmmuniti
   c.action = ACT_FIRE;
   for (int i = 0; i < 5; ++i) PLAYER_ACTIONS(1);  // many messages, one shot
   EXPECT_EQ(c.ammo[1], 24);
-  EXPECT_EQ(c.wait, GUNS_RELOAD[2]);
-  EXPECT_EQ(c.fire_anim, GUNS_GANIM[2]);
+  EXPECT_EQ(c.wait, WEAPONS[2].reload);
+  EXPECT_EQ(c.fire_anim, WEAPONS[2].fire_anim);
   EXPECT_EQ(SV_CLIENTSLIST[2].health, 96);
 
   // The rifle without its own ammunition does nothing at all.
@@ -184,7 +184,7 @@ TEST_F(CombatTest, ActionsSelectOwnedWeaponsAndFireOncePerReloadSpendingAmmuniti
   c.ammo[1] = 0;
   SV_CLIENTSLIST[2].x = 530;
   PLAYER_SHOOT(1);
-  EXPECT_EQ(c.wait, GUNS_RELOAD[1]);
+  EXPECT_EQ(c.wait, WEAPONS[1].reload);
   EXPECT_LT(SV_CLIENTSLIST[2].health, 96);
 }
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "protocol/weapons.h"
+
 namespace {
 
 const Rgb kSteel = RgbOf(0x4A4E56);
@@ -74,24 +76,21 @@ void Rifle(Scene& s) {
   s.Ellipsoid({0, 3.2f, 2.8f}, {0.8f, 0.8f, 0.8f}, Metal(kSteel));
 }
 
+// Indexed by a weapon's picture number (protocol/weapons.h): its model and
+// how far it reaches forward and back from the grip.
+struct GunDrawing {
+  void (*build)(Scene& s);
+  float muzzle, rear;
+};
+const GunDrawing kDrawings[NUM_WEAPONS + 1] = {
+    {Knife, 0, 0},  // unused
+    {Knife, 19, -11}, {Pistol, 11, -7}, {Mp40, 15, -14}, {Chaingun, 19, -7}, {Rifle, 24, -15},
+};
+
 }  // namespace
 
-void BuildWeapon(Scene& s, int weapon) {
-  switch (weapon) {
-    case 1: Knife(s); break;
-    case 2: Pistol(s); break;
-    case 3: Mp40(s); break;
-    case 4: Chaingun(s); break;
-    default: Rifle(s); break;
-  }
-}
+void BuildWeapon(Scene& s, int picture) { kDrawings[picture].build(s); }
 
-float WeaponMuzzle(int weapon) {
-  static const float muzzle[6] = {0, 19, 11, 15, 19, 24};
-  return muzzle[weapon];
-}
+float WeaponMuzzle(int picture) { return kDrawings[picture].muzzle; }
 
-float WeaponRear(int weapon) {
-  static const float rear[6] = {0, -11, -7, -14, -7, -15};
-  return rear[weapon];
-}
+float WeaponRear(int picture) { return kDrawings[picture].rear; }

@@ -10,6 +10,7 @@
 #include "tools/assetgen/assets.h"
 #include "tools/assetgen/guns.h"
 #include "tools/assetgen/scene.h"
+#include "protocol/weapons.h"
 
 namespace {
 
@@ -112,11 +113,12 @@ std::vector<PictureFile> MakeHud() {
   std::vector<PictureFile> out;
   AddOpaque(out, "sprites/hudpanel.bmp", Panel());
   for (int team = 0; team < 4; ++team) AddOpaque(out, "sprites/hud_team_" + std::to_string(team) + ".bmp", TeamIcon(team));
-  for (int weapon = 1; weapon <= 5; ++weapon) {
-    AddOpaque(out, "sprites/hud_w" + std::to_string(weapon) + ".bmp", WeaponIcon(weapon));
+  for (int weapon = 1; weapon <= NUM_WEAPONS; ++weapon) {
+    const int picture = WEAPONS[weapon].picture;
+    AddOpaque(out, "sprites/hud_w" + std::to_string(picture) + ".bmp", WeaponIcon(picture));
     for (int frame = 0; frame < 2; ++frame)
-      AddSprite(out, "sprites/hud_g" + std::to_string(weapon) + "_" + std::to_string(frame) + ".bmp",
-                GunPicture(weapon, frame == 1));
+      AddSprite(out, "sprites/hud_g" + std::to_string(picture) + "_" + std::to_string(frame) + ".bmp",
+                GunPicture(picture, frame == 1));
   }
   return out;
 }

@@ -6,6 +6,7 @@
 #include "tools/assetgen/assets.h"
 #include <string>
 #include "tools/assetgen/synth.h"
+#include "protocol/weapons.h"
 
 namespace {
 
@@ -203,15 +204,29 @@ Signal MenuClick() {
   return s;
 }
 
+// A weapon's shot, by its sound number (protocol/weapons.h).
+Signal ShotSound(int sound) {
+  switch (sound) {
+    case 1: return KnifeSwish();
+    case 2: return Shot(0.35f, 12);
+    case 3: return Mp40Burst();
+    case 4: return ChaingunRattle();
+    default: return RifleBoom();
+  }
+}
+
 }  // namespace
 
 std::vector<SoundFile> MakeSounds() {
   std::vector<std::pair<std::string, Signal>> sounds = {
       {"snd_ammo", AmmoPickup()},   {"snd_chat", ChatBlip()},      {"snd_health", HealthPickup()},
       {"snd_armor", ArmourPickup()}, {"snd_score", Fanfare()},      {"snd_spawn", SpawnSound()},
-      {"snd_mmove", MenuClick()},   {"snd_g1", KnifeSwish()},      {"snd_g2", Shot(0.35f, 12)},
-      {"snd_g3", Mp40Burst()},      {"snd_g4", ChaingunRattle()},  {"snd_g5", RifleBoom()},
+      {"snd_mmove", MenuClick()},
   };
+  for (int weapon = 1; weapon <= NUM_WEAPONS; ++weapon) {
+    const int sound = WEAPONS[weapon].sound;
+    sounds.emplace_back("snd_g" + std::to_string(sound), ShotSound(sound));
+  }
   for (int team = 0; team < 4; ++team) {
     sounds.emplace_back("snd_skinD" + std::to_string(team), Death(team));
     sounds.emplace_back("snd_skinP" + std::to_string(team), Pain(team));

@@ -1,24 +1,8 @@
-// Screenshots: the client area as shown, saved as the first free
-// VnxDMScrShot<n>.bmp in the screenshot folder (the working directory unless
-// the installed game found a pictures folder).
-#include <sys/stat.h>
+#include "client/core/bmp_writer.h"
 
 #include <cstdio>
-#include <vector>
-
-#include "client/core/input.h"
-#include "client/core/platform.h"
-#include "client/core/user_folder.h"
 
 namespace {
-
-// Far more than anybody takes; the search for a free name ends there.
-constexpr unsigned kScreenshotNumbers = 1000000;
-
-bool FileExists(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0;
-}
 
 void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -62,19 +46,3 @@ bool WriteBmpFile(const std::string& path, const std::vector<uint32_t>& pixels, 
   return written && closed;
 }
 
-void TakeScreenshot() {
-  std::vector<uint32_t> pixels;
-  int w = 0, h = 0;
-  if (!PlatformCaptureClientArea(pixels, w, h)) {
-    LogLine("Screenshot failed: the window could not be read");
-    return;
-  }
-  for (unsigned n = 0; n < kScreenshotNumbers; ++n) {
-    const std::string path = ScreenshotFolder() + "VnxDMScrShot" + std::to_string(n) + ".bmp";
-    if (!FileExists(path)) {
-      if (!PlatformSaveBmp(path, pixels, w, h)) LogLine("Screenshot failed: " + path + " could not be written");
-      return;
-    }
-  }
-  LogLine("Screenshot failed: no free file name");
-}

@@ -1,11 +1,12 @@
 // The texts beside the 3D view: the event log on screen and in outlog.txt,
 // announcements and the frame-rate label.
+#include "client/core/event_log.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 
 #include "client/core/client_state.h"
-#include "client/core/input.h"
 #include "client/core/labels.h"
 #include "client/core/platform.h"
 #include "client/core/scoreboard.h"
