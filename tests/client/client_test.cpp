@@ -61,14 +61,6 @@ std::string Snapshot29(uint64_t token, uint16_t tick, const std::vector<SnapEntr
 
 std::string Tokened(uint8_t code, uint64_t token) { return Datagram().byte(code).quad(token); }
 
-namespace {
-uint64_t QuadAt(const std::string& d, size_t at) {
-  uint64_t v = 0;
-  for (size_t i = 0; i < 8; ++i) v |= static_cast<uint64_t>(static_cast<uint8_t>(d[at + i])) << (8 * i);
-  return v;
-}
-}  // namespace
-
 Connect29 ParseConnect29(const std::string& d) {
   Connect29 c;
   if (d.size() != 64 || d[0] != MSG_CONNECT || d[1] != 29) return c;
@@ -76,8 +68,8 @@ Connect29 ParseConnect29(const std::string& d) {
   if (3 + name_length + 17 > d.size()) return c;
   c.name = d.substr(3, name_length);
   c.team = static_cast<uint8_t>(d[3 + name_length]);
-  c.nonce = QuadAt(d, 4 + name_length);
-  c.cookie = QuadAt(d, 12 + name_length);
+  c.nonce = Field(d, 4 + name_length, 8);
+  c.cookie = Field(d, 12 + name_length, 8);
   c.ok = d.find_first_not_of('\0', 20 + name_length) == std::string::npos;
   return c;
 }

@@ -9,10 +9,6 @@ namespace {
 
 constexpr uint64_t kToken = 0x1122334455667788ULL;
 
-uint16_t WordAt(const std::string& d, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(d[at]) | static_cast<uint8_t>(d[at + 1]) << 8);
-}
-
 class Session29Test : public ClientTest {
  protected:
   void SetUp() override {
@@ -84,14 +80,14 @@ TEST_F(Session29Test, HandshakeThenTheTokenRidesEveryDatagramBothWays) {
     const std::string& d = inputs[i];
     ASSERT_EQ(d.substr(0, 9), Tokened(MSG_INPUT, kToken));
     const uint8_t count = static_cast<uint8_t>(d[13]);
-    EXPECT_EQ(WordAt(d, 11), i + 1) << "sequence";
+    EXPECT_EQ(Field(d, 11, 2), i + 1) << "sequence";
     EXPECT_EQ(count, std::min<size_t>(i + 1, 4));
     ASSERT_EQ(d.size(), 14u + 9u * count);
     if (i > 0) {
       EXPECT_EQ(d.substr(14 + 9, 9), inputs[i - 1].substr(14, 9)) << "the frame before rides along";
     }
   }
-  EXPECT_EQ(WordAt(inputs.back(), 14), 10) << "the newest frame echoes the newest tick";
+  EXPECT_EQ(Field(inputs.back(), 14, 2), 10) << "the newest frame echoes the newest tick";
 
   // Game information and log lines only with the token.
   const std::string info_body = Datagram().word(0).raw(std::string("000000", 7)).str("Map29").str("S").bytes();
