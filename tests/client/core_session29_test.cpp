@@ -206,7 +206,8 @@ TEST_F(Session29Test, OnlyTheServersPortWithTheTokenOrNonceIsBelieved) {
   Deliver(Tokened(MSG_GAMEINFO, kToken) + Datagram().word(0).raw(std::string("000000", 7)).str("m").str("s").bytes());
   ASSERT_FALSE(awaiting_info);
   UdpPeer forger;  // the server's address, another port
-  const std::string fake_line = Tokened(MSG_LOG, kToken) + Datagram().word(1).byte(1).str(Line({EV_CHAT, 2}, "I cheat")).bytes();
+  const std::string fake_line =
+      Tokened(MSG_LOG, kToken) + Datagram().word(1).byte(1).str(Line({EV_CHAT, 2}, "I cheat")).bytes();
   forger.sendTo(local_port, fake_line);
   forger.sendTo(local_port, Snapshot29(kToken, 900, {}, OwnBlock{.slot = 9}));
   forger.sendTo(local_port, Tokened(MSG_NOTCONNECTED, kToken));
@@ -239,7 +240,8 @@ TEST_F(Session29Test, OnlyTheServersPortWithTheTokenOrNonceIsBelieved) {
   Deliver(Tokened(MSG_LOG, kToken) + Datagram().word(5).byte(0).bytes());
   EXPECT_EQ(log_ack, 0);
   EXPECT_EQ(LogCount("Ann: x"), 0);
-  Deliver(Tokened(MSG_LOG, kToken) + Datagram().word(LOG_BATCH_LIMIT).byte(LOG_BATCH_LIMIT).raw(eleven.bytes().substr(3)).bytes());
+  Deliver(Tokened(MSG_LOG, kToken) +
+          Datagram().word(LOG_BATCH_LIMIT).byte(LOG_BATCH_LIMIT).raw(eleven.bytes().substr(3)).bytes());
   EXPECT_EQ(log_ack, LOG_BATCH_LIMIT);
   EXPECT_EQ(LogCount("Ann: x"), LOG_BATCH_LIMIT) << "the real lines still come in";
 }
@@ -270,8 +272,20 @@ TEST_F(Session29Test, BrokenTokenedMessagesAreReadSafely) {
   Handshake29(server, kToken, 3);
   const std::vector<std::string> shapes = {
       Snapshot29(kToken, 9, {{.slot = 1, .state = 4, .x = 200, .y = 200, .gun = 4}, {.slot = 2, .state = 2}}),
-      Tokened(MSG_GAMEINFO, kToken) + Datagram().word(3).raw("000000").byte(0).str("m").str("s").byte(1).byte(0)
-                                          .byte(8).byte(2).byte(1).byte(1).str("Ann").bytes(),
+      Tokened(MSG_GAMEINFO, kToken) + Datagram()
+                                          .word(3)
+                                          .raw("000000")
+                                          .byte(0)
+                                          .str("m")
+                                          .str("s")
+                                          .byte(1)
+                                          .byte(0)
+                                          .byte(8)
+                                          .byte(2)
+                                          .byte(1)
+                                          .byte(1)
+                                          .str("Ann")
+                                          .bytes(),
       Tokened(MSG_LOG, kToken) + Datagram().word(4).byte(2).str(Line({1, 2, 1}, "Cy")).str(Line({5, 4, 1, 2})).bytes()};
   for (int i = 0; i < 4000; ++i) {
     std::string d = shapes[i % shapes.size()];
