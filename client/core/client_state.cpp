@@ -85,6 +85,7 @@ void ResetConnectionAtStartUp() {
   ClearHistory();
   ResetPrediction();
   ResetConnectionState();
+  ResetSession();
   ResetLocalPort();
 }
 

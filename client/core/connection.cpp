@@ -82,6 +82,7 @@ void Connect() {
   cfg.server_address = NormaliseAddress(cfg.server_address);
   awaiting_info = true;
   log_ack = 0;
+  StartConnectAttempt();
   if (menu_open) ToggleMenu();
   MenuChanged();  // the item reads "Disconnect" when the menu opens again
 }
@@ -98,6 +99,7 @@ void ConnectAgain() {
   awaiting_info = true;
   log_ack = 0;
   ResetConnectionWatch();
+  StartConnectAttempt();
 }
 
 void WatchConnection() {

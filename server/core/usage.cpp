@@ -1,5 +1,6 @@
 #include "server/core/usage.h"
 
+#include "protocol/messages.h"
 #include "protocol/protocol.h"
 #include "server/core/console_commands.h"
 
@@ -39,7 +40,7 @@ constexpr const char* USAGE =
     "                 serve Prometheus metrics over HTTP at /metrics\n"
     "                 (ADDRESS 127.0.0.1 when only a port is given)\n"
     "  -h, --help     show this text and exit\n"
-    "  --version      show the version and the protocol version and exit\n"
+    "  --version      show the version and the protocol versions and exit\n"
     "\n"
     "       vornaxdm_server --send PATH COMMAND [ARGUMENT]...\n"
     "Sends one command to the server listening on the control socket PATH and\n"
@@ -65,5 +66,6 @@ void SV_PRINTUSAGE(FILE* out) {
 }
 
 void SV_PRINTVERSION(FILE* out) {
-  std::fprintf(out, "vornaxdm_server %s (protocol version %d)\n", VORNAX_VERSION, PROTOCOL_VERSION);
+  std::fprintf(out, "vornaxdm_server %s, protocol versions %d and %d\n", VORNAX_VERSION, PROTOCOL_VERSION,
+               PROTOCOL_SESSIONS);
 }

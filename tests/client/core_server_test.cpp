@@ -171,4 +171,20 @@ TEST_F(ServerTest, AServerThatDiesIsNoticedAndARestartedOneIsJoinedAgain) {
   ASSERT_TRUE(PlayUntil([] { return players[my_slot].state >= PS_ALIVE; }, 300)) << ReadFile("server.out");
 }
 
+// Version 29 against the real server, here one that refuses 28: the game
+// joins with a session token, its numbered inputs are applied and it
+// leaves with the token.
+TEST_F(ServerTest, TheGameJoinsWithASessionTokenWhereVersion28IsRefused) {
+  StartServer({"-legacy", "0"});
+  StartClient("Tester");
+  ASSERT_TRUE(PlayUntil([] { return conn_state == CS_CONNECTED && !awaiting_info; }, 300)) << ReadFile("server.out");
+  EXPECT_EQ(SessionVersion(), PROTOCOL_SESSIONS);
+  EXPECT_EQ(LogCount("The server speaks only protocol 28: playing without a session token"), 0);
+  ASSERT_TRUE(JoinGame()) << ReadFile("server.out");
+  ASSERT_TRUE(PlayUntil([] { return AppliedInputSequence() > 10; }, 100));
+  conn_state = CS_IDLE;
+  SendDisconnect();
+  EXPECT_TRUE(ServerShows("Tester disconnected!")) << ReadFile("server.out");
+}
+
 }  // namespace

@@ -86,7 +86,7 @@ TEST(ServerCommandLine, HelpAndVersionAnswerAndEndWithoutStartingAServer) {
   }
   std::string out;
   EXPECT_EQ(RunToEnd({"--version"}, out), 0);
-  EXPECT_TRUE(std::regex_match(out, std::regex("vornaxdm_server [0-9]+\\.[0-9]+\\.[0-9]+ \\(protocol version 28\\)\n")))
+  EXPECT_TRUE(std::regex_match(out, std::regex("vornaxdm_server [0-9]+\\.[0-9]+\\.[0-9]+, protocol versions 28 and 29\n")))
       << out;
   // As a value, --help is just a name.
   const uint16_t port = FreePort();

@@ -40,14 +40,23 @@ struct OwnSnapshot {
 
 uint16_t Word(const uint8_t* d, int at) { return static_cast<uint16_t>(d[at] | d[at + 1] << 8); }
 
+// Where the fields lie in each version: version 29 puts the session token
+// after the code byte, sends the newest input frame after its acknowledgement,
+// sequence and count, and ends a snapshot with the sequence applied.
+struct Layout {
+  int input_size_min, input_frame, snapshot_count, snapshot_tail;
+};
+constexpr Layout kLayout28{12, 1, 5, 6};
+constexpr Layout kLayout29{23, 14, 13, 8};
+
 // The receiver's own entry of a snapshot: its slot is the first byte of the
-// six-byte tail.
-bool ParseOwn(const uint8_t* d, int len, OwnSnapshot& own) {
-  if (len < 12 || d[0] != MSG_SNAPSHOT) return false;
-  const uint8_t me = d[len - 6];
-  int at = 6;
+// tail.
+bool ParseOwn(const uint8_t* d, int len, const Layout& l, OwnSnapshot& own) {
+  if (len < l.snapshot_count + 1 + l.snapshot_tail || d[0] != MSG_SNAPSHOT) return false;
+  const uint8_t me = d[len - l.snapshot_tail];
+  int at = l.snapshot_count + 1;
   own = OwnSnapshot{false, 0, 0, 0};
-  for (int i = 0, n = d[5]; i < n && at + 3 <= len; ++i) {
+  for (int i = 0, n = d[l.snapshot_count]; i < n && at + 3 <= len; ++i) {
     const uint8_t slot = d[at], state = d[at + 1], ping = d[at + 2];
     at += 3;
     if (state >= PS_DEAD) ++at;
@@ -62,9 +71,13 @@ class Recorder {
  public:
   void tap(bool to_server, const uint8_t* d, int len) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (to_server && len >= 12 && d[0] == MSG_INPUT) inputs_.push_back({Word(d, 3), Word(d, 6), Word(d, 8)});
+    // The game's latest connect says which version it speaks.
+    if (to_server && len >= 2 && d[0] == MSG_CONNECT) layout_ = d[1] >= 29 ? &kLayout29 : &kLayout28;
+    const int f = layout_->input_frame;
+    if (to_server && len >= layout_->input_size_min && d[0] == MSG_INPUT)
+      inputs_.push_back({Word(d, f + 2), Word(d, f + 5), Word(d, f + 7)});
     OwnSnapshot own;
-    if (!to_server && ParseOwn(d, len, own)) snapshots_.push_back(own);
+    if (!to_server && ParseOwn(d, len, *layout_, own)) snapshots_.push_back(own);
   }
   size_t inputCount() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -92,6 +105,7 @@ class Recorder {
 
  private:
   std::mutex mutex_;
+  const Layout* layout_ = &kLayout28;
   std::vector<Input> inputs_;
   std::vector<OwnSnapshot> snapshots_;
 };
