@@ -7,6 +7,7 @@
 #include "client/core/client_state.h"
 #include "client/core/config.h"
 #include "client/core/input.h"
+#include "client/core/interpolation.h"
 #include "client/core/prediction.h"
 #include "client/core/presentation.h"
 
@@ -18,6 +19,7 @@ bool heard = false;     // something came in this frame
 bool stay_in_game = false;          // the player was in the game or asked to be
 uint8_t own_state_seen = PS_NONE;   // own state in this connection, as last seen
 int frames_since_rejoin = kRejoinRetryFrames;
+bool connect_at_once = false;       // the connection fell back; the connect need not wait
 bool join_hint_shown = false;       // once per run
 
 // A one-off --connect: the server it set, and the one config.cfg had.
@@ -45,7 +47,9 @@ void ResetConnectionWatch() {
   heard = false;
   own_state_seen = PS_NONE;
   frames_since_rejoin = kRejoinRetryFrames;
+  connect_at_once = false;
   ResetPrediction();
+  ResetInterpolation();
 }
 
 }  // namespace
@@ -65,11 +69,19 @@ void BeginConnection() {
 
 void NoteServerHeard() { heard = true; }
 
+bool TakeConnectAtOnce() {
+  const bool now = connect_at_once;
+  connect_at_once = false;
+  return now;
+}
+
 void ConnectAgain() {
+  const bool was_connected = conn_state == CS_CONNECTED;
   conn_state = CS_CONNECTING;
   awaiting_info = true;
   log_ack = 0;
   ResetConnectionWatch();
+  connect_at_once = was_connected;
 }
 
 void WatchConnection() {

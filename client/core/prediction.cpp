@@ -18,6 +18,11 @@ constexpr int kTickResync = 200;
 // the position, and the tick that input echoed.
 bool history_sent[HISTORY_LEN];
 uint16_t history_echo[HISTORY_LEN];
+uint32_t history_frame[HISTORY_LEN];  // the frame the input went out in
+
+// Frames of this connection so far, and since an input last went out.
+uint32_t frame_number = 0;
+int frames_since_input = 0;
 
 struct FrameStep {
   bool pending = false;  // MoveLocal stepped in this frame
@@ -74,8 +79,11 @@ void ResetPrediction() {
   newest_tick = 0;
   held_action = ACT_NONE;
   input_credit = 0;
+  frame_number = 0;
+  frames_since_input = 0;
   std::memset(history_sent, 0, sizeof history_sent);
   std::memset(history_echo, 0, sizeof history_echo);
+  std::memset(history_frame, 0, sizeof history_frame);
 }
 
 void PushHistory(uint16_t x, uint16_t y) {
@@ -83,6 +91,7 @@ void PushHistory(uint16_t x, uint16_t y) {
   std::memmove(history_y, history_y + 1, sizeof history_y - sizeof history_y[0]);
   std::memmove(history_sent, history_sent + 1, sizeof history_sent - sizeof history_sent[0]);
   std::memmove(history_echo, history_echo + 1, sizeof history_echo - sizeof history_echo[0]);
+  std::memmove(history_frame, history_frame + 1, sizeof history_frame - sizeof history_frame[0]);
   history_x[HISTORY_LEN - 1] = x;
   history_y[HISTORY_LEN - 1] = y;
   history_sent[HISTORY_LEN - 1] = false;
@@ -121,6 +130,7 @@ void Reanchor(uint16_t x, uint16_t y, uint16_t echo) {
   // like any other.
   history_sent[HISTORY_LEN - 1] = true;
   history_echo[HISTORY_LEN - 1] = echo;
+  history_frame[HISTORY_LEN - 1] = frame_number - 1;
   if (!frame_step.pending) return;
   frame_step.from_x = local_x;
   frame_step.from_y = local_y;
@@ -148,8 +158,11 @@ bool ShouldResendLast() {
     if (history_sent[i] && history_echo[i] == read_echo) read = i;
   }
   if (read < 0) return false;
-  int lag = 0;
-  for (int i = read + 1; i < HISTORY_LEN; ++i) lag += history_sent[i] ? 1 : 0;
+  // Frames between the one that sent the input read and this one. Counted in
+  // frames, not in inputs sent: after a frame that sent nothing, the newest
+  // input being read says nothing of a delay under one frame, and taking it
+  // for one would arm the rule on a slower link, where it stalls the walk.
+  const int lag = static_cast<int>(frame_number - history_frame[read]) - 1;
   int usual = lag;
   for (int i = 0; i < std::min(lags_noted, kLagMemory); ++i) usual = std::min<int>(usual, recent_lags[i]);
   recent_lags[lags_noted % kLagMemory] = static_cast<uint8_t>(std::min(lag, 255));
@@ -183,13 +196,17 @@ bool TakeInputCredit() {
 }
 
 void NoteInputSent(uint16_t echo) {
+  frames_since_input = 0;
   // Only the entry that holds what was sent: a spectator following another
   // player sends that player's position, which is no prediction of ours.
   const int newest = HISTORY_LEN - 1;
   if (history_x[newest] != local_x || history_y[newest] != local_y) return;
   history_sent[newest] = true;
   history_echo[newest] = echo;
+  history_frame[newest] = frame_number;
 }
+
+bool InputOverdue() { return frames_since_input >= kKeepAliveFrames; }
 
 void HoldFrameStep() {
   if (!frame_step.pending) return;
@@ -213,4 +230,6 @@ uint8_t ActionToSend(uint8_t frame_action) {
 void EndFrameStep() {
   frame_step.pending = false;
   read_noted = false;
+  ++frame_number;
+  ++frames_since_input;
 }

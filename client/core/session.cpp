@@ -8,6 +8,7 @@
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
 #include "client/core/input.h"
+#include "client/core/interpolation.h"
 #include "client/core/labels.h"
 #include "client/core/presentation.h"
 #include "client/core/prediction.h"
@@ -174,8 +175,11 @@ void ReadOwnBlock() {
 }
 
 void ApplySnapshot() {
+  const uint16_t tick = client_buf.readWord();
+  if (SnapshotIsOutdated(tick)) return;  // overtaken by a newer one on the way
+  NoteSnapshotApplied(tick);
   BeginSnapshot();
-  server_tick = client_buf.readWord();
+  server_tick = tick;
   restart_countdown = client_buf.readWord();
   if (restart_countdown != 0) {
     l_sb_stat.setCaption("Scorelimit hit! Server restart: " + std::to_string(restart_countdown / 33));
@@ -323,7 +327,9 @@ void ReceiveMessages() {
 }
 
 void SendInput() {
-  if (conn_state == CS_CONNECTING && frame_counter == 0) {
+  // Once a second while connecting, and at once when the server has just
+  // forgotten us, so a map change or a kick costs no more than a round trip.
+  if (conn_state == CS_CONNECTING && (frame_counter == 0 || TakeConnectAtOnce())) {
     client_buf.clear();
     client_buf.writeByte(MSG_CONNECT);
     client_buf.writeByte(PROTOCOL_VERSION);
@@ -335,6 +341,9 @@ void SendInput() {
   if (conn_state == CS_CONNECTED) {
     if (TakeInputCredit()) {
       if (ShouldResendLast()) HoldFrameStep();
+      SendInputMessage();
+    } else if (InputOverdue()) {
+      HoldFrameStep();  // without credit the place stays; the server hears from us
       SendInputMessage();
     } else {
       HoldFrame(action);  // the server applies about one input per tick

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "client/core/client_state.h"
+#include "client/core/interpolation.h"
 #include "client/core/prediction.h"
 #include "client/core/presentation.h"
 
@@ -227,7 +228,7 @@ void ApplyPlayerUpdate(uint8_t s) {
 
   // The server's position stands unless it is none we predicted lately, or
   // the server has read a later input of ours and stayed where it was.
-  if (s != my_slot) return;
+  if (s != my_slot) return NotePlayerPosition(s);
   const uint16_t echo = LatestEchoRead(p);
   if (!InHistory(p.x, p.y) || ServerStoppedFollowing(p.x, p.y, echo)) {
     Reanchor(p.x, p.y, echo);

@@ -6,6 +6,7 @@
 #include "client/core/config.h"
 #include "client/core/connection.h"
 #include "client/core/input.h"
+#include "client/core/interpolation.h"
 #include "client/core/labels.h"
 #include "client/core/scoreboard.h"
 #include "client/core/session.h"
@@ -58,6 +59,7 @@ void ClientFrame() {
     ReceiveMessages();
     WatchConnection();
     SendInput();
+    InterpolateOthers();
     if (frame_counter == 0) UpdateScoreboard();
   }
   AnimatePlayers();

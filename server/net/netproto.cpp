@@ -81,6 +81,7 @@ void ConnectAgain(uint8_t slot) { PLAYER_REPEATCONNECT(slot); }
 void InputFromClient(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   const bool whole = datagram_length >= INPUT_LENGTH;
+  const bool first = c.half_open != 0;
   // A half-open slot enters the game with its first input, unless too many
   // new players came in this second: then it waits for a later input.
   if (c.half_open) {
@@ -89,7 +90,11 @@ void InputFromClient(uint8_t slot) {
   }
   if (whole) c.idle = 0;
   if (c.input_budget == 0) return;
-  c.ping_tick = NET_READWORD();
+  const uint16_t echo = NET_READWORD();
+  // An input overtaken on the way by a later one would take the player back
+  // to a place already left, and every later step would be too long.
+  if (whole && !first && static_cast<int16_t>(echo - c.ping_tick) < 0) return;
+  c.ping_tick = echo;
   c.dir = NET_READWORD();
   c.action = NET_READBYTE();
   c.want_x = NET_READWORD();

@@ -1,0 +1,171 @@
+// Snapshot positions by tick, the render clock steered by the snapshots'
+// arrival times, and the others placed between two snapshots each frame.
+#include "client/core/interpolation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "client/core/client_state.h"
+#include "client/core/platform.h"
+
+namespace {
+
+constexpr double kMsPerTick = 30;
+// A jump of the tick counter this large is a restarted server, not a late
+// snapshot (about 6 s).
+constexpr int kTickResync = 200;
+// Snapshots kept per player: enough for a render time several ticks behind.
+constexpr int kKept = 8;
+// Arrivals the jitter is judged over (about 2 s of snapshots).
+constexpr int kArrivals = 64;
+// The render time stays this far behind the latest arrival seen lately, so
+// the snapshot after it has come even when a frame starts early.
+constexpr double kMargin = 1.0;
+// Ticks per frame the render clock may run faster or slower while it
+// follows a change of the delay: the drawn motion stays smooth.
+constexpr double kSteer = 0.1;
+// Farther than this between two snapshots is a teleport (a respawn), drawn
+// at once rather than as a slide across the map.
+constexpr int kTeleport = 96;
+
+struct Sample {
+  int64_t tick;
+  uint16_t x, y, dir;
+};
+
+struct Track {
+  Sample samples[kKept];  // oldest first
+  int count;
+};
+
+Track tracks[MAX_SLOTS + 1];
+
+bool tick_known = false;
+uint16_t newest_tick = 0;
+int64_t newest_unwrapped = 0;  // newest_tick without the wrap at 65536
+uint32_t clock_start_ms = 0;   // local time 0 of the render clock
+
+// Server tick minus local time in ticks at each arrival; its smallest value
+// lately is the latest a snapshot came.
+double arrivals[kArrivals];
+int arrivals_noted = 0;
+double offset = 0;  // render time = local time + offset
+double render_tick = 0;
+
+double LocalTicks() { return static_cast<uint32_t>(PlatformTicks() - clock_start_ms) / kMsPerTick; }
+
+double LatestArrival() {
+  double latest = arrivals[0];
+  for (int i = 1; i < std::min(arrivals_noted, kArrivals); ++i) latest = std::min(latest, arrivals[i]);
+  return latest;
+}
+
+void Push(Track& t, const Sample& s) {
+  if (t.count > 0) {
+    const Sample& last = t.samples[t.count - 1];
+    if (std::abs(last.x - s.x) + std::abs(last.y - s.y) > kTeleport) t.count = 0;
+  }
+  if (t.count == kKept) {
+    std::copy(t.samples + 1, t.samples + kKept, t.samples);
+    --t.count;
+  }
+  t.samples[t.count++] = s;
+}
+
+// Heading from a to b by the shorter way round, `share` of the turn.
+uint16_t TurnBetween(uint16_t a, uint16_t b, double share) {
+  const int diff = ((b - a) % 360 + 540) % 360 - 180;
+  return static_cast<uint16_t>((a + static_cast<int>(std::lround(diff * share)) + 360) % 360);
+}
+
+// The place of a track at render tick r: between the samples around it,
+// the newest one once r has passed it (never guessed ahead), the oldest
+// one before it.
+Sample At(const Track& t, double r) {
+  int after = 0;
+  while (after < t.count && static_cast<double>(t.samples[after].tick) <= r) ++after;
+  if (after == 0) return t.samples[0];
+  if (after == t.count) return t.samples[t.count - 1];
+  const Sample& a = t.samples[after - 1];
+  const Sample& b = t.samples[after];
+  const double share = (r - static_cast<double>(a.tick)) / static_cast<double>(b.tick - a.tick);
+  return Sample{a.tick, static_cast<uint16_t>(std::lround(a.x + (b.x - a.x) * share)),
+                static_cast<uint16_t>(std::lround(a.y + (b.y - a.y) * share)), TurnBetween(a.dir, b.dir, share)};
+}
+
+void SteerRenderClock() {
+  const double now = LocalTicks();
+  const double wanted = LatestArrival() - kMargin;
+  if (std::abs(wanted - offset) > 8) {
+    offset = wanted;  // the first snapshots, or a link that changed for good
+  } else {
+    offset += std::clamp(wanted - offset, -kSteer, kSteer);
+  }
+  render_tick = std::max(render_tick, now + offset);
+}
+
+}  // namespace
+
+void ResetInterpolation() {
+  for (Track& t : tracks) t.count = 0;
+  tick_known = false;
+  newest_tick = 0;
+  newest_unwrapped = 0;
+  arrivals_noted = 0;
+  offset = render_tick = 0;
+}
+
+bool SnapshotIsOutdated(uint16_t tick) {
+  const int back = static_cast<int16_t>(tick - newest_tick);
+  return tick_known && back < 0 && back > -kTickResync;
+}
+
+void NoteSnapshotApplied(uint16_t tick) {
+  const int advance = static_cast<int16_t>(tick - newest_tick);
+  if (!tick_known || advance > kTickResync || advance < -kTickResync) {
+    ResetInterpolation();
+    tick_known = true;
+    clock_start_ms = PlatformTicks();
+    newest_unwrapped = kTickResync;  // room below for the render time
+  } else {
+    newest_unwrapped += advance;
+  }
+  newest_tick = tick;
+  arrivals[arrivals_noted % kArrivals] = static_cast<double>(newest_unwrapped) - LocalTicks();
+  ++arrivals_noted;
+  if (arrivals_noted == 1) {
+    offset = arrivals[0] - kMargin;
+    render_tick = LocalTicks() + offset;
+  }
+}
+
+void NotePlayerPosition(uint8_t slot) {
+  if (slot < 1 || slot > MAX_SLOTS || !tick_known) return;
+  const TClient& p = players[slot];
+  Track& t = tracks[slot];
+  if (p.state < PS_ALIVE) return;
+  if (p.prev_state < PS_ALIVE) t.count = 0;  // a respawn starts a new track
+  Push(t, Sample{newest_unwrapped, p.x, p.y, p.dir});
+}
+
+void InterpolateOthers() {
+  if (!tick_known) return;
+  SteerRenderClock();
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    TClient& p = players[s];
+    const Track& t = tracks[s];
+    if (s == my_slot || p.state < PS_ALIVE || t.count == 0) continue;
+    const Sample drawn = At(t, render_tick);
+    p.fx = drawn.x / 64.0f;
+    p.fy = drawn.y / 64.0f;
+    if (s == view_slot) {
+      local_x = drawn.x;
+      local_y = drawn.y;
+      view_angle = drawn.dir;
+    }
+  }
+}
+
+double RenderTick() { return render_tick - static_cast<double>(newest_unwrapped) + newest_tick; }
+
+double RenderDelay() { return static_cast<double>(newest_unwrapped) - render_tick; }
