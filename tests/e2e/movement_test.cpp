@@ -1,6 +1,8 @@
 // Walking over a bad link: the real client walks in circles on the real
 // server through the relay, with loss, with late datagrams that are
-// overtaken, and with both cores busy. The table goes to standard output;
+// overtaken, and with both cores busy; and, only when VORNAX_WALK_SECONDS is
+// set (tools/measure_movement.sh), over links with a round trip, jitter and
+// loss, watched by a second client. The tables go to standard output;
 // VORNAX_WALK_SECONDS sets the length of every walk (10 s by default).
 #include <gtest/gtest.h>
 
@@ -19,6 +21,18 @@ int WalkSeconds() {
 }
 
 RelayFaults Loss(double share) { return RelayFaults{share, 0, 0}; }
+
+// A link of this round trip, with each way's delay drawn up to `jitter` ms
+// either side of half of it (so datagrams overtake each other), losing
+// `loss` of the datagrams each way.
+WalkRun Link(int round_trip_ms, int jitter_ms, double loss) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%d ms : %d : %g %%", round_trip_ms, jitter_ms, 100 * loss);
+  RelayFaults faults{loss, 0, 0};
+  faults.delay_ms = round_trip_ms / 2;
+  faults.jitter_ms = jitter_ms;
+  return WalkRun{name, faults, false, true};
+}
 
 TEST(Movement, WalkingInCirclesThroughLossLateDatagramsAndBusyCores) {
   for (const char* binary : {"vornaxdm", "vornaxdm_server"})
@@ -56,6 +70,27 @@ TEST(Movement, WalkingInCirclesThroughLossLateDatagramsAndBusyCores) {
     }
   }
   std::printf("\nWalking in circles, %d s a run, measured at the relay:\n\n%s\n", seconds, table.c_str());
+  std::fflush(stdout);
+}
+
+TEST(Movement, WalkingAndWatchedOverLinksWithRoundTripJitterAndLoss) {
+  if (std::getenv("VORNAX_WALK_SECONDS") == nullptr) GTEST_SKIP() << "a measurement: tools/measure_movement.sh";
+  for (const char* binary : {"vornaxdm", "vornaxdm_server"})
+    if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
+  const WalkRun runs[] = {Link(0, 0, 0),         Link(50, 0, 0),         Link(100, 10, 0.01), Link(150, 20, 0.02),
+                          Link(200, 30, 0.03),   Link(300, 50, 0.02),    Link(100, 20, 0),    Link(100, 30, 0),
+                          Link(100, 10, 0)};
+  const int seconds = WalkSeconds();
+  std::string table = FiguresHeader();
+  uint32_t seed = 815;
+  for (const WalkRun& run : runs) {
+    SCOPED_TRACE(run.name);
+    const WalkFigures f = MeasureWalk(run, seconds, seed++);
+    table += FiguresRow(run, f);
+    EXPECT_TRUE(f.walked) << "the client never walked";
+  }
+  std::printf("\nWalking in circles and watched, %d s a run (round trip : jitter : loss each way):\n\n%s\n",
+              seconds, table.c_str());
   std::fflush(stdout);
 }
 

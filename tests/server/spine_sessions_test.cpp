@@ -49,6 +49,26 @@ TEST_F(Sessions, FirstLinesThenACatchUpOf25In10And10And5FifteenTicksApart) {
   EXPECT_EQ(ack, SV_LOGI);
 }
 
+TEST_F(Sessions, WithBotsTheFirstClientStillHearsTheBannerAndItsOwnConnectFirst) {
+  SV_BOTCOUNT = 2;
+  Peer peer;
+  peer.send(ConnectMessage("First", 0));
+  for (int t = 0; t < 4; ++t) GAMECYCLE();  // the first input is late: bots wait for a player in the game
+  std::vector<std::string> lines;
+  uint16_t ack = 0;
+  for (int t = 0; t < 60 && lines.size() < 4; ++t) {
+    for (const std::string& d : tickWith(peer, ack)) {
+      const LogBatch batch = ParseLog(d);
+      lines.insert(lines.end(), batch.lines.begin(), batch.lines.end());
+      ack = batch.last;
+    }
+  }
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "\x0aPlayerlimit: 10, scorelimit: 20, teamplay: no");
+  EXPECT_EQ(lines[1], Line({EV_CONNECT, 1, 0}, "First"));
+  EXPECT_EQ(lines[2], Line({EV_CONNECT, 2, 0}, "BOT #1"));  // then the bots, each with its connect
+}
+
 TEST_F(Sessions, WithoutAcknowledgementTheSameTenLinesComeEvery15TicksUntil96AreOutstanding) {
   Peer peer;
   connect(peer, "Deaf");
