@@ -151,21 +151,26 @@ bool ShouldResendLast() {
   ++frames_since_resend;
   if (!read_noted) return false;
   read_noted = false;
-  // The newest entry sent with the echo the server read last, and how many
-  // entries were sent after it.
-  int read = -1;
-  for (int i = HISTORY_LEN - 1; i >= 0 && read < 0; --i) {
-    if (history_sent[i] && history_echo[i] == read_echo) read = i;
+  // The entries sent with the echo the server read last: several inputs
+  // carry one echo when a frame had no new snapshot, and the server may
+  // have read any of them.
+  int newest = -1, oldest = -1;
+  for (int i = HISTORY_LEN - 1; i >= 0; --i) {
+    if (!history_sent[i] || history_echo[i] != read_echo) continue;
+    if (newest < 0) newest = i;
+    oldest = i;
   }
-  if (read < 0) return false;
-  // Frames between the one that sent the input read and this one. Counted in
-  // frames, not in inputs sent: after a frame that sent nothing, the newest
-  // input being read says nothing of a delay under one frame, and taking it
-  // for one would arm the rule on a slower link, where it stalls the walk.
-  const int lag = static_cast<int>(frame_number - history_frame[read]) - 1;
-  int usual = lag;
+  if (newest < 0) return false;
+  // Frames between the one that sent the input read and this one, counted
+  // in frames, not inputs. The usual delay is judged by the oldest input
+  // that may have been read: taking the newest one would read a delay of
+  // two frames as none after every frame without a snapshot, arm the rule
+  // on a slower link and stall the walk with copies.
+  const int lag = static_cast<int>(frame_number - history_frame[newest]) - 1;
+  const int sure_lag = static_cast<int>(frame_number - history_frame[oldest]) - 1;
+  int usual = sure_lag;
   for (int i = 0; i < std::min(lags_noted, kLagMemory); ++i) usual = std::min<int>(usual, recent_lags[i]);
-  recent_lags[lags_noted % kLagMemory] = static_cast<uint8_t>(std::min(lag, 255));
+  recent_lags[lags_noted % kLagMemory] = static_cast<uint8_t>(std::clamp(sure_lag, 0, 255));
   ++lags_noted;
   // Only the input of the frame before is missing, and this frame's step
   // starts from it: holding the step sends that input again. Should the
