@@ -7,6 +7,7 @@
 
 #include "client/core/client_state.h"
 #include "client/core/platform.h"
+#include "client/core/world.h"
 
 namespace {
 
@@ -39,6 +40,15 @@ struct Track {
 };
 
 Track tracks[MAX_SLOTS + 1];
+
+// Shots waiting for the render time, oldest first.
+constexpr int kWaitingShots = 32;
+struct WaitingShot {
+  ShotStart start;
+  int64_t tick;
+};
+WaitingShot waiting_shots[kWaitingShots];
+int shots_waiting = 0;
 
 bool tick_known = false;
 uint16_t newest_tick = 0;
@@ -93,6 +103,18 @@ Sample At(const Track& t, double r) {
                 static_cast<uint16_t>(std::lround(a.y + (b.y - a.y) * share)), TurnBetween(a.dir, b.dir, share)};
 }
 
+void TraceShotsReached() {
+  int kept = 0;
+  for (int i = 0; i < shots_waiting; ++i) {
+    if (static_cast<double>(waiting_shots[i].tick) <= render_tick) {
+      TraceShotFrom(waiting_shots[i].start);
+    } else {
+      waiting_shots[kept++] = waiting_shots[i];
+    }
+  }
+  shots_waiting = kept;
+}
+
 void SteerRenderClock() {
   const double now = LocalTicks();
   const double wanted = LatestArrival() - kMargin;
@@ -108,6 +130,7 @@ void SteerRenderClock() {
 
 void ResetInterpolation() {
   for (Track& t : tracks) t.count = 0;
+  shots_waiting = 0;
   tick_known = false;
   newest_tick = 0;
   newest_unwrapped = 0;
@@ -148,9 +171,17 @@ void NotePlayerPosition(uint8_t slot) {
   Push(t, Sample{newest_unwrapped, p.x, p.y, p.dir});
 }
 
+bool DeferShot(uint8_t slot) {
+  if (!tick_known || slot < 1 || slot > MAX_SLOTS || shots_waiting == kWaitingShots) return false;
+  const TClient& p = players[slot];
+  waiting_shots[shots_waiting++] = WaitingShot{ShotStart{slot, p.x, p.y, p.dir, p.gun, server_tick}, newest_unwrapped};
+  return true;
+}
+
 void InterpolateOthers() {
   if (!tick_known) return;
   SteerRenderClock();
+  TraceShotsReached();
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     TClient& p = players[s];
     const Track& t = tracks[s];

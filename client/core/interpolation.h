@@ -23,9 +23,16 @@ void NoteSnapshotApplied(uint16_t tick);
 // applied. A player who was not alive before starts a new track.
 void NotePlayerPosition(uint8_t slot);
 
+// The shot players[slot] fires in the snapshot being applied waits until the
+// render time reaches its tick, so it starts where the shooter is drawn.
+// False when it cannot wait (no render clock yet, or too many waiting):
+// it is traced at once.
+bool DeferShot(uint8_t slot);
+
 // Once a frame after the snapshots are in: fx, fy of every other living
 // player and, while following someone, the view's place and heading are
-// set for the render time.
+// set for the render time, and the shots the render time has reached are
+// traced.
 void InterpolateOthers();
 // The server tick the others are drawn at in this frame (fractional).
 double RenderTick();

@@ -217,7 +217,9 @@ void ApplyPlayerUpdate(uint8_t s) {
     p.gun = ClampWeapon(p.gun);
     p.shot_timer = GUNS_RELOAD[p.gun];
     p.fire_pose = kFirePose[p.gun];
-    TraceShot(s);
+    // Others' shots start where they are drawn when the render time reaches
+    // the shot; our own start at once, where we are.
+    if (s == my_slot || !DeferShot(s)) TraceShot(s);
   }
 
   if (view_slot != my_slot && s == view_slot) {
@@ -239,10 +241,16 @@ void ApplyPlayerUpdate(uint8_t s) {
 
 void TraceShot(uint8_t s) {
   if (s < 1 || s > MAX_SLOTS) return;
-  const TClient& shooter = players[s];
+  const TClient& p = players[s];
+  TraceShotFrom(ShotStart{s, p.x, p.y, p.dir, p.gun, server_tick});
+}
+
+void TraceShotFrom(const ShotStart& shooter) {
+  const uint8_t s = shooter.slot;
+  if (s < 1 || s > MAX_SLOTS) return;
   const uint8_t w = ClampWeapon(shooter.gun);
   // The spread follows the server's tick, so every client traces the same shot.
-  const int degrees = (shooter.dir + GUN_SPREAD(w, server_tick) + 360) % 360;
+  const int degrees = (shooter.dir + GUN_SPREAD(w, shooter.tick) + 360) % 360;
   const float angle = static_cast<float>(degrees) * DEG_TO_RAD;
   const float step = static_cast<float>(GUNS_BSTEP[w]);
   const float dx = std::cos(angle) * step;

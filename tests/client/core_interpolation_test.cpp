@@ -17,17 +17,29 @@ class InterpolationTest : public ClientTest {
     ClientTest::SetUp();
     StartUp();
     ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port()));
-    LoadMap(MapText(std::vector<std::string>(60, std::string(60, ' '))));
+    std::vector<std::string> rows(60, std::string(60, ' '));
+    rows[9] = std::string(60, 'A');  // a wall south of the walker's way, for shots to puff on
+    LoadMap(MapText(rows));
     awaiting_info = false;
     menu_open = false;
   }
   // Slot 1 is us, standing; slot 2 walks east one step a tick.
-  std::string SnapshotOf(uint16_t tick, uint8_t own_state = PS_ALIVE, uint8_t health = 100) const {
-    const uint16_t walker_x = static_cast<uint16_t>(200 + kStep * static_cast<uint16_t>(tick - first_tick));
+  uint16_t WalkerX(uint16_t tick) const {
+    return static_cast<uint16_t>(200 + kStep * static_cast<uint16_t>(tick - first_tick));
+  }
+  std::string SnapshotOf(uint16_t tick, uint8_t own_state = PS_ALIVE, uint8_t health = 100,
+                         uint8_t walker_state = PS_ALIVE) const {
+    // Firing, the walker aims south.
+    const uint16_t dir = walker_state == PS_FIRING ? 90 : 0;
     return Snapshot(tick,
                     {{.slot = 1, .state = own_state, .x = 100, .y = 100},
-                     {.slot = 2, .state = PS_ALIVE, .x = walker_x, .y = 500, .dir = 0}},
+                     {.slot = 2, .state = walker_state, .x = WalkerX(tick), .y = 500, .dir = dir}},
                     {}, OwnBlock{.health = health});
+  }
+  static const TEffect* Puff() {
+    for (const TEffect& e : effects)
+      if (e.frame < 4 && e.kind == EFFECT_PUFF) return &e;
+    return nullptr;
   }
   // One 30 ms frame after sending the snapshots due now; the drawn x.
   double Frame(const std::vector<uint16_t>& ticks) {
@@ -80,6 +92,20 @@ TEST_F(InterpolationTest, OnALinkWithoutJitterTheDelayIsAboutTwoTicksAndTheCamer
   EXPECT_LE(RenderDelay(), 2.5);
   EXPECT_EQ(local_x, static_cast<uint16_t>(players[2].fx * 64));
   EXPECT_LT(local_x, players[2].x);
+}
+
+TEST_F(InterpolationTest, AnotherPlayersShotStartsWhenAndWhereTheShooterIsDrawn) {
+  for (int i = 0; i < 60; ++i) Frame({static_cast<uint16_t>(first_tick + i)});
+  const uint16_t shot_tick = static_cast<uint16_t>(first_tick + 60);
+  peer.sendTo(local_port, SnapshotOf(shot_tick, PS_ALIVE, 100, PS_FIRING));
+  Frame({});
+  EXPECT_EQ(Puff(), nullptr) << "traced before the walker is drawn there";
+  int frames = 1;
+  for (; Puff() == nullptr && frames < 10; ++frames) Frame({static_cast<uint16_t>(shot_tick + frames)});
+  ASSERT_NE(Puff(), nullptr);
+  EXPECT_LE(frames, 4);
+  EXPECT_NEAR(Puff()->x * 64, WalkerX(shot_tick), 1.0);  // straight south from where it fired
+  EXPECT_NEAR(players[2].fx * 64, WalkerX(shot_tick), kStep);
 }
 
 TEST_F(InterpolationTest, ASnapshotOlderThanTheNewestAppliedIsDropped) {

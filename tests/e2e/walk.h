@@ -23,6 +23,7 @@ struct WalkFigures {
   int snap_backs = 0;          // inputs that started again from another place
   double longest_snap = 0;     // units between the abandoned and the new place
   double frozen_share = 0;     // snapshots in runs of 4 or more at one place
+  double server_still = 0;     // snapshots showing the walker where the one before did
   double round_trip_ticks = 0; // median of the server's ping for the player
   long dropped = 0;            // datagrams the relay lost
   int stalls = 0;              // runs of 3 or more inputs at one place while walking
