@@ -8,13 +8,14 @@
 #include "support/process.h"
 
 LossyRelay::LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed, RelayTap tap)
-    : LossyRelay(server_port, clients, faults, seed, RelayTaps{std::move(tap), nullptr}) {}
+    : LossyRelay(server_port, clients, faults, seed, RelayTaps{std::move(tap), nullptr, nullptr}) {}
 
 LossyRelay::LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed, RelayTaps taps)
     : server_port_(server_port),
       faults_(faults),
       tap_(std::move(taps.arrived)),
       delivered_tap_(std::move(taps.delivered)),
+      drop_(std::move(taps.drop)),
       rng_(seed),
       client_addr_(clients),
       client_known_(clients, false) {
@@ -49,6 +50,10 @@ void LossyRelay::pump(int link) {
       client_known_[link] = true;
     }
     if (tap_) tap_(link, !from_server, buf, n);
+    if (drop_ && drop_(link, !from_server, buf, n)) {
+      ++counts_.dropped;
+      continue;
+    }
     schedule(link, !from_server, buf, n);
   }
 }

@@ -28,10 +28,13 @@ struct RelayFaults {
 
 // Called on the relay's thread: which client link, which way, the bytes.
 using RelayTap = std::function<void(int link, bool to_server, const uint8_t* data, int len)>;
+// True for a datagram the test wants lost, whatever the faults say.
+using RelayDrop = std::function<bool(int link, bool to_server, const uint8_t* data, int len)>;
 // The relay's taps: `arrived` sees every datagram as it came in, before any
-// fault; `delivered` sees each copy as it is passed on.
+// fault; `delivered` sees each copy as it is passed on; `drop` may lose one.
 struct RelayTaps {
   RelayTap arrived, delivered;
+  RelayDrop drop;
 };
 
 struct RelayCounts {
@@ -62,6 +65,7 @@ class LossyRelay {
   uint16_t server_port_;
   RelayFaults faults_;
   RelayTap tap_, delivered_tap_;
+  RelayDrop drop_;
   std::mt19937 rng_;
   std::vector<std::unique_ptr<UdpPeer>> links_;
   std::vector<sockaddr_in> client_addr_;

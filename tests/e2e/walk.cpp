@@ -268,7 +268,8 @@ WalkFigures MeasureWalk(const WalkRun& run, int seconds, uint32_t seed) {
 
   Recorder recorder;
   RelayTaps taps{[&recorder](int link, bool up, const uint8_t* d, int len) { recorder.arrived(link, up, d, len); },
-                 [&recorder](int link, bool up, const uint8_t* d, int len) { recorder.delivered(link, up, d, len); }};
+                 [&recorder](int link, bool up, const uint8_t* d, int len) { recorder.delivered(link, up, d, len); },
+                 nullptr};
   LossyRelay relay(port, run.observer ? 2 : 1, run.faults, seed, taps);
   const long frames = (seconds + 60) * 34L;  // each ends by itself should the test not stop it
   ChildProcess client, observer;
