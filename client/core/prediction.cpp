@@ -37,12 +37,13 @@ bool read_noted = false;
 uint16_t read_echo = 0;
 bool read_tick_known = false;
 uint16_t read_tick = 0;
-// Inputs sent after the one the server read last, at the latest snapshots:
-// their smallest is the usual delay.
+// Frames between the input the server read last and the snapshot saying
+// so, at the latest snapshots: their smallest is the usual delay.
 constexpr int kLagMemory = 16;
 uint8_t recent_lags[kLagMemory];
 int lags_noted = 0;
 int frames_since_resend = 0;
+bool resent_twice = false;  // the copy went once more; no third in a row
 // Resending again within so many frames would stall the walk when the
 // delay has grown for good rather than an input being lost.
 constexpr int kResendSpacing = 4;
@@ -75,6 +76,7 @@ void ResetPrediction() {
   read_noted = read_tick_known = false;
   lags_noted = 0;
   frames_since_resend = 0;
+  resent_twice = false;
   tick_known = false;
   newest_tick = 0;
   held_action = ACT_NONE;
@@ -178,9 +180,13 @@ bool ShouldResendLast() {
   const int before = HISTORY_LEN - 2;
   if (usual != 0 || lags_noted < kLagMemory || !frame_step.pending || !history_sent[before]) return false;
   const bool first = lag == 1 && frames_since_resend >= kResendSpacing;
-  const bool again = lag == 2 && frames_since_resend == 1 && history_x[before - 1] == history_x[before] &&
-                     history_y[before - 1] == history_y[before];
+  // Once more only: a delay of two frames read as a lost copy every frame
+  // (frames that came in a burst can make a slower link look fast) would
+  // hold the walk for as long as it lasts.
+  const bool again = lag == 2 && frames_since_resend == 1 && !resent_twice &&
+                     history_x[before - 1] == history_x[before] && history_y[before - 1] == history_y[before];
   if (!first && !again) return false;
+  resent_twice = again;
   frames_since_resend = 0;
   return true;
 }

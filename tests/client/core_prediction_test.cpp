@@ -178,6 +178,27 @@ TEST_F(PredictionTest, OnARoundTripOfTwoFramesAFrameWithoutSnapshotNeverStallsTh
   EXPECT_LE(local_x - x, 3 * 11);  // the server follows
 }
 
+TEST_F(PredictionTest, ALinkThatTurnsSlowerForGoodHoldsTheWalkForTwoFramesAtMost) {
+  Walk(20);  // inputs read within a frame: the resend rule is armed
+  int run = 0, longest = 0;
+  SentInput before{};
+  for (int i = 0; i < 30; ++i) {
+    in_flight.push_back(Frame());
+    for (const SentInput& in : in_flight.back()) {
+      run = in.x == before.x && in.y == before.y ? run + 1 : 1;
+      longest = std::max(longest, run);
+      before = in;
+    }
+    if (in_flight.size() > 2) {  // from now on every input is read two ticks later
+      Tick(in_flight.front());
+      in_flight.pop_front();
+    } else {
+      Tick({});
+    }
+  }
+  EXPECT_LE(longest, 3) << "inputs at one place in a row";
+}
+
 TEST_F(PredictionTest, AReorderedPairCostsAtMostTwoShortSnaps) {
   Walk(10);
   view_angle = 30;  // a turn, so the positions after the swap differ

@@ -141,15 +141,16 @@ void CountSnaps(const std::vector<Input>& inputs, WalkFigures& f) {
   }
 }
 
-// Runs of three or more inputs at one place: the walk stood although W was
-// held (one input again is a step sent once more, not a stall).
+// Runs of four or more inputs at one place: the walk stood although W was
+// held (a step sent once or twice more, when it and its copy were lost, is
+// the resend rule at work, not a stall).
 void CountStalls(const std::vector<Input>& inputs, WalkFigures& f) {
   for (size_t start = 0; start < inputs.size();) {
     size_t end = start + 1;
     while (end < inputs.size() && inputs[end].x == inputs[start].x && inputs[end].y == inputs[start].y) ++end;
     const int run = static_cast<int>(end - start);
-    if (run >= 3) ++f.stalls;
-    f.longest_stall = std::max(f.longest_stall, run >= 3 ? run : 0);
+    if (run >= 4) ++f.stalls;
+    f.longest_stall = std::max(f.longest_stall, run >= 4 ? run : 0);
     start = end;
   }
 }

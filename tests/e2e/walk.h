@@ -26,7 +26,7 @@ struct WalkFigures {
   double server_still = 0;     // snapshots showing the walker where the one before did
   double round_trip_ticks = 0; // median of the server's ping for the player
   long dropped = 0;            // datagrams the relay lost
-  int stalls = 0;              // runs of 3 or more inputs at one place while walking
+  int stalls = 0;              // runs of 4 or more inputs at one place while walking
   int longest_stall = 0;       // inputs in the longest such run
   double confirm_median_ms = 0;  // from an input leaving to its place coming back in a snapshot
   double confirm_p95_ms = 0;
