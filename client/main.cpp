@@ -162,9 +162,8 @@ void WalkInCircles() {
 void TraceOthers() {
   static FILE* trace = std::fopen(options.trace_others.c_str(), "a");
   if (trace == nullptr) return;
-  const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::steady_clock::now().time_since_epoch())
-                           .count();
+  using namespace std::chrono;
+  const long long ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
   int s = 1;
   while (s <= MAX_SLOTS && (s == my_slot || players[s].state < PS_ALIVE)) ++s;
   if (s > MAX_SLOTS) {

@@ -77,9 +77,10 @@ TEST(Movement, WalkingAndWatchedOverLinksWithRoundTripJitterAndLoss) {
   if (std::getenv("VORNAX_WALK_SECONDS") == nullptr) GTEST_SKIP() << "a measurement: tools/measure_movement.sh";
   for (const char* binary : {"vornaxdm", "vornaxdm_server"})
     if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
-  const WalkRun runs[] = {Link(0, 0, 0),         Link(50, 0, 0),         Link(100, 10, 0.01), Link(150, 20, 0.02),
-                          Link(200, 30, 0.03),   Link(300, 50, 0.02),    Link(100, 20, 0),    Link(100, 30, 0),
-                          Link(100, 10, 0)};
+  const WalkRun runs[] = {
+      Link(0, 0, 0),       Link(50, 0, 0),   Link(100, 10, 0.01), Link(150, 20, 0.02), Link(200, 30, 0.03),
+      Link(300, 50, 0.02), Link(100, 20, 0), Link(100, 30, 0),    Link(100, 10, 0),
+  };
   const int seconds = WalkSeconds();
   std::string table = FiguresHeader();
   uint32_t seed = 815;
@@ -89,8 +90,8 @@ TEST(Movement, WalkingAndWatchedOverLinksWithRoundTripJitterAndLoss) {
     table += FiguresRow(run, f);
     EXPECT_TRUE(f.walked) << "the client never walked";
   }
-  std::printf("\nWalking in circles and watched, %d s a run (round trip : jitter : loss each way):\n\n%s\n",
-              seconds, table.c_str());
+  std::printf("\nWalking in circles and watched, %d s a run (round trip : jitter : loss each way):\n\n%s\n", seconds,
+              table.c_str());
   std::fflush(stdout);
 }
 

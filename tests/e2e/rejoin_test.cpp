@@ -77,12 +77,14 @@ struct Game {
         port, 1, RelayFaults{0, 0, 0}, 7,
         RelayTaps{[this](int, bool up, const uint8_t* d, int len) { watch.arrived(up, d, len); }, nullptr, lose});
     client.env = {"SDL_VIDEODRIVER=dummy", "ALSOFT_DRIVERS=null"};
-    return client.start(BinaryPath("vornaxdm"),
-                        {"--connect", "127.0.0.1:" + std::to_string(relay->portFor(0)), "--walk-circles", "6",
-                         "--frames", "3000"},
-                        dir.path(), dir / "client.out");
+    return client.start(
+        BinaryPath("vornaxdm"),
+        {"--connect", "127.0.0.1:" + std::to_string(relay->portFor(0)), "--walk-circles", "6", "--frames", "3000"},
+        dir.path(), dir / "client.out");
   }
-  bool inGame() { return WaitFor([&] { return watch.alive_snapshots >= 3; }, 15000); }
+  bool inGame() {
+    return WaitFor([&] { return watch.alive_snapshots >= 3; }, 15000);
+  }
   // Milliseconds from sending the console command to the client seen in the
   // game again, -1 when it never came back.
   long long backAfter(const std::string& command) {

@@ -173,8 +173,7 @@ bool ShowsFrom(const std::vector<Input>& inputs, size_t i, const OwnSnapshot& s)
 // For every new place sent: the time until a snapshot showing the walker
 // there or further on reached the client (within 1 s; a refused place
 // never comes back).
-void CountConfirmations(const std::vector<Input>& inputs, const std::vector<OwnSnapshot>& delivered,
-                        WalkFigures& f) {
+void CountConfirmations(const std::vector<Input>& inputs, const std::vector<OwnSnapshot>& delivered, WalkFigures& f) {
   std::vector<double> waits;
   size_t first = 0;
   for (size_t i = 1; i < inputs.size(); ++i) {
@@ -332,8 +331,8 @@ std::string FiguresHeader() {
 std::string FiguresRow(const WalkRun& run, const WalkFigures& f) {
   char observed[64] = "-";
   if (run.observer) {
-    std::snprintf(observed, sizeof observed, "%.1f %% / %d of %d frames", 100 * f.observed_still,
-                  f.observed_backwards, f.observed_frames);
+    std::snprintf(observed, sizeof observed, "%.1f %% / %d of %d frames", 100 * f.observed_still, f.observed_backwards,
+                  f.observed_frames);
   }
   char row[512];
   std::snprintf(row, sizeof row,
