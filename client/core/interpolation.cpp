@@ -37,6 +37,12 @@ struct Sample {
 struct Track {
   Sample samples[kKept];  // oldest first
   int count;
+  // A walker's place shown once more by one snapshot, kept aside: when the
+  // next one shows it moving on, the server merely had no input from it in
+  // that tick (it gets none in one tick and two in the next on a link with
+  // jitter), and the walk is drawn without the pause.
+  bool held;
+  Sample repeat;
 };
 
 Track tracks[MAX_SLOTS + 1];
@@ -81,6 +87,8 @@ void Push(Track& t, const Sample& s) {
   }
   t.samples[t.count++] = s;
 }
+
+bool SamePlace(const Sample& a, const Sample& b) { return a.x == b.x && a.y == b.y; }
 
 // Heading from a to b by the shorter way round, `share` of the turn.
 uint16_t TurnBetween(uint16_t a, uint16_t b, double share) {
@@ -129,7 +137,7 @@ void SteerRenderClock() {
 }  // namespace
 
 void ResetInterpolation() {
-  for (Track& t : tracks) t.count = 0;
+  for (Track& t : tracks) t = Track{};
   shots_waiting = 0;
   tick_known = false;
   newest_tick = 0;
@@ -167,8 +175,22 @@ void NotePlayerPosition(uint8_t slot) {
   const TClient& p = players[slot];
   Track& t = tracks[slot];
   if (p.state < PS_ALIVE) return;
-  if (p.prev_state < PS_ALIVE) t.count = 0;  // a respawn starts a new track
-  Push(t, Sample{newest_unwrapped, p.x, p.y, p.dir});
+  if (p.prev_state < PS_ALIVE) {  // a respawn starts a new track
+    t.count = 0;
+    t.held = false;
+  }
+  const Sample now{newest_unwrapped, p.x, p.y, p.dir};
+  const bool repeats = t.count >= 2 && SamePlace(t.samples[t.count - 1], now);
+  const bool was_walking = t.count >= 2 && !SamePlace(t.samples[t.count - 2], t.samples[t.count - 1]);
+  if (repeats && was_walking && !t.held) {
+    t.held = true;
+    t.repeat = now;
+    return;
+  }
+  // Standing twice running is standing: the place held aside counts again.
+  if (t.held && SamePlace(now, t.repeat)) Push(t, t.repeat);
+  t.held = false;
+  Push(t, now);
 }
 
 bool DeferShot(uint8_t slot) {

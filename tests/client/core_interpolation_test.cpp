@@ -24,8 +24,14 @@ class InterpolationTest : public ClientTest {
     menu_open = false;
   }
   // Slot 1 is us, standing; slot 2 walks east one step a tick.
+  // The walker's place: one step a tick; with holes, the server shows it
+  // standing in every fourth tick and two steps on in the next; it stops
+  // for good after stop_after steps.
   uint16_t WalkerX(uint16_t tick) const {
-    return static_cast<uint16_t>(200 + kStep * static_cast<uint16_t>(tick - first_tick));
+    int steps = static_cast<uint16_t>(tick - first_tick);
+    if (stop_after >= 0) steps = std::min(steps, stop_after);
+    if (holes && steps % 4 == 2 && steps != stop_after) --steps;
+    return static_cast<uint16_t>(200 + kStep * steps);
   }
   std::string SnapshotOf(uint16_t tick, uint8_t own_state = PS_ALIVE, uint8_t health = 100,
                          uint8_t walker_state = PS_ALIVE) const {
@@ -51,6 +57,8 @@ class InterpolationTest : public ClientTest {
 
   UdpPeer peer;
   uint16_t first_tick = 65400;  // the tick counter wraps during the walk
+  bool holes = false;
+  int stop_after = -1;
 };
 
 TEST_F(InterpolationTest, TheWalkerIsDrawnMovingEveryFrameAndNeverBackDespiteJitterLossAndReordering) {
@@ -77,6 +85,21 @@ TEST_F(InterpolationTest, TheWalkerIsDrawnMovingEveryFrameAndNeverBackDespiteJit
   EXPECT_LE(still, 3);
   EXPECT_GT(RenderDelay(), 1.0);
   EXPECT_LT(RenderDelay(), 6.0);
+}
+
+TEST_F(InterpolationTest, ATickWithoutInputIsNotDrawnAsAPauseButAStopIs) {
+  holes = true;
+  stop_after = 200;
+  double before = 0;
+  int moved = 0, still = 0, backwards = 0;
+  for (int i = 0; i < 260; ++i) {
+    const double drawn = Frame({static_cast<uint16_t>(first_tick + i)});
+    if (i >= 30 && i < 195) (drawn > before ? moved : drawn == before ? still : backwards)++;
+    before = drawn;
+  }
+  EXPECT_EQ(backwards, 0);
+  EXPECT_LE(still, 3);
+  EXPECT_EQ(before, 200 + 200 * kStep);  // standing where it stopped
 }
 
 TEST_F(InterpolationTest, OnALinkWithoutJitterTheDelayIsAboutTwoTicksAndTheCameraFollowsTheDrawnPlace) {
