@@ -78,7 +78,11 @@ double LatestArrival() {
 
 void Push(Track& t, const Sample& s) {
   if (t.count > 0) {
-    const Sample& last = t.samples[t.count - 1];
+    Sample& last = t.samples[t.count - 1];
+    if (last.tick == s.tick) {  // the same snapshot twice (a duplicated datagram)
+      last = s;
+      return;
+    }
     if (std::abs(last.x - s.x) + std::abs(last.y - s.y) > kTeleport) t.count = 0;
   }
   if (t.count == kKept) {
@@ -218,7 +222,5 @@ void InterpolateOthers() {
     }
   }
 }
-
-double RenderTick() { return render_tick - static_cast<double>(newest_unwrapped) + newest_tick; }
 
 double RenderDelay() { return static_cast<double>(newest_unwrapped) - render_tick; }

@@ -34,7 +34,5 @@ bool DeferShot(uint8_t slot);
 // set for the render time, and the shots the render time has reached are
 // traced.
 void InterpolateOthers();
-// The server tick the others are drawn at in this frame (fractional).
-double RenderTick();
 // Ticks the render time lies behind the newest snapshot applied.
 double RenderDelay();

@@ -63,11 +63,12 @@ class InterpolationTest : public ClientTest {
 
 TEST_F(InterpolationTest, TheWalkerIsDrawnMovingEveryFrameAndNeverBackDespiteJitterLossAndReordering) {
   // Each snapshot is held 0..3 frames, so later ones often overtake earlier
-  // ones, and one in eleven is lost.
+  // ones; one in eleven is lost, one in thirteen comes twice.
   std::map<int, std::vector<uint16_t>> due;
   for (int i = 0; i < 300; ++i) {
     if (i % 11 == 5) continue;
     due[i + (i * 7 + i / 5) % 4].push_back(static_cast<uint16_t>(first_tick + i));
+    if (i % 13 == 0) due[i + 1].push_back(static_cast<uint16_t>(first_tick + i));  // duplicated
   }
   double before = 0;
   int moved = 0, still = 0, backwards = 0;
