@@ -134,6 +134,21 @@ TEST_F(Protocol, TheTwelveByteInputExampleIsStoredAndOnlyAcknowledgementsInRange
   EXPECT_EQ(c.log_ack, SV_LOGI);
 }
 
+TEST_F(Protocol, AnInputEchoingAnOlderTickThanOneAppliedIsIgnored) {
+  Peer peer;
+  ASSERT_EQ(connect(peer, "Late"), 1);
+  const ClientRecord& c = SV_CLIENTSLIST[1];
+  // Echo and heading of each input, and the heading applied after it: the
+  // 499 was overtaken on the way; the tick counter wraps at 65536.
+  const uint16_t steps[][3] = {{500, 10, 10},   {499, 20, 10},   {500, 30, 30},  {30000, 40, 40},
+                               {60000, 50, 50}, {65530, 60, 60}, {3, 70, 70},    {65531, 80, 70}};
+  for (const auto& step : steps) {
+    peer.send(InputMessage(step[0], step[1], ACT_NONE, 0, 0, 0));
+    GAMECYCLE();
+    EXPECT_EQ(c.dir, step[2]) << "echo " << step[0];
+  }
+}
+
 TEST_F(Protocol, InputBudgetLimitsAppliedMessagesPerWindow) {
   ResetServer();
   startServer(manyClients());  // 41 datagrams of a stranger in one tick
