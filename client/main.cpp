@@ -11,7 +11,10 @@
 // without opening a window. For tests: --frames N quits
 // after N frames; --dump-labels FILE writes every label's visibility and
 // caption once a second and at exit; --walk-circles DEGREES joins the game
-// and walks forward, turning that many degrees every frame.
+// and walks forward, turning that many degrees every frame; --trace-others
+// FILE appends, every frame, the time (monotonic ms) and the place another
+// living player is drawn at.
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +87,7 @@ Request ReadRequest(int argc, char** argv) {
 struct Options {
   std::string connect;
   std::string dump_labels;
+  std::string trace_others;
   long frames = 0;
   float walk_turn = 0;
   bool walk = false;
@@ -97,6 +101,7 @@ Options ReadOptions(int argc, char** argv) {
     if (std::strcmp(argv[i], "--connect") == 0) o.connect = argv[i + 1];
     if (std::strcmp(argv[i], "--frames") == 0) o.frames = std::strtol(argv[i + 1], nullptr, 10);
     if (std::strcmp(argv[i], "--dump-labels") == 0) o.dump_labels = argv[i + 1];
+    if (std::strcmp(argv[i], "--trace-others") == 0) o.trace_others = argv[i + 1];
     if (std::strcmp(argv[i], "--walk-circles") == 0) {
       o.walk = true;
       o.walk_turn = std::strtof(argv[i + 1], nullptr);
@@ -107,6 +112,8 @@ Options ReadOptions(int argc, char** argv) {
   char absolute[PATH_MAX];
   if (!o.dump_labels.empty() && o.dump_labels[0] != '/' && getcwd(absolute, sizeof absolute))
     o.dump_labels = std::string(absolute) + "/" + o.dump_labels;
+  if (!o.trace_others.empty() && o.trace_others[0] != '/' && getcwd(absolute, sizeof absolute))
+    o.trace_others = std::string(absolute) + "/" + o.trace_others;
   return o;
 }
 
@@ -157,8 +164,26 @@ void WalkInCircles() {
   while (view_angle < 0) view_angle += 360;
 }
 
+// One line per frame: the time and where the frame before drew the first
+// other living player, in position units ("-" when nobody else lives).
+void TraceOthers() {
+  static FILE* trace = std::fopen(options.trace_others.c_str(), "a");
+  if (trace == nullptr) return;
+  using namespace std::chrono;
+  const long long ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  int s = 1;
+  while (s <= MAX_SLOTS && (s == my_slot || players[s].state < PS_ALIVE)) ++s;
+  if (s > MAX_SLOTS) {
+    std::fprintf(trace, "%lld -\n", ms);
+  } else {
+    std::fprintf(trace, "%lld %.1f %.1f\n", ms, players[s].fx * 64.0, players[s].fy * 64.0);
+  }
+  std::fflush(trace);
+}
+
 void BeforeFrame() {
   static long frames = 0;
+  if (!options.trace_others.empty()) TraceOthers();
   if (options.walk) WalkInCircles();
   if (!options.dump_labels.empty() && ++frames % 33 == 0) DumpLabels(options.dump_labels);
 }

@@ -8,6 +8,7 @@
 #include "client/core/config.h"
 #include "client/core/event_log.h"
 #include "client/core/menu_model.h"
+#include "client/core/interpolation.h"
 #include "client/core/prediction.h"
 #include "client/core/presentation.h"
 #include "client/core/session.h"
@@ -20,6 +21,7 @@ bool heard = false;     // something came in this frame
 bool stay_in_game = false;          // the player was in the game or asked to be
 uint8_t own_state_seen = PS_NONE;   // own state in this connection, as last seen
 int frames_since_rejoin = kRejoinRetryFrames;
+bool connect_at_once = false;       // the connection fell back; the connect need not wait
 bool join_hint_shown = false;       // once per run
 
 // A one-off --connect: the server it set, and the one config.cfg had.
@@ -47,7 +49,9 @@ void ResetConnectionWatch() {
   heard = false;
   own_state_seen = PS_NONE;
   frames_since_rejoin = kRejoinRetryFrames;
+  connect_at_once = false;
   ResetPrediction();
+  ResetInterpolation();
 }
 
 }  // namespace
@@ -94,12 +98,20 @@ void Disconnect() {
 
 void NoteServerHeard() { heard = true; }
 
+bool TakeConnectAtOnce() {
+  const bool now = connect_at_once;
+  connect_at_once = false;
+  return now;
+}
+
 void ConnectAgain() {
+  const bool was_connected = conn_state == CS_CONNECTED;
   conn_state = CS_CONNECTING;
   awaiting_info = true;
   log_ack = 0;
   ResetConnectionWatch();
   StartConnectAttempt();
+  connect_at_once = was_connected;
 }
 
 void WatchConnection() {

@@ -24,6 +24,9 @@ void WatchConnection();
 // The server's answer "not connected" or a lost server: back to connecting,
 // as at start-up; the wish to play is kept.
 void ConnectAgain();
+// True once after the connection fell back from connected to connecting: the
+// connect goes out in this frame instead of waiting for the second's turn.
+bool TakeConnectAtOnce();
 
 // Once per frame after HandleKeys: joins again by itself when the player was
 // in the game, and tells a newcomer once which key joins.

@@ -18,6 +18,11 @@ constexpr int kTickResync = 200;
 // the position, and the tick that input echoed.
 bool history_sent[HISTORY_LEN];
 uint16_t history_echo[HISTORY_LEN];
+uint32_t history_frame[HISTORY_LEN];  // the frame the input went out in
+
+// Frames of this connection so far, and since an input last went out.
+uint32_t frame_number = 0;
+int frames_since_input = 0;
 
 struct FrameStep {
   bool pending = false;  // MoveLocal stepped in this frame
@@ -32,12 +37,13 @@ bool read_noted = false;
 uint16_t read_echo = 0;
 bool read_tick_known = false;
 uint16_t read_tick = 0;
-// Inputs sent after the one the server read last, at the latest snapshots:
-// their smallest is the usual delay.
+// Frames between the input the server read last and the snapshot saying
+// so, at the latest snapshots: their smallest is the usual delay.
 constexpr int kLagMemory = 16;
 uint8_t recent_lags[kLagMemory];
 int lags_noted = 0;
 int frames_since_resend = 0;
+bool resent_twice = false;  // the copy went once more; no third in a row
 // Resending again within so many frames would stall the walk when the
 // delay has grown for good rather than an input being lost.
 constexpr int kResendSpacing = 4;
@@ -70,12 +76,16 @@ void ResetPrediction() {
   read_noted = read_tick_known = false;
   lags_noted = 0;
   frames_since_resend = 0;
+  resent_twice = false;
   tick_known = false;
   newest_tick = 0;
   held_action = ACT_NONE;
   input_credit = 0;
+  frame_number = 0;
+  frames_since_input = 0;
   std::memset(history_sent, 0, sizeof history_sent);
   std::memset(history_echo, 0, sizeof history_echo);
+  std::memset(history_frame, 0, sizeof history_frame);
 }
 
 void PushHistory(uint16_t x, uint16_t y) {
@@ -83,6 +93,7 @@ void PushHistory(uint16_t x, uint16_t y) {
   std::memmove(history_y, history_y + 1, sizeof history_y - sizeof history_y[0]);
   std::memmove(history_sent, history_sent + 1, sizeof history_sent - sizeof history_sent[0]);
   std::memmove(history_echo, history_echo + 1, sizeof history_echo - sizeof history_echo[0]);
+  std::memmove(history_frame, history_frame + 1, sizeof history_frame - sizeof history_frame[0]);
   history_x[HISTORY_LEN - 1] = x;
   history_y[HISTORY_LEN - 1] = y;
   history_sent[HISTORY_LEN - 1] = false;
@@ -121,6 +132,7 @@ void Reanchor(uint16_t x, uint16_t y, uint16_t echo) {
   // like any other.
   history_sent[HISTORY_LEN - 1] = true;
   history_echo[HISTORY_LEN - 1] = echo;
+  history_frame[HISTORY_LEN - 1] = frame_number - 1;
   if (!frame_step.pending) return;
   frame_step.from_x = local_x;
   frame_step.from_y = local_y;
@@ -141,18 +153,26 @@ bool ShouldResendLast() {
   ++frames_since_resend;
   if (!read_noted) return false;
   read_noted = false;
-  // The newest entry sent with the echo the server read last, and how many
-  // entries were sent after it.
-  int read = -1;
-  for (int i = HISTORY_LEN - 1; i >= 0 && read < 0; --i) {
-    if (history_sent[i] && history_echo[i] == read_echo) read = i;
+  // The entries sent with the echo the server read last: several inputs
+  // carry one echo when a frame had no new snapshot, and the server may
+  // have read any of them.
+  int newest = -1, oldest = -1;
+  for (int i = HISTORY_LEN - 1; i >= 0; --i) {
+    if (!history_sent[i] || history_echo[i] != read_echo) continue;
+    if (newest < 0) newest = i;
+    oldest = i;
   }
-  if (read < 0) return false;
-  int lag = 0;
-  for (int i = read + 1; i < HISTORY_LEN; ++i) lag += history_sent[i] ? 1 : 0;
-  int usual = lag;
+  if (newest < 0) return false;
+  // Frames between the one that sent the input read and this one, counted
+  // in frames, not inputs. The usual delay is judged by the oldest input
+  // that may have been read: taking the newest one would read a delay of
+  // two frames as none after every frame without a snapshot, arm the rule
+  // on a slower link and stall the walk with copies.
+  const int lag = static_cast<int>(frame_number - history_frame[newest]) - 1;
+  const int sure_lag = static_cast<int>(frame_number - history_frame[oldest]) - 1;
+  int usual = sure_lag;
   for (int i = 0; i < std::min(lags_noted, kLagMemory); ++i) usual = std::min<int>(usual, recent_lags[i]);
-  recent_lags[lags_noted % kLagMemory] = static_cast<uint8_t>(std::min(lag, 255));
+  recent_lags[lags_noted % kLagMemory] = static_cast<uint8_t>(std::clamp(sure_lag, 0, 255));
   ++lags_noted;
   // Only the input of the frame before is missing, and this frame's step
   // starts from it: holding the step sends that input again. Should the
@@ -160,9 +180,13 @@ bool ShouldResendLast() {
   const int before = HISTORY_LEN - 2;
   if (usual != 0 || lags_noted < kLagMemory || !frame_step.pending || !history_sent[before]) return false;
   const bool first = lag == 1 && frames_since_resend >= kResendSpacing;
-  const bool again = lag == 2 && frames_since_resend == 1 && history_x[before - 1] == history_x[before] &&
-                     history_y[before - 1] == history_y[before];
+  // Once more only: a delay of two frames read as a lost copy every frame
+  // (frames that came in a burst can make a slower link look fast) would
+  // hold the walk for as long as it lasts.
+  const bool again = lag == 2 && frames_since_resend == 1 && !resent_twice &&
+                     history_x[before - 1] == history_x[before] && history_y[before - 1] == history_y[before];
   if (!first && !again) return false;
+  resent_twice = again;
   frames_since_resend = 0;
   return true;
 }
@@ -183,13 +207,17 @@ bool TakeInputCredit() {
 }
 
 void NoteInputSent(uint16_t echo) {
+  frames_since_input = 0;
   // Only the entry that holds what was sent: a spectator following another
   // player sends that player's position, which is no prediction of ours.
   const int newest = HISTORY_LEN - 1;
   if (history_x[newest] != local_x || history_y[newest] != local_y) return;
   history_sent[newest] = true;
   history_echo[newest] = echo;
+  history_frame[newest] = frame_number;
 }
+
+bool InputOverdue() { return frames_since_input >= kKeepAliveFrames; }
 
 void HoldFrameStep() {
   if (!frame_step.pending) return;
@@ -213,4 +241,6 @@ uint8_t ActionToSend(uint8_t frame_action) {
 void EndFrameStep() {
   frame_step.pending = false;
   read_noted = false;
+  ++frame_number;
+  ++frames_since_input;
 }

@@ -44,6 +44,10 @@ bool ShouldResendLast();
 bool TakeInputCredit();
 // The input of this frame went out with this tick echo.
 void NoteInputSent(uint16_t echo);
+// True when no input went out for kKeepAliveFrames frames: one goes out
+// without credit, holding the place, so that a server that has forgotten us
+// (a map change, a kick) says so at once and a half-open slot hears again.
+bool InputOverdue();
 // This frame's step is taken back, so the next input is again at most one
 // step from the last one sent.
 void HoldFrameStep();
@@ -56,3 +60,4 @@ uint8_t ActionToSend(uint8_t frame_action);
 void EndFrameStep();
 
 constexpr int kMaxInputCredit = 2;
+constexpr int kKeepAliveFrames = 3;

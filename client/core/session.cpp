@@ -16,6 +16,7 @@
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
 #include "client/core/event_log.h"
+#include "client/core/interpolation.h"
 #include "client/core/labels.h"
 #include "client/core/presentation.h"
 #include "client/core/prediction.h"
@@ -122,7 +123,10 @@ bool Connect29Due() {
 void SendConnectWhenDue() {
   // Version 28 asks once a second, with the scoreboard.
   const bool due = session.wire.tokened() ? Connect29Due() : frame_counter == 0;
-  if (due || session.connect_now) SendConnect();
+  // At once too when the server has just forgotten us, so a map change or a
+  // kick costs no more than a round trip.
+  const bool at_once = TakeConnectAtOnce();
+  if (due || session.connect_now || at_once) SendConnect();
   session.connect_now = false;
   if (frame_counter == 0) ShowLogLine("Trying connect to " + ServerText());
 }
@@ -323,9 +327,15 @@ void ApplyOwnBlock() {
 }
 
 bool ApplySnapshot() {
-  BeginSnapshot();
+  uint16_t tick = 0;
   uint8_t count = 0;
-  ReadSnapshotHead(client_buf, server_tick, restart_countdown, count);
+  uint16_t countdown = 0;
+  ReadSnapshotHead(client_buf, tick, countdown, count);
+  if (SnapshotIsOutdated(tick)) return true;  // overtaken by a newer one on the way
+  NoteSnapshotApplied(tick);
+  BeginSnapshot();
+  server_tick = tick;
+  restart_countdown = countdown;
   if (restart_countdown != 0) {
     l_sb_stat.setCaption("Scorelimit hit! Server restart: " + std::to_string(restart_countdown / 33));
   }
@@ -501,6 +511,9 @@ void SendInput() {
   if (conn_state == CS_CONNECTED) {
     if (TakeInputCredit()) {
       if (ShouldResendLast()) HoldFrameStep();
+      SendInputMessage();
+    } else if (InputOverdue()) {
+      HoldFrameStep();  // without credit the place stays; the server hears from us
       SendInputMessage();
     } else {
       HoldFrame(action);  // the server applies about one input per tick

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "client/core/client_state.h"
+#include "client/core/interpolation.h"
 #include "client/core/prediction.h"
 #include "client/core/presentation.h"
 
@@ -210,7 +211,9 @@ void ApplyPlayerUpdate(uint8_t s) {
     p.gun = ClampWeapon(p.gun);
     p.shot_timer = WEAPONS[p.gun].reload;
     p.fire_pose = WEAPONS[p.gun].fire_pose;
-    TraceShot(s);
+    // Others' shots start where they are drawn when the render time reaches
+    // the shot; our own start at once, where we are.
+    if (s == my_slot || !DeferShot(s)) TraceShot(s);
   }
 
   if (view_slot != my_slot && s == view_slot) {
@@ -221,7 +224,7 @@ void ApplyPlayerUpdate(uint8_t s) {
 
   // The server's position stands unless it is none we predicted lately, or
   // the server has read a later input of ours and stayed where it was.
-  if (s != my_slot) return;
+  if (s != my_slot) return NotePlayerPosition(s);
   const uint16_t echo = LatestEchoRead(p);
   if (!InHistory(p.x, p.y) || ServerStoppedFollowing(p.x, p.y, echo)) {
     Reanchor(p.x, p.y, echo);
@@ -232,10 +235,16 @@ void ApplyPlayerUpdate(uint8_t s) {
 
 void TraceShot(uint8_t s) {
   if (s < 1 || s > MAX_SLOTS) return;
-  const TClient& shooter = players[s];
+  const TClient& p = players[s];
+  TraceShotFrom(ShotStart{s, p.x, p.y, p.dir, p.gun, server_tick});
+}
+
+void TraceShotFrom(const ShotStart& shooter) {
+  const uint8_t s = shooter.slot;
+  if (s < 1 || s > MAX_SLOTS) return;
   const uint8_t w = ClampWeapon(shooter.gun);
   // The spread follows the server's tick, so every client traces the same shot.
-  const int degrees = (shooter.dir + GUN_SPREAD(w, server_tick) + 360) % 360;
+  const int degrees = (shooter.dir + GUN_SPREAD(w, shooter.tick) + 360) % 360;
   const float angle = static_cast<float>(degrees) * DEG_TO_RAD;
   const float step = static_cast<float>(WEAPONS[w].trace_step);
   const float dx = std::cos(angle) * step;

@@ -14,7 +14,17 @@ void PlaceSpectatorCamera();
 void AddEffect(uint8_t value, uint8_t kind, float x, float y);
 void BeginSnapshot();
 void ApplyPlayerUpdate(uint8_t slot);
+// A shot as a snapshot showed it: who fired, from where, which way, with
+// which weapon, at which server tick (the tick sets the spread).
+struct ShotStart {
+  uint8_t slot;
+  uint16_t x, y, dir;
+  uint8_t gun;
+  uint16_t tick;
+};
+// The shot of players[slot] as the snapshot being applied shows it.
 void TraceShot(uint8_t slot);
+void TraceShotFrom(const ShotStart& shot);
 uint8_t ShotCell(uint16_t x, uint16_t y);
 uint8_t ShotHitPlayer(uint16_t x, uint16_t y, uint8_t shooter);
 // Before each picture: the view goes back to the own player once that one

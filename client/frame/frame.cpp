@@ -7,6 +7,7 @@
 #include "client/core/connection.h"
 #include "client/core/event_log.h"
 #include "client/core/input.h"
+#include "client/core/interpolation.h"
 #include "client/core/labels.h"
 #include "client/core/menu_model.h"
 #include "client/core/presentation.h"
@@ -73,6 +74,7 @@ void ClientFrame() {
     ReceiveMessages();
     WatchConnection();
     SendInput();
+    InterpolateOthers();
     if (frame_counter == 0) UpdateScoreboard();
   }
   AnimatePlayers();

@@ -216,8 +216,13 @@ void Input28(uint8_t slot) {
   InputFrame f;
   uint16_t ack = 0;
   ReadInput28(NET_BUF, f, ack);
+  const bool first = c.half_open != 0;
   if (c.half_open && (!whole || !Enters(slot, f))) return;
   if (whole) c.idle = 0;
+  // An input overtaken on the way by a later one would take the player back
+  // to a place already left, and every later step would be too long.
+  const uint16_t echo = static_cast<uint16_t>(f.tick_echo - c.tick_offset);
+  if (whole && !first && static_cast<int16_t>(echo - c.ping_tick) < 0) return;
   ApplyInputFrame(slot, f, ack);
 }
 

@@ -75,12 +75,21 @@ void SetGoal(ClientRecord& c, const MapItem& item) {
 
 bool Moved(const ClientRecord& c, uint16_t ox, uint16_t oy) { return c.x != ox || c.y != oy; }
 
+// Bots arrive once a human has entered, not while the first one only holds a
+// half-open slot: that player is sent the line logged just before its own
+// connect line, which is then the banner, not a bot's join.
+bool HumanInGame() {
+  for (const ClientRecord& c : SV_CLIENTSLIST)
+    if (c.in_use && !c.is_bot && !c.half_open) return true;
+  return false;
+}
+
 }  // namespace
 
 void BOT_RESETRNG() { goal_rng.seed(0); }
 
 void SV_BOTZ() {
-  if (SV_BOTC < SV_BOTCOUNT) SV_ADDBOT();
+  if (SV_BOTC < SV_BOTCOUNT && HumanInGame()) SV_ADDBOT();
   for (uint8_t j = 1; j <= MAX_SLOTS; ++j)
     if (SV_CLIENTSLIST[j].in_use && SV_CLIENTSLIST[j].is_bot) BOT_CODE(j);
 }

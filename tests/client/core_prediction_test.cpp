@@ -68,10 +68,11 @@ class PredictionTest : public ClientTest {
     if (tick % 33 == 0) budget = 35;
     if (send) SendSnapshot();
   }
-  void SendSnapshot() {
+  std::string CurrentSnapshot() const {
     const uint8_t ping = static_cast<uint8_t>(tick - echo);
-    peer.sendTo(local_port, Snapshot(tick, {{.slot = 1, .state = PS_ALIVE, .ping = ping, .x = x, .y = y}}));
+    return Snapshot(tick, {{.slot = 1, .state = PS_ALIVE, .ping = ping, .x = x, .y = y}});
   }
+  void SendSnapshot() { peer.sendTo(local_port, CurrentSnapshot()); }
   // One client frame; the input it sent, if any.
   std::vector<SentInput> Frame() {
     ClientFrame();
@@ -148,6 +149,55 @@ TEST_F(PredictionTest, ALostInputOnASlowLinkCostsAFewStepsNotForty) {
   WalkLate(10, 2);
   EXPECT_EQ(snaps.size(), 1u);
   EXPECT_EQ(local_x - x, 2 * 11);  // the server follows, two inputs behind
+}
+
+TEST_F(PredictionTest, OnARoundTripOfTwoFramesAFrameWithoutSnapshotNeverStallsTheWalk) {
+  // Each input is read a tick after it went; every seventh snapshot comes a
+  // frame late, with the next one: that frame has no credit, and later two
+  // inputs carry one echo.
+  in_flight.emplace_back();
+  std::string late;
+  SentInput before{};
+  int run = 0, longest = 0;
+  for (int i = 0; i < 150; ++i) {
+    const std::vector<SentInput> sent = Frame();
+    for (const SentInput& in : sent) {
+      run = in.x == before.x && in.y == before.y ? run + 1 : 1;
+      longest = std::max(longest, run);
+      before = in;
+    }
+    in_flight.push_back(sent);
+    Tick(in_flight.front(), false);
+    in_flight.pop_front();
+    if (!late.empty()) peer.sendTo(local_port, late);
+    late = i % 7 == 3 ? CurrentSnapshot() : "";
+    if (late.empty()) SendSnapshot();
+  }
+  EXPECT_LE(longest, 2) << "inputs at one place in a row";
+  EXPECT_EQ(repeats, 0) << "nothing was lost, yet steps were sent again";
+  EXPECT_TRUE(snaps.empty());
+  EXPECT_LE(local_x - x, 3 * 11);  // the server follows
+}
+
+TEST_F(PredictionTest, ALinkThatTurnsSlowerForGoodHoldsTheWalkForTwoFramesAtMost) {
+  Walk(20);  // inputs read within a frame: the resend rule is armed
+  int run = 0, longest = 0;
+  SentInput before{};
+  for (int i = 0; i < 30; ++i) {
+    in_flight.push_back(Frame());
+    for (const SentInput& in : in_flight.back()) {
+      run = in.x == before.x && in.y == before.y ? run + 1 : 1;
+      longest = std::max(longest, run);
+      before = in;
+    }
+    if (in_flight.size() > 2) {  // from now on every input is read two ticks later
+      Tick(in_flight.front());
+      in_flight.pop_front();
+    } else {
+      Tick({});
+    }
+  }
+  EXPECT_LE(longest, 3) << "inputs at one place in a row";
 }
 
 TEST_F(PredictionTest, AReorderedPairCostsAtMostTwoShortSnaps) {

@@ -184,7 +184,8 @@ TEST_F(Session29Test, AServerThatSpeaksOnly28IsPlayedWith28UntilAnotherServerIsC
   Deliver("o");
   EXPECT_EQ(conn_state, CS_CONNECTING);
   const std::string pattern = ConnectsPerFrame(33);
-  EXPECT_EQ(std::count(pattern.begin(), pattern.end(), '1'), 1);
+  EXPECT_EQ(pattern[0], '1') << "at once after the server forgot us";
+  EXPECT_LE(std::count(pattern.begin(), pattern.end(), '1'), 2) << "then once a second";
   EXPECT_EQ(LogCount(fallback), 1);
 
   // Another server: 29 again; and back to the first: 29 again, the

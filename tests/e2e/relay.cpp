@@ -8,7 +8,17 @@
 #include "support/process.h"
 
 LossyRelay::LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed, RelayTap tap)
-    : server_port_(server_port), faults_(faults), tap_(std::move(tap)), rng_(seed), client_addr_(clients), client_known_(clients, false) {
+    : LossyRelay(server_port, clients, faults, seed, RelayTaps{std::move(tap), nullptr, nullptr}) {}
+
+LossyRelay::LossyRelay(uint16_t server_port, int clients, RelayFaults faults, uint32_t seed, RelayTaps taps)
+    : server_port_(server_port),
+      faults_(faults),
+      tap_(std::move(taps.arrived)),
+      delivered_tap_(std::move(taps.delivered)),
+      drop_(std::move(taps.drop)),
+      rng_(seed),
+      client_addr_(clients),
+      client_known_(clients, false) {
   for (int i = 0; i < clients; ++i) links_.push_back(std::make_unique<UdpPeer>());
   pending_.reserve(4096);
   thread_ = std::thread([this] { run(); });
@@ -40,6 +50,10 @@ void LossyRelay::pump(int link) {
       client_known_[link] = true;
     }
     if (tap_) tap_(link, !from_server, buf, n);
+    if (drop_ && drop_(link, !from_server, buf, n)) {
+      ++counts_.dropped;
+      continue;
+    }
     schedule(link, !from_server, buf, n);
   }
 }
@@ -47,7 +61,9 @@ void LossyRelay::pump(int link) {
 void LossyRelay::schedule(int link, bool to_server, const uint8_t* data, int len) {
   std::uniform_real_distribution<double> chance(0.0, 1.0);
   std::uniform_int_distribution<int> delay(0, faults_.max_delay_ms);
-  if (chance(rng_) < faults_.loss) {
+  std::uniform_int_distribution<int> jitter(-faults_.jitter_ms, faults_.jitter_ms);
+  const double loss = !to_server && faults_.loss_to_client >= 0 ? faults_.loss_to_client : faults_.loss;
+  if (chance(rng_) < loss) {
     ++counts_.dropped;
     return;
   }
@@ -57,8 +73,10 @@ void LossyRelay::schedule(int link, bool to_server, const uint8_t* data, int len
     ++counts_.duplicated;
   }
   const int held = faults_.hold > 0 && chance(rng_) < faults_.hold ? faults_.hold_ms : 0;
-  for (int c = 0; c < copies; ++c)
-    pending_.push_back({NowMs() + held + delay(rng_), link, to_server, std::vector<uint8_t>(data, data + len)});
+  for (int c = 0; c < copies; ++c) {
+    const int wait = std::max(0, faults_.delay_ms + jitter(rng_)) + held + delay(rng_);
+    pending_.push_back({NowMs() + wait, link, to_server, std::vector<uint8_t>(data, data + len)});
+  }
 }
 
 void LossyRelay::sendDue(long long now) {
@@ -71,6 +89,7 @@ void LossyRelay::sendDue(long long now) {
     } else if (client_known_[it->link]) {
       s.sendTo(client_addr_[it->link], it->data.data(), it->data.size());
     }
+    if (delivered_tap_) delivered_tap_(it->link, it->to_server, it->data.data(), static_cast<int>(it->data.size()));
     ++counts_.forwarded;
   }
   pending_.erase(due, pending_.end());

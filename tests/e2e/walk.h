@@ -12,6 +12,7 @@ struct WalkRun {
   std::string name;
   RelayFaults faults;
   bool busy_cores = false;  // two processes keep both cores busy meanwhile
+  bool observer = false;    // a second client watches the walker through the same link
 };
 
 struct WalkFigures {
@@ -22,8 +23,16 @@ struct WalkFigures {
   int snap_backs = 0;          // inputs that started again from another place
   double longest_snap = 0;     // units between the abandoned and the new place
   double frozen_share = 0;     // snapshots in runs of 4 or more at one place
+  double server_still = 0;     // snapshots showing the walker where the one before did
   double round_trip_ticks = 0; // median of the server's ping for the player
   long dropped = 0;            // datagrams the relay lost
+  int stalls = 0;              // runs of 4 or more inputs at one place while walking
+  int longest_stall = 0;       // inputs in the longest such run
+  double confirm_median_ms = 0;  // from an input leaving to its place coming back in a snapshot
+  double confirm_p95_ms = 0;
+  int observed_frames = 0;     // frames of the observer that drew the walker
+  double observed_still = 0;   // share of them that drew it where the frame before did
+  int observed_backwards = 0;  // frames that drew it moving against its last motion
 };
 
 // Runs the real programs for `seconds` of walking; the binaries come from

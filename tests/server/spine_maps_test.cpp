@@ -172,7 +172,7 @@ TEST_F(Maps, TwoMapsTakeTurnsAndEveryoneIsRemovedAtTheChange) {
   // Keeps the peer connected through a countdown: one input per tick.
   auto play_out = [&] {
     while (SV_SCOREBOARD > 0) {
-      peer.send(InputMessage(SV_PINGVAR, 0, 0, 0, 0, SV_LOGI));
+      peer.send(InputMessage(Echo(slotOf(peer), SV_PINGVAR), 0, 0, 0, 0, SV_LOGI));
       GAMECYCLE();
     }
   };

@@ -108,6 +108,7 @@ TEST_F(Protocol, TheTwelveByteInputExampleIsStoredAndOnlyAcknowledgementsInRange
   ASSERT_EQ(connect(peer, "In"), 1);
   ClientRecord& c = SV_CLIENTSLIST[1];
   c.log_ack = 5;
+  c.ping_tick = static_cast<uint16_t>(300 - c.tick_offset - 1);  // as if the input before echoed the tick before
   peer.send(example);
   GAMECYCLE();
   EXPECT_EQ(c.ping_tick, static_cast<uint16_t>(300 - c.tick_offset));  // the slot's offset taken off
@@ -128,19 +129,34 @@ TEST_F(Protocol, TheTwelveByteInputExampleIsStoredAndOnlyAcknowledgementsInRange
   EXPECT_EQ(c.log_ack, SV_LOGI);
 }
 
+TEST_F(Protocol, AnInputEchoingAnOlderTickThanOneAppliedIsIgnored) {
+  Peer peer;
+  ASSERT_EQ(connect(peer, "Late"), 1);
+  const ClientRecord& c = SV_CLIENTSLIST[1];
+  // Echo and heading of each input, and the heading applied after it: the
+  // 499 was overtaken on the way; the tick counter wraps at 65536.
+  const uint16_t steps[][3] = {{500, 10, 10},   {499, 20, 10},   {500, 30, 30},  {30000, 40, 40},
+                               {60000, 50, 50}, {65530, 60, 60}, {3, 70, 70},    {65531, 80, 70}};
+  for (const auto& step : steps) {
+    peer.send(InputMessage(Echo(1, step[0]), step[1], ACT_NONE, 0, 0, 0));
+    GAMECYCLE();
+    EXPECT_EQ(c.dir, step[2]) << "echo " << step[0];
+  }
+}
+
 TEST_F(Protocol, InputBudgetLimitsAppliedMessagesPerWindow) {
   ResetServer();
   startServer(manyClients());
   Peer peer;
   ASSERT_EQ(connect(peer, "Fast"), 1);
-  for (uint16_t i = 1; i <= 40; ++i) peer.send(InputMessage(0, i, 0, 0, 0, 0));
+  for (uint16_t i = 1; i <= 40; ++i) peer.send(InputMessage(Echo(1, SV_PINGVAR), i, 0, 0, 0, 0));
   GAMECYCLE();
   ClientRecord& c = SV_CLIENTSLIST[1];
   EXPECT_EQ(c.dir, 32);  // 33 at the connect, one spent by the entering input
   EXPECT_EQ(c.input_budget, 0);
   while (SV_PINGVAR % 33 != 0) ticks(1);
   EXPECT_EQ(c.input_budget, 35);
-  for (uint16_t i = 1; i <= 40; ++i) peer.send(InputMessage(0, static_cast<uint16_t>(100 + i), 0, 0, 0, 0));
+  for (uint16_t i = 1; i <= 40; ++i) peer.send(InputMessage(Echo(1, SV_PINGVAR), static_cast<uint16_t>(100 + i), 0, 0, 0, 0));
   GAMECYCLE();
   EXPECT_EQ(c.dir, 135);
 }
@@ -155,7 +171,7 @@ TEST_F(Protocol, ChatWaitsSixtyTicksBetweenLines) {
   EXPECT_NE(consoleText().find("Ann: hi\n"), std::string::npos);
   const uint16_t lines = SV_LOGI;
   for (int i = 0; i < 59; ++i) {
-    peer.send(InputMessage(SV_PINGVAR, 0, 0, 0, 0, SV_LOGI));
+    peer.send(InputMessage(Echo(slotOf(peer), SV_PINGVAR), 0, 0, 0, 0, SV_LOGI));
     if (i == 30) peer.send(ChatMessage("too soon"));
     GAMECYCLE();
   }
@@ -200,7 +216,7 @@ TEST_F(Protocol, GameInformationCarriesTheMapTextExactlyAtMostEvery15Ticks) {
   connect(other, "Oth", 3);
   ASSERT_EQ(connect(peer, "Me", 2), 2);
   peer.drain();
-  peer.send(InputMessage(0, 0, ACT_INFO, 0, 0, 0));
+  peer.send(InputMessage(Echo(2, SV_PINGVAR), 0, ACT_INFO, 0, 0, 0));
   GAMECYCLE();
   const std::string expected = Datagram()
                                    .byte(MSG_GAMEINFO).word(SV_CLIENTSLIST[2].log_ack)

@@ -16,7 +16,7 @@ class Sessions : public ServerTest {
   }
   // One tick in which the peer keeps alive, acknowledging `ack`; the log batches it got.
   std::vector<std::string> tickWith(const Peer& peer, uint16_t ack) {
-    peer.send(InputMessage(SV_PINGVAR, 0, 0, 0, 0, ack));
+    peer.send(InputMessage(Echo(slotOf(peer), SV_PINGVAR), 0, 0, 0, 0, ack));
     GAMECYCLE();
     return peer.drain(MSG_LOG);
   }
@@ -49,6 +49,28 @@ TEST_F(Sessions, FirstLinesThenACatchUpOf25In10And10And5FifteenTicksApart) {
   EXPECT_EQ(ack, SV_LOGI);
 }
 
+TEST_F(Sessions, WithBotsTheFirstClientStillHearsTheBannerAndItsOwnConnectFirst) {
+  SV_BOTCOUNT = 2;
+  Peer peer;
+  peer.send(ConnectMessage("First", 0));
+  for (int t = 0; t < 4; ++t) GAMECYCLE();  // the first input is late: bots wait for a player in the game
+  peer.send(InputMessage(LastSnapshotTick(peer), 0, ACT_NONE, 0, 0, 0));
+  GAMECYCLE();
+  std::vector<std::string> lines;
+  uint16_t ack = 0;
+  for (int t = 0; t < 60 && lines.size() < 4; ++t) {
+    for (const std::string& d : tickWith(peer, ack)) {
+      const LogBatch batch = ParseLog(d);
+      lines.insert(lines.end(), batch.lines.begin(), batch.lines.end());
+      ack = batch.last;
+    }
+  }
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "\x0aPlayerlimit: 10, scorelimit: 20, teamplay: no");
+  EXPECT_EQ(lines[1], Line({EV_CONNECT, 1, 0}, "First"));
+  EXPECT_EQ(lines[2], Line({EV_CONNECT, 2, 0}, "BOT #1"));  // then the bots, each with its connect
+}
+
 TEST_F(Sessions, WithoutAcknowledgementTheSameTenLinesComeEvery15TicksUntil96AreOutstanding) {
   Peer peer;
   connect(peer, "Deaf");
@@ -79,7 +101,7 @@ TEST_F(Sessions, SilentClientTimesOutOnThe255thTickWithTwoLines) {
   Peer peer;
   connect(peer, "Quiet");  // the connect tick counts as the first
   ticks(100);
-  peer.send(InputMessage(SV_PINGVAR, 0, ACT_NONE, 0, 0, 0));  // only an input is a sign of life
+  peer.send(InputMessage(Echo(slotOf(peer), SV_PINGVAR), 0, ACT_NONE, 0, 0, 0));  // only an input is a sign of life
   ticks(100);
   for (const std::string& other : {std::string("z"), ChatMessage("still here"), ConnectMessage("Quiet")})
     peer.send(other);

@@ -90,7 +90,7 @@ TEST_F(FullServer, TicksAllocateNothing) {
     if (t == 100) peers_[0]->send("g");  // a slot ends and is taken again, half-open at first
     if (t == 101) peers_[0]->send(ConnectMessage("again"));
     if (t == 150) late.send(ConnectMessage("late"));
-    peers_[t % MAX_SLOTS]->send(InputMessage(SV_PINGVAR, 0, ACT_FIRE, 0, 0, 0));
+    peers_[t % MAX_SLOTS]->send(InputMessage(Echo(slotOf(*peers_[t % MAX_SLOTS]), SV_PINGVAR), 0, ACT_FIRE, 0, 0, 0));
     GAMECYCLE();
   }
   alloc_counter::counting = false;
