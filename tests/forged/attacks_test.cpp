@@ -403,7 +403,7 @@ std::vector<Reflection> MeasureReflection(uint16_t port, int seconds) {
     per_source[s].sent += static_cast<long>(d.bytes.size()) + kHeaders;
     return d;
   });
-  WaitFor([&] { return drain(), traffic.sent() >= long{kPerSecond} * seconds; }, seconds * 1000 + 20000);
+  WaitFor([&] { return drain(), traffic.done(); }, seconds * 1000 + 20000);
   traffic.finish();
   // A status answer of our own comes after every reply to the forgeries.
   UdpPeer last;

@@ -113,6 +113,7 @@ ForgedTraffic::ForgedTraffic(int per_second, long count, int ms, std::function<F
       }
       SleepMs(1);
     }
+    done_ = true;
   });
 }
 

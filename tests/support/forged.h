@@ -50,12 +50,14 @@ class ForgedTraffic {
   ForgedTraffic(const ForgedTraffic&) = delete;
   ForgedTraffic& operator=(const ForgedTraffic&) = delete;
   long sent() const { return sent_; }
+  bool done() const { return done_; }
   // Waits for the end; the datagrams sent.
   long finish();
 
  private:
   std::atomic<long> sent_{0};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> done_{false};
   std::thread thread_;
 };
 
