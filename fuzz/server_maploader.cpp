@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "protocol/messages.h"
 #include "server/core/maps.h"
 #include "server/core/startup.h"
 #include "server/net/netproto.h"
@@ -42,6 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i <= MAP_CELLS + 1; ++i)
     if (SV_MAP.cells[i][0] != CELL_WALL || SV_MAP.cells[0][i] != CELL_WALL) std::abort();
   NET_CLEARBUFFER();
-  NET_WRITEMAP(1);
+  WriteGameInfoHead(NET_BUF, WireSession{}, 0, SV_MAPL[1].text + 1, MAP_TEXT_SIZE);
   return 0;
 }

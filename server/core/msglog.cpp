@@ -1,5 +1,6 @@
 #include "server/core/msglog.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "protocol/protocol.h"
@@ -23,14 +24,27 @@ constexpr const char* STR_TEAM = " team ";
 constexpr size_t EV_CONNECT_NAME = 3;  // the name starts after code, slot, team
 
 // A display text can pass 255 characters (a 20-character name, ": " and 253
-// characters of chat), so it is built in a larger fixed buffer.
+// characters of chat, each written as four in the operator's log), so it is
+// built in a larger fixed buffer. The operator's log gets names quoted and
+// escaped, so no player can write what reads like a line of the server's.
 struct DisplayText {
-  char ch[512];
+  char ch[1200];
   size_t len = 0;
+  bool for_oplog = false;
   void add(std::string_view s) {
     size_t n = s.size() < sizeof ch - len ? s.size() : sizeof ch - len;
     if (n) std::memcpy(ch + len, s.data(), n);
     len += n;
+  }
+  void addName(std::string_view name) {
+    if (!for_oplog) return add(name);
+    add("\"");
+    OPLOG_ESCAPE(name, ch, sizeof ch, len);
+    add("\"");
+  }
+  void addText(std::string_view text) {
+    if (!for_oplog) return add(text);
+    OPLOG_ESCAPE(text, ch, sizeof ch, len);
   }
   std::string_view view() const { return std::string_view(ch, len); }
 };
@@ -50,7 +64,7 @@ using EventPrinter = bool (*)(const ShortStr& line, DisplayText& out);
 
 bool NamePlus(uint8_t slot, const char* tail, DisplayText& out) {
   if (!ValidSlot(slot)) return false;
-  out.add(SV_CLIENTSLIST[slot].name.view());
+  out.addName(SV_CLIENTSLIST[slot].name.view());
   out.add(tail);
   return true;
 }
@@ -71,9 +85,19 @@ bool PrintJoin(const ShortStr& line, DisplayText& out) { return NamePlus(Argumen
 bool PrintLeave(const ShortStr& line, DisplayText& out) { return NamePlus(Argument(line, 1), STR_CLEV, out); }
 bool PrintWin(const ShortStr& line, DisplayText& out) { return NamePlus(Argument(line, 1), STR_CWIN, out); }
 
+// The operator's log marks chat as chat: `chat: slot N "NAME": TEXT`.
 bool PrintChat(const ShortStr& line, DisplayText& out) {
-  if (!NamePlus(Argument(line, 1), ": ", out)) return false;
-  out.add(Rest(line, 2));
+  const uint8_t slot = Argument(line, 1);
+  if (!ValidSlot(slot)) return false;
+  if (out.for_oplog) {
+    char number[8];
+    const int n = std::snprintf(number, sizeof number, "%u", slot);
+    out.add("chat: slot ");
+    out.add(std::string_view(number, n > 0 ? static_cast<size_t>(n) : 0));
+    out.add(" ");
+  }
+  NamePlus(slot, ": ", out);
+  out.addText(Rest(line, 2));
   return true;
 }
 
@@ -85,7 +109,7 @@ bool PrintKill(const ShortStr& line, DisplayText& out) {
   if (!NamePlus(killer, " > ", out)) return false;
   out.add(GUNS_NAME[weapon]);
   out.add(" > ");
-  out.add(SV_CLIENTSLIST[victim].name.view());
+  out.addName(SV_CLIENTSLIST[victim].name.view());
   return true;
 }
 
@@ -129,5 +153,8 @@ void SC_LOGMESS(const ShortStr& line) {
   DisplayText text;
   if (!EVENT_PRINTERS[code](line, text) || text.len == 0) return;
   CON_WRITELINE(text.view());
-  OPLOG_LINE(text.view());
+  if (!OPLOG_ACTIVE()) return;
+  DisplayText quoted;
+  quoted.for_oplog = true;
+  if (EVENT_PRINTERS[code](line, quoted)) OPLOG_LINE(quoted.view());
 }

@@ -32,7 +32,7 @@ struct LineText {
   }
   void AddQuoted(std::string_view s) {
     Add("\"");
-    Add(s);
+    OPLOG_ESCAPE(s, ch, sizeof ch, len);
     Add("\"");
   }
   std::string_view View() const { return std::string_view(ch, len); }
@@ -50,6 +50,18 @@ size_t FormatTimeStamp(char (&out)[32]) {
 }
 
 bool ValidSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+void AddHex(unsigned char c, char* out, size_t cap, size_t& len) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  const char text[4] = {'\\', 'x', kDigits[c >> 4], kDigits[c & 15]};
+  if (cap - len < sizeof text) {
+    len = cap;
+    return;
+  }
+  for (char t : text) out[len++] = t;
+}
 
 void AddSlot(LineText& line, uint8_t slot) {
   line.Add("slot ");
@@ -87,7 +99,7 @@ void AddPlayerScores(LineText& line) {
   for (int i = 0; i < n; ++i) {
     const ClientRecord& c = SV_CLIENTSLIST[order[i]];
     line.Add(i == 0 ? " " : ", ");
-    line.Add(c.name.view());
+    line.AddQuoted(c.name.view());
     line.Add(" ");
     line.AddNumber(c.frags);
     if (!c.joined) line.Add(" (spectating)");
@@ -112,9 +124,27 @@ void AddTeamScores(LineText& line) {
 
 }  // namespace
 
+void OPLOG_ESCAPE(std::string_view s, char* out, size_t cap, size_t& len) {
+  for (const char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (IsControl(c)) {
+      AddHex(c, out, cap, len);
+    } else if (c == '\\' || c == '"') {
+      if (cap - len < 2) len = cap;
+      if (len == cap) return;
+      out[len++] = '\\';
+      out[len++] = ch;
+    } else if (len < cap) {
+      out[len++] = ch;
+    }
+    if (len >= cap) return;
+  }
+}
+
 bool OPLOG_OPEN(const char* path) {
   OPLOG_CLOSE();
-  const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // It holds players' addresses: not for every user of the machine.
+  const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640);
   if (fd < 0) return false;
   log_file = fdopen(fd, "a");
   if (!log_file) {
@@ -139,7 +169,12 @@ void OPLOG_LINE(std::string_view text) {
   const size_t n = FormatTimeStamp(stamp);
   std::fwrite(stamp, 1, n, log_file);
   std::fputc(' ', log_file);
-  CON_WRITESAFE(log_file, text);
+  LineText safe;
+  for (const char ch : text) {
+    if (IsControl(static_cast<unsigned char>(ch))) AddHex(static_cast<unsigned char>(ch), safe.ch, sizeof safe.ch, safe.len);
+    else safe.Add(std::string_view(&ch, 1));
+  }
+  CON_WRITESAFE(log_file, safe.View());
   std::fputc('\n', log_file);
   std::fflush(log_file);
 }
@@ -172,6 +207,8 @@ void OPLOG_STARTUP() {
   line.AddNumber(SV_IPCONNECTS);
   line.Add(", connects ");
   line.AddNumber(SV_CONNECTS);
+  line.Add(", legacy ");
+  line.AddNumber(SV_LEGACY);
   OPLOG_LINE(line.View());
 }
 

@@ -3,6 +3,7 @@
 // nothing. Lines are written through fixed buffers: nothing is allocated.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -11,8 +12,13 @@ bool OPLOG_OPEN(const char* path);
 void OPLOG_CLOSE();
 bool OPLOG_ACTIVE();
 
-// One line: the time stamp, a space, the text with control bytes shown as '?'.
+// One line: the time stamp, a space, the text with control bytes written
+// as \xHH, so a new line can only start with a time stamp.
 void OPLOG_LINE(std::string_view text);
+// Appends `s` to out[len .. cap) as the log shows a name or a player's text:
+// `\` and `"` escaped as \\ and \", control bytes (0x00-0x1F, 0x7F) as \xHH.
+// What does not fit is cut.
+void OPLOG_ESCAPE(std::string_view s, char* out, size_t cap, size_t& len);
 
 // Port, rotation, bots and limits, once the socket is up.
 void OPLOG_STARTUP();

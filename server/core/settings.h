@@ -18,6 +18,8 @@ extern uint8_t SV_BOTCOUNT;     // 0..24 bots wanted
 extern uint8_t SV_IPSLOTS;      // 4
 extern uint8_t SV_IPCONNECTS;   // 2
 extern uint8_t SV_CONNECTS;     // 4
+// Whether protocol version 28 (no session token) is accepted: 1 by default.
+extern uint8_t SV_LEGACY;
 
 // Counters.
 extern uint8_t SV_CURCLIENTS;   // occupied slots, humans and bots

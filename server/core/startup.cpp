@@ -15,6 +15,7 @@
 #include "server/core/msglog.h"
 #include "server/core/oplog.h"
 #include "server/core/settings.h"
+#include "server/net/cookie.h"
 #include "server/net/guard.h"
 #include "server/net/netproto.h"
 #include "server/net/sessions.h"
@@ -128,6 +129,7 @@ void ApplyBots(std::string_view v) { SV_BOTCOUNT = S2B(v); }
 void ApplyIpSlots(std::string_view v) { SV_IPSLOTS = S2B(v); }
 void ApplyIpConnects(std::string_view v) { SV_IPCONNECTS = S2B(v); }
 void ApplyConnects(std::string_view v) { SV_CONNECTS = S2B(v); }
+void ApplyLegacy(std::string_view v) { SV_LEGACY = S2B(v); }
 
 constexpr Option OPTIONS[] = {
     {"-port", ApplyPort, [] { return uint32_t{NET_PORT}; }},
@@ -140,6 +142,7 @@ constexpr Option OPTIONS[] = {
     {"-ipslots", ApplyIpSlots, [] { return uint32_t{SV_IPSLOTS}; }},
     {"-ipconnects", ApplyIpConnects, [] { return uint32_t{SV_IPCONNECTS}; }},
     {"-connects", ApplyConnects, [] { return uint32_t{SV_CONNECTS}; }},
+    {"-legacy", ApplyLegacy, [] { return uint32_t{SV_LEGACY}; }},
     {"-log", ApplyLog, nullptr},
 };
 constexpr int OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
@@ -236,6 +239,7 @@ void SV_CHECKVARS() {
   if (SV_IPSLOTS > MAX_SLOTS) SV_IPSLOTS = MAX_SLOTS;
   if (SV_IPCONNECTS < 1) SV_IPCONNECTS = 1;
   if (SV_CONNECTS < 1) SV_CONNECTS = 1;
+  if (SV_LEGACY > 1) SV_LEGACY = 1;
 }
 
 bool GAMESTART(int argc, char** argv) {
@@ -243,6 +247,7 @@ bool GAMESTART(int argc, char** argv) {
   SV_CLEARLOG();
   DEFAULTMAPS();
   SV_STARTPARAMS(argc, argv);
+  COOKIE_RESET();
   if (!NET_START()) {
     OPLOG_LINE("start failed: the UDP socket could not be brought up");
     return false;

@@ -23,6 +23,8 @@ constexpr const char* USAGE =
     "  -ipslots N     slots one address may hold at once, 1..24 (4)\n"
     "  -ipconnects N  new slots one address may take per second (2)\n"
     "  -connects N    new players let in per second, all addresses (4)\n"
+    "  -legacy N      1 accepts protocol 28 (no session token) besides 29,\n"
+    "                 0 only 29 (1)\n"
     "  -log FILE      append every event with a UTC time stamp to FILE\n"
     "  -h, --help     show this text and exit\n"
     "  --version      show the version and the protocol version and exit\n"

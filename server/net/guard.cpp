@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "protocol/messages.h"
 #include "protocol/protocol.h"
 #include "server/core/console.h"
 #include "server/core/settings.h"
@@ -20,7 +21,11 @@ constexpr uint32_t FULL_REPLY_GAP = 30;
 // How long after a map change its players may come back unthrottled.
 constexpr uint32_t REJOIN_TICKS = 10 * GUARD_SECOND;
 constexpr uint8_t STATUS_PER_ADDRESS = 5;  // answers a second
-constexpr uint8_t STATUS_IN_ALL = 100;
+constexpr uint16_t STATUS_IN_ALL = 2000;
+// The budget is kept in 33rds of a byte, so a second's worth refills
+// evenly over its ticks; at most two ticks' worth is banked.
+constexpr uint32_t BUDGET_PER_TICK = GUARD_UNPROVEN_BYTES;
+constexpr uint32_t BUDGET_BANK = 2 * BUDGET_PER_TICK;
 
 struct AddressKey {
   char text[ADDRESS_LIMIT];
@@ -42,12 +47,12 @@ struct AddressKey {
 struct RateWindow {
   uint32_t start = 0;
   uint16_t count = 0;
-  bool take(uint8_t limit) {
+  bool take(uint16_t limit) {
     if (!has(limit)) return false;
     ++count;
     return true;
   }
-  bool has(uint8_t limit) {
+  bool has(uint16_t limit) {
     if (GUARD_CYCLE - start >= GUARD_SECOND) {
       start = GUARD_CYCLE;
       count = 0;
@@ -78,6 +83,7 @@ int rejoin_count = 0;
 uint32_t rejoin_until = 0;
 RateWindow entries;
 RateWindow status_answers;
+uint32_t unproven_budget = BUDGET_BANK;
 bool reported = false;
 uint32_t last_report = 0;
 
@@ -138,48 +144,59 @@ void GUARD_RESET() {
   rejoin_until = 0;
   entries = RateWindow{};
   status_answers = RateWindow{};
+  unproven_budget = BUDGET_BANK;
   reported = false;
   last_report = 0;
 }
 
 void GUARD_TICK() {
   ++GUARD_CYCLE;
+  unproven_budget = unproven_budget + BUDGET_PER_TICK < BUDGET_BANK ? unproven_budget + BUDGET_PER_TICK : BUDGET_BANK;
   if (!reported || GUARD_CYCLE - last_report >= GUARD_SECOND) ReportRefusals();
 }
 
-bool GUARD_ADMITCONNECT(const ShortStr& address, bool& rejoining) {
-  rejoining = TakeRejoin(address);
-  if (rejoining) return true;
-  return RecordOf(address).connects.take(SV_IPCONNECTS);
+bool GUARD_SPENDUNPROVEN(uint16_t length) {
+  const uint32_t cost = (length + GUARD_HEADER_BYTES) * GUARD_SECOND;
+  if (cost > unproven_budget) return false;
+  unproven_budget -= cost;
+  return true;
 }
 
-void GUARD_REFUSE(const ShortStr& address, uint16_t port) {
+Entry GUARD_ADMITENTRY(const ShortStr& address, int held) {
+  if (TakeRejoin(address)) return Entry::Enter;
+  if (held >= SV_IPSLOTS) return Entry::Refuse;
+  if (!entries.has(SV_CONNECTS)) return Entry::Wait;
+  if (!RecordOf(address).connects.take(SV_IPCONNECTS)) return Entry::Refuse;
+  entries.take(SV_CONNECTS);
+  return Entry::Enter;
+}
+
+void GUARD_REFUSE(const ShortStr& address, uint16_t port, uint8_t version, uint64_t nonce) {
   AddressRecord& r = RecordOf(address);
   ++r.refused;
   if (r.replied && GUARD_CYCLE - r.last_reply < FULL_REPLY_GAP) return;
   r.replied = true;
   r.last_reply = GUARD_CYCLE;
   NET_CLEARBUFFER();
-  NET_WRITEBYTE(MSG_SERVERFULL);
+  WriteServerFull(NET_BUF, version, nonce);
   NET_SEND(address, port);
 }
 
 bool GUARD_ADMITSTATUS(const ShortStr& address) {
-  // Once the server has answered enough for this second, no address record
-  // is taken or refreshed, so a flood cannot push the others out.
-  if (!status_answers.has(STATUS_IN_ALL)) return false;
+  // Each address first, so a flood from others cannot use up its share;
+  // then all together, so the answers cost CPU only.
   if (!RecordOf(address).status.take(STATUS_PER_ADDRESS)) return false;
   return status_answers.take(STATUS_IN_ALL);
 }
 
-bool GUARD_MAYENTER(const ClientRecord& c) { return c.rejoining || entries.take(SV_CONNECTS); }
+void GUARD_DROPPED(Dropped) {}
 
 void GUARD_EXPECTREJOINS() {
   rejoin_count = 0;
   rejoin_until = GUARD_CYCLE + REJOIN_TICKS;
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     const ClientRecord& c = SV_CLIENTSLIST[s];
-    if (!c.in_use || c.is_bot || c.half_open) continue;
+    if (!c.in_use || c.is_bot || c.half_open) continue;  // only proven players come back
     int i = 0;
     while (i < rejoin_count && !rejoins[i].key.is(c.address)) ++i;
     if (i == rejoin_count) {

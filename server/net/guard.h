@@ -1,8 +1,10 @@
-// What a stranger can make the server do, limited per address: slots held
-// and new connects per second, new players per second from all addresses
-// together, the "server full" reply about once a second, and one console
-// line a second that counts refused connects. Addresses that played before a
-// map change come back without being throttled.
+// What senders can make the server do. Strangers (senders that have not
+// proven their address) cost only bytes out of one small budget for all of
+// them; the limits per address (slots held, new slots a second, the "server
+// full" reply about once a second and one console line a second that counts
+// refused connects) count only proven senders, so forged datagrams cannot
+// spend them. Addresses that played before a map change come back without
+// being throttled.
 #pragma once
 
 #include <cstdint>
@@ -16,22 +18,40 @@ constexpr uint32_t GUARD_SECOND = 33;  // ticks
 extern uint32_t GUARD_CYCLE;
 
 void GUARD_RESET();
-// Once per tick, before the datagrams: the clock, and the console line about
-// refused connects at most once a second.
+// Once per tick, before the datagrams: the clock, the byte budget for
+// strangers, and the console line about refused connects at most once a
+// second.
 void GUARD_TICK();
-// A connect from a sender without a slot. False when its address has made
-// its connects for this second; `rejoining` is set when the address played
-// before the last map change (such connects are never throttled).
-bool GUARD_ADMITCONNECT(const ShortStr& address, bool& rejoining);
-// A connect that gets no slot: counted for the console line, and answered
-// with "server full" when the address has not had that reply lately.
-void GUARD_REFUSE(const ShortStr& address, uint16_t port);
-// Whether a half-open slot may enter the game now: new players are let in at
-// most SV_CONNECTS a second, returning ones always.
-bool GUARD_MAYENTER(const ClientRecord& c);
+
+// Bytes sent to addresses that have not proven themselves: 8,000 a second,
+// each datagram counted with 28 bytes of IP and UDP headers. True (and
+// spent) when a datagram of `length` bytes still fits this tick.
+constexpr uint32_t GUARD_UNPROVEN_BYTES = 8000;
+constexpr uint32_t GUARD_HEADER_BYTES = 28;
+bool GUARD_SPENDUNPROVEN(uint16_t length);
+
+// Whether a proven sender may take a new slot now. Rejoining addresses
+// always enter; otherwise the address must hold fewer than -ipslots proven
+// slots (`held`) and have made fewer than -ipconnects new ones this second
+// (Refuse), and the server must have let fewer than -connects new players in
+// this second (Wait: the sender asks again).
+enum class Entry : uint8_t { Enter, Wait, Refuse };
+Entry GUARD_ADMITENTRY(const ShortStr& address, int held);
+// A proven sender gets no slot: counted for the console line, and answered
+// with "server full" (in version 29 with the nonce of its connect) when the
+// address has not had that reply lately.
+void GUARD_REFUSE(const ShortStr& address, uint16_t port, uint8_t version, uint64_t nonce);
 // A status query from this address: whether it may be answered now, at most
-// 5 times a second per address and about 100 times a second in all.
+// 5 times a second per address, then 2,000 times a second in all.
 bool GUARD_ADMITSTATUS(const ShortStr& address);
 // At a map change, before the slots are given up: every player's address may
 // connect again as often as it held slots, unthrottled, for a while.
 void GUARD_EXPECTREJOINS();
+
+// Datagrams dropped unread. Every drop of these kinds is decided by a call
+// here, so counting them needs one line each.
+enum class Dropped : uint8_t {
+  BadToken,   // from the address and port of a session, without its token
+  Malformed,  // a code no client sends, or shorter than its layout
+};
+void GUARD_DROPPED(Dropped why);

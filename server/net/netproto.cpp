@@ -1,12 +1,16 @@
 #include "server/net/netproto.h"
 
+#include <arpa/inet.h>
+
 #include <array>
 
+#include "protocol/messages.h"
 #include "protocol/protocol.h"
 #include "server/core/event_line.h"
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
+#include "server/net/cookie.h"
 #include "server/net/guard.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
@@ -18,26 +22,35 @@ namespace {
 constexpr size_t CHAT_LIMIT = 253;  // a whole log line is at most 255 characters
 constexpr uint8_t CHAT_WAIT_TICKS = 60;
 constexpr uint8_t DATAGRAM_WAIT_TICKS = 15;
-constexpr uint16_t LOG_BATCH = 10;
 constexpr uint16_t LOG_LAG_LIMIT = 96;
-constexpr uint16_t INPUT_LENGTH = 12;
 
 // Length of the datagram being handled.
 uint16_t datagram_length = 0;
 
-// ---- Datagrams from senders without a slot ----
+WireSession SessionOf(const ClientRecord& c) { return WireSession{c.version, c.token}; }
 
-void Reply(uint8_t code, const ShortStr& address, uint16_t port) {
-  NET_CLEARBUFFER();
-  NET_WRITEBYTE(code);
-  if (code == MSG_BADVERSION) NET_WRITEBYTE(PROTOCOL_VERSION);
-  NET_SEND(address, port);
+// Whatever goes to an address that has not proven itself is paid for out of
+// one small budget of bytes; what does not fit is not sent.
+void SendUnproven(const ShortStr& address, uint16_t port) {
+  if (GUARD_SPENDUNPROVEN(NET_BUF.length())) NET_SEND(address, port);
 }
 
-void NameNewPlayer(ClientRecord& c) {
-  NET_READSTRING(c.name);
+// The sender's IPv4 address and port in network order, as the cookie takes
+// them; false for text that is no IPv4 address.
+bool SenderKey(const ShortStr& address, uint16_t port, uint32_t& ip, uint16_t& port_n) {
+  in_addr parsed{};
+  if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) return false;
+  ip = parsed.s_addr;
+  port_n = htons(port);
+  return true;
+}
+
+// ---- Connects ----
+
+void NameNewPlayer(ClientRecord& c, const ConnectMsg& m) {
+  c.name = m.name;
   c.name.cut(NAME_LIMIT);
-  c.team = NET_READBYTE() % NUM_TEAMS;
+  c.team = m.team % NUM_TEAMS;
   if (SV_TEAMPLAY == 0) return;
   ShortStr tagged("[");
   tagged.append(TEAMCHAR[c.team]);
@@ -47,18 +60,87 @@ void NameNewPlayer(ClientRecord& c) {
   c.name = tagged;
 }
 
-// A connect takes a half-open slot; nothing answers it but one snapshot, and
-// the connect line waits for the client's first input.
-void ConnectStranger(const ShortStr& address, uint16_t port) {
-  if (NET_READBYTE() != PROTOCOL_VERSION) return Reply(MSG_BADVERSION, address, port);
-  bool rejoining = false;
-  if (!GUARD_ADMITCONNECT(address, rejoining)) return GUARD_REFUSE(address, port);
-  uint8_t slot = PLAYER_OPEN(address, port, rejoining);
-  if (slot == 0) return GUARD_REFUSE(address, port);
-  NameNewPlayer(SV_CLIENTSLIST[slot]);
+void SendWelcome(uint8_t slot) {
+  const ClientRecord& c = SV_CLIENTSLIST[slot];
+  NET_CLEARBUFFER();
+  WriteWelcome(NET_BUF, c.nonce, c.token, slot);
+  NET_SEND(c.address, c.port);
 }
 
-void InputFromStranger(const ShortStr& address, uint16_t port) { Reply(MSG_NOTCONNECTED, address, port); }
+void SendChallenge(const ShortStr& address, uint16_t port, uint32_t ip, uint16_t port_n, uint64_t nonce) {
+  NET_CLEARBUFFER();
+  WriteChallenge(NET_BUF, nonce, COOKIE_MAKE(ip, port_n, nonce, COOKIE_EPOCH()));
+  SendUnproven(address, port);
+}
+
+// A version-29 connect, from a stranger or from the sender of a slot
+// (`slot`). Without a valid cookie it is only answered by a challenge: no
+// state, no counter, no reply larger than the connect. With one, the
+// address is proven and the sender takes a slot that enters the game at once.
+void Connect29(const ShortStr& address, uint16_t port, uint8_t slot, const ConnectMsg& m) {
+  uint32_t ip = 0;
+  uint16_t port_n = 0;
+  if (!SenderKey(address, port, ip, port_n)) return;
+  if (m.cookie == 0 || !COOKIE_VALID(ip, port_n, m.nonce, m.cookie))
+    return SendChallenge(address, port, ip, port_n, m.nonce);
+  if (slot != 0) {
+    const ClientRecord& old = SV_CLIENTSLIST[slot];
+    // The same attempt again: its welcome was lost.
+    if (old.version == PROTOCOL_SESSIONS && old.nonce == m.nonce) return SendWelcome(slot);
+    // The sender proved it receives here, so whoever held the slot is gone.
+    PLAYER_GIVEUP(slot, SLOT_CONNECTEDAGAIN);
+  }
+  const Entry entry = GUARD_ADMITENTRY(address, PLAYER_PROVENSLOTS(address));
+  if (entry == Entry::Wait) return;  // the client repeats its connect
+  const uint8_t taken = entry == Entry::Enter ? PLAYER_OPENPROVEN(address, port) : 0;
+  if (taken == 0) return GUARD_REFUSE(address, port, PROTOCOL_SESSIONS, m.nonce);
+  ClientRecord& c = SV_CLIENTSLIST[taken];
+  NameNewPlayer(c, m);
+  c.nonce = m.nonce;
+  PLAYER_ENTER(taken);
+  SendWelcome(taken);
+}
+
+// A version-28 connect takes a half-open slot; nothing answers it but a
+// snapshot, and the connect line waits for an input that proves the sender
+// received it. A full server answers "server full" out of the strangers'
+// budget.
+void Connect28(const ShortStr& address, uint16_t port, const ConnectMsg& m) {
+  const uint8_t slot = PLAYER_OPEN(address, port);
+  if (slot == 0) {
+    NET_CLEARBUFFER();
+    WriteServerFull(NET_BUF, PROTOCOL_VERSION, 0);
+    return SendUnproven(address, port);
+  }
+  NameNewPlayer(SV_CLIENTSLIST[slot], m);
+}
+
+void RefuseVersion(const ShortStr& address, uint16_t port) {
+  NET_CLEARBUFFER();
+  WriteBadVersion(NET_BUF, SV_LEGACY ? PROTOCOL_VERSION : PROTOCOL_SESSIONS);
+  SendUnproven(address, port);
+}
+
+void ConnectStranger(const ShortStr& address, uint16_t port) {
+  ConnectMsg m;
+  const bool whole = ReadConnect(NET_BUF, m);
+  if (m.version == PROTOCOL_SESSIONS) {
+    if (!whole) return GUARD_DROPPED(Dropped::Malformed);
+    return Connect29(address, port, 0, m);
+  }
+  if (m.version == PROTOCOL_VERSION && SV_LEGACY) return Connect28(address, port, m);
+  RefuseVersion(address, port);
+}
+
+// Version 29: the input's token echoed, so only the client that sent it
+// believes it; a shorter input is a version-28 one and gets the code alone.
+void InputFromStranger(const ShortStr& address, uint16_t port) {
+  const bool tokened = datagram_length >= INPUT29_MIN_SIZE;
+  const uint64_t token = tokened ? NET_BUF.readQuad() : 0;
+  NET_CLEARBUFFER();
+  WriteNotConnected(NET_BUF, tokened ? PROTOCOL_SESSIONS : PROTOCOL_VERSION, token);
+  SendUnproven(address, port);
+}
 
 // ---- Datagrams from connected clients ----
 
@@ -71,42 +153,100 @@ bool AcknowledgementInRange(uint16_t old_ack, uint16_t v) {
 
 void DisconnectClient(uint8_t slot) { PLAYER_GIVEUP(slot, SLOT_DISCONNECT); }
 
-// A connect from the sender of a half-open slot is answered by one more
-// snapshot; from a client already playing it is ignored.
-void ConnectAgain(uint8_t slot) { PLAYER_REPEATCONNECT(slot); }
-
-// Only a whole input message is a sign of a real client: it lets a
-// half-open slot into the game and keeps a slot alive. A shorter one is
-// still applied (its missing fields read as 0) to a slot already playing.
-void InputFromClient(uint8_t slot) {
+// A connect from the sender of a slot: version 29 follows the rules of a
+// proven connect; a version-28 one is answered by one more snapshot while
+// the slot is half-open, and ignored once it plays.
+void ConnectAgain(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
-  const bool whole = datagram_length >= INPUT_LENGTH;
-  // A half-open slot enters the game with its first input, unless too many
-  // new players came in this second: then it waits for a later input.
-  if (c.half_open) {
-    if (!whole || !GUARD_MAYENTER(c)) return;
-    PLAYER_ENTER(slot);
+  ConnectMsg m;
+  const bool whole = ReadConnect(NET_BUF, m);
+  if (m.version == PROTOCOL_SESSIONS) {
+    if (!whole) return GUARD_DROPPED(Dropped::Malformed);
+    return Connect29(c.address, c.port, slot, m);
   }
-  if (whole) c.idle = 0;
+  if (m.version == PROTOCOL_VERSION && c.version == PROTOCOL_VERSION) PLAYER_REPEATCONNECT(slot);
+}
+
+// One frame of input applied to a slot that plays, within its budget.
+void ApplyInputFrame(uint8_t slot, const InputFrame& f, uint16_t ack) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
   if (c.input_budget == 0) return;
-  c.ping_tick = NET_READWORD();
-  c.dir = NET_READWORD();
-  c.action = NET_READBYTE();
-  c.want_x = NET_READWORD();
-  c.want_y = NET_READWORD();
-  uint16_t ack = NET_READWORD();
+  c.ping_tick = static_cast<uint16_t>(f.tick_echo - c.tick_offset);
+  c.dir = f.dir;
+  c.action = f.action;
+  c.want_x = f.want_x;
+  c.want_y = f.want_y;
   if (AcknowledgementInRange(c.log_ack, ack)) c.log_ack = ack;
   // During the end-of-match countdown nobody moves, fires or respawns.
   if (SV_SCOREBOARD == 0) PLAYER_ACTIONS(slot);
   --c.input_budget;
 }
 
+// Whether a half-open slot enters the game with this input: its echo must
+// prove that the sender received a snapshot, then the limits for proven
+// senders decide (over them the slot is given up and its address, proven
+// now, told "server full"; over the new-player rate it waits).
+bool Enters(uint8_t slot, const InputFrame& f) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  if (!PLAYER_ECHOPROVES(slot, f.tick_echo)) return false;
+  const Entry entry = GUARD_ADMITENTRY(c.address, PLAYER_PROVENSLOTS(c.address));
+  if (entry == Entry::Wait) return false;
+  if (entry == Entry::Refuse) {
+    const ShortStr address = c.address;
+    const uint16_t port = c.port;
+    PLAYER_REMOVE(slot);
+    GUARD_REFUSE(address, port, PROTOCOL_VERSION, 0);
+    return false;
+  }
+  PLAYER_ENTER(slot);
+  return true;
+}
+
+// Version 28. Only a whole input message is a sign of a real client: it
+// lets a half-open slot into the game and keeps a slot alive. A shorter one
+// is still applied (its missing fields read as 0) to a slot already playing.
+void Input28(uint8_t slot) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  const bool whole = datagram_length >= INPUT28_SIZE;
+  InputFrame f;
+  uint16_t ack = 0;
+  ReadInput28(NET_BUF, f, ack);
+  if (c.half_open && (!whole || !Enters(slot, f))) return;
+  if (whole) c.idle = 0;
+  ApplyInputFrame(slot, f, ack);
+}
+
+// Version 29: the newest frame of the datagram, unless an input as new was
+// applied already (a late or repeated datagram). The frames before it are
+// for a queue of inputs that may take the place of this function.
+void ApplyInput29(uint8_t slot, const Input29& m) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  if (c.applied_any && static_cast<int16_t>(m.sequence - c.applied_sequence) <= 0) return;
+  c.applied_any = 1;
+  c.applied_sequence = m.sequence;
+  ApplyInputFrame(slot, m.frames[0], m.log_ack);
+}
+
+void InputWithToken(uint8_t slot) {
+  Input29 m;
+  NET_BUF.readQuad();  // the token, checked already
+  if (!ReadInput29(NET_BUF, m)) return GUARD_DROPPED(Dropped::Malformed);
+  SV_CLIENTSLIST[slot].idle = 0;
+  ApplyInput29(slot, m);
+}
+
+void InputFromClient(uint8_t slot) {
+  if (SV_CLIENTSLIST[slot].version == PROTOCOL_SESSIONS) return InputWithToken(slot);
+  Input28(slot);
+}
+
 void ChatFromClient(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
+  if (c.version == PROTOCOL_SESSIONS) NET_BUF.readQuad();  // the token, checked already
   if (c.half_open || c.chat_wait > 0) return;
   c.chat_wait = CHAT_WAIT_TICKS;
   ShortStr text;
-  NET_READSTRING(text);
+  ReadChat(NET_BUF, text);
   text.cut(CHAT_LIMIT);
   SV_ADDMSG(EVENT_LINE(EV_CHAT, {slot}, text.view()));
 }
@@ -123,7 +263,7 @@ constexpr std::array<StrangerHandler, 256> STRANGER_HANDLERS = [] {
   return t;
 }();
 
-// Every unknown code is ignored.
+// Every other code a client sends is ignored.
 constexpr std::array<ClientHandler, 256> CLIENT_HANDLERS = [] {
   std::array<ClientHandler, 256> t{};
   t[MSG_CONNECT] = ConnectAgain;
@@ -135,41 +275,34 @@ constexpr std::array<ClientHandler, 256> CLIENT_HANDLERS = [] {
 
 // ---- Writers ----
 
-void WriteSnapshotEntry(uint8_t slot) {
+SnapshotEntry EntryOf(uint8_t slot) {
   const ClientRecord& c = SV_CLIENTSLIST[slot];
-  uint8_t state = PLAYER_STATE(slot);
-  NET_WRITEBYTE(slot);
-  NET_WRITEBYTE(state);
-  NET_WRITEBYTE(c.ping);
-  if (state >= PS_DEAD) NET_WRITEBYTE(c.frags);
-  if (state >= PS_ALIVE) {
-    NET_WRITEWORD(c.x);
-    NET_WRITEWORD(c.y);
-    NET_WRITEWORD(c.dir);
-  }
-  if (state >= PS_FIRING) NET_WRITEBYTE(c.gun);
+  SnapshotEntry e;
+  e.slot = slot;
+  e.state = PLAYER_STATE(slot);
+  e.ping = c.ping;
+  e.frags = c.frags;
+  e.x = c.x;
+  e.y = c.y;
+  e.dir = c.dir;
+  e.gun = c.gun;
+  return e;
 }
 
-void WriteSnapshotTail(uint8_t slot) {
+SnapshotTail TailOf(uint8_t slot) {
   const ClientRecord& c = SV_CLIENTSLIST[slot];
-  NET_WRITEBYTE(slot);
-  NET_WRITEBYTE(c.health);
-  NET_WRITEBYTE(c.armor);
-  NET_WRITEBYTE(c.ammo[1]);
-  NET_WRITEBYTE(c.ammo[2]);
-  NET_WRITEBYTE(c.gun);
+  SnapshotTail t;
+  t.slot = slot;
+  t.health = c.health;
+  t.armor = c.armor;
+  t.ammo1 = c.ammo[1];
+  t.ammo2 = c.ammo[2];
+  t.gun = c.gun;
+  t.applied_sequence = c.applied_sequence;
+  return t;
 }
 
 bool IsHuman(const ClientRecord& c) { return c.in_use && !c.is_bot; }
-
-// A half-open slot is sent a snapshot only for a connect not yet answered.
-bool TakesSnapshot(ClientRecord& c) {
-  if (!IsHuman(c)) return false;
-  if (!c.half_open) return true;
-  if (c.snapshots_owed == 0) return false;
-  --c.snapshots_owed;
-  return true;
-}
 
 uint16_t LinesLacking(const ClientRecord& c) { return static_cast<uint16_t>(SV_LOGI - c.log_ack); }
 
@@ -178,29 +311,44 @@ const ShortStr& LogLine(uint16_t k) { return SV_LOG[static_cast<uint16_t>(SV_LOG
 
 void WriteLogBatch(const ClientRecord& c, uint16_t n) {
   NET_CLEARBUFFER();
-  NET_WRITEBYTE(MSG_LOG);
-  NET_WRITEWORD(static_cast<uint16_t>(c.log_ack + n));
-  NET_WRITEBYTE(static_cast<uint8_t>(n));
-  for (uint16_t i = 1; i <= n; ++i) NET_WRITESTRING(LogLine(static_cast<uint16_t>(c.log_ack + i)));
+  WriteLogHead(NET_BUF, SessionOf(c), static_cast<uint16_t>(c.log_ack + n), static_cast<uint8_t>(n));
+  for (uint16_t i = 1; i <= n; ++i) WriteLogLine(NET_BUF, LogLine(static_cast<uint16_t>(c.log_ack + i)));
 }
 
 void WriteGameInfo(const ClientRecord& c) {
   NET_CLEARBUFFER();
-  NET_WRITEBYTE(MSG_GAMEINFO);
-  NET_WRITEWORD(c.log_ack);
-  NET_WRITEMAP(SV_MAP.map_index);
-  NET_WRITESTRING(SV_NAME);
-  NET_WRITEBYTE(SV_SCORELIMIT);
-  NET_WRITEBYTE(SV_TEAMPLAY);
-  NET_WRITEBYTE(SV_MAXPLAYERS);
-  NET_WRITEBYTE(SV_CURCLIENTS);
+  const uint8_t map = SV_MAP.map_index;
+  const bool listed = map >= 1 && map <= MAP_LIST_SIZE;
+  const uint8_t no_text = 0;
+  WriteGameInfoHead(NET_BUF, SessionOf(c), c.log_ack, listed ? SV_MAPL[map].text + 1 : &no_text,
+                    listed ? MAP_TEXT_SIZE : 1);
+  GameInfoSettings s;
+  if (listed) s.map_name = SV_MAPL[map].name;
+  s.server_name = SV_NAME;
+  s.score_limit = SV_SCORELIMIT;
+  s.team_play = SV_TEAMPLAY;
+  s.max_players = SV_MAXPLAYERS;
+  s.slot_count = PLAYER_SHOWNCOUNT();
+  WriteGameInfoSettings(NET_BUF, s);
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     const ClientRecord& other = SV_CLIENTSLIST[s];
-    if (!other.in_use) continue;
-    NET_WRITEBYTE(static_cast<uint8_t>(s));
-    NET_WRITEBYTE(other.team);
-    NET_WRITESTRING(other.name);
+    if (PLAYER_SHOWN(other)) WriteGameInfoPlayer(NET_BUF, GameInfoPlayer{static_cast<uint8_t>(s), other.team, other.name});
   }
+}
+
+// The head and tail of one receiver's snapshot, written after the common
+// part and handed to the batch.
+void AddSnapshotReceiver(uint8_t slot, uint16_t common_end) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  uint8_t head[1 + TOKEN_SIZE + 2];
+  NET_BUF.pos = common_end;
+  WriteSnapshotHead(NET_BUF, SessionOf(c), static_cast<uint16_t>(SV_PINGVAR + c.tick_offset));
+  const uint8_t head_length = static_cast<uint8_t>(NET_BUF.pos - common_end);
+  for (uint8_t i = 0; i < head_length; ++i) head[i] = NET_BUF.data[common_end + i];
+  NET_BUF.pos = common_end;
+  WriteSnapshotTail(NET_BUF, c.version, TailOf(slot));
+  NET_BATCHADD(c.address, c.port, head, head_length, NET_BUF.data + common_end,
+               static_cast<uint8_t>(NET_BUF.pos - common_end));
 }
 
 }  // namespace
@@ -211,15 +359,29 @@ void NET_INPUT() {
     NET_HANDLEDATAGRAM(NET_LASTINIP(), NET_LASTINPORT(), static_cast<uint16_t>(n));
 }
 
+bool NET_SESSIONTOKENOK(uint8_t slot, const uint8_t* bytes, uint16_t length) {
+  const ClientRecord& c = SV_CLIENTSLIST[slot];
+  // Version 28 has no token; a connect proves itself with its cookie.
+  if (c.version != PROTOCOL_SESSIONS || (length > 0 && bytes[0] == MSG_CONNECT)) return true;
+  uint64_t token = 0;
+  for (int i = 0; i < TOKEN_SIZE && 1 + i < length; ++i) token |= static_cast<uint64_t>(bytes[1 + i]) << (8 * i);
+  if (length >= 1 + TOKEN_SIZE && token == c.token) return true;
+  GUARD_DROPPED(Dropped::BadToken);
+  return false;
+}
+
 void NET_HANDLEDATAGRAM(const ShortStr& address, uint16_t port, uint16_t length) {
+  NET_BUF.received(length);
   datagram_length = length;
-  uint8_t slot = PLAYER_A2I(address, port);
-  uint8_t code = NET_READBYTE();
+  const uint8_t slot = PLAYER_A2I(address, port);
+  const uint8_t code = NET_READBYTE();
+  if (length == 0 || SenderOfCode(code) != Sender::Client) return GUARD_DROPPED(Dropped::Malformed);
   if (slot == 0) {
     if (STRANGER_HANDLERS[code]) STRANGER_HANDLERS[code](address, port);
-  } else if (CLIENT_HANDLERS[code]) {
-    CLIENT_HANDLERS[code](slot);
+    return;
   }
+  if (!NET_SESSIONTOKENOK(slot, NET_BUF.bytes(), length)) return;
+  if (CLIENT_HANDLERS[code]) CLIENT_HANDLERS[code](slot);
 }
 
 void NET_OUTPUT() {
@@ -229,47 +391,35 @@ void NET_OUTPUT() {
 
 void NET_BUILDSNAPSHOTS() {
   NET_CLEARBUFFER();
-  NET_WRITEBYTE(MSG_SNAPSHOT);
-  NET_WRITEWORD(SV_PINGVAR);
-  NET_WRITEWORD(SV_SCOREBOARD);
-  NET_WRITEBYTE(SV_CURCLIENTS);
+  WriteSnapshotCountdown(NET_BUF, SV_SCOREBOARD, PLAYER_SHOWNCOUNT());
   for (int s = 1; s <= MAX_SLOTS; ++s)
-    if (SV_CLIENTSLIST[s].in_use) WriteSnapshotEntry(static_cast<uint8_t>(s));
+    if (PLAYER_SHOWN(SV_CLIENTSLIST[s])) WriteSnapshotEntry(NET_BUF, EntryOf(static_cast<uint8_t>(s)));
   NET_WRITEITEMS();
-  // The common part stays; each receiver's tail is written after it in turn.
+  // The common part stays; each receiver's head and tail are written after
+  // it in turn.
   const uint16_t common_end = NET_BUF.pos;
   NET_BATCHBEGIN(NET_BUF.length());
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     ClientRecord& c = SV_CLIENTSLIST[s];
-    if (!TakesSnapshot(c)) continue;
-    NET_BUF.pos = common_end;
-    WriteSnapshotTail(static_cast<uint8_t>(s));
-    NET_BATCHADD(c.address, c.port, NET_BUF.data + common_end, static_cast<uint8_t>(NET_BUF.pos - common_end));
+    if (!IsHuman(c) || !PLAYER_OWESSNAPSHOT(c)) continue;
+    // A half-open slot's sender has proven nothing: its snapshot takes
+    // what the strangers' budget has left at the end of the tick.
+    const uint16_t length = static_cast<uint16_t>(1 + 2 + NET_BUF.length() + SNAPSHOT_TAIL28_SIZE);
+    if (c.half_open && !GUARD_SPENDUNPROVEN(length)) continue;
+    AddSnapshotReceiver(static_cast<uint8_t>(s), common_end);
+    PLAYER_SNAPSHOTSENT(c);
   }
   NET_BUF.pos = common_end;
 }
 
 void NET_SENDSNAPSHOTS() { NET_BATCHSEND(); }
 
-void NET_WRITEMAP(uint8_t map_number) {
-  if (map_number < 1 || map_number > MAP_LIST_SIZE) {
-    NET_WRITEBYTE(0);
-    NET_WRITESTRING(ShortStr());
-    return;
-  }
-  const MapEntry& e = SV_MAPL[map_number];
-  for (int p = 1; p <= MAP_TEXT_SIZE && e.text[p] != 0; ++p) NET_WRITEBYTE(e.text[p]);
-  NET_WRITEBYTE(0);
-  NET_WRITESTRING(e.name);
-}
-
 void NET_WRITEITEMS() {
-  uint8_t present = 0;
+  uint8_t present[MAX_ITEMS];
+  uint8_t count = 0;
   for (int i = 1; i <= MAX_ITEMS; ++i)
-    if (SV_MAP.items[i].kind != 0 && SV_MAP.items[i].respawn == 0) ++present;
-  NET_WRITEBYTE(present);
-  for (int i = 1; i <= MAX_ITEMS; ++i)
-    if (SV_MAP.items[i].kind != 0 && SV_MAP.items[i].respawn == 0) NET_WRITEBYTE(static_cast<uint8_t>(i));
+    if (SV_MAP.items[i].kind != 0 && SV_MAP.items[i].respawn == 0) present[count++] = static_cast<uint8_t>(i);
+  WriteSnapshotItems(NET_BUF, present, count);
 }
 
 void NET_SENDGAMEINFO(uint8_t slot) {
@@ -287,6 +437,6 @@ void NET_SENDLOG(uint8_t slot) {
   c.log_wait = DATAGRAM_WAIT_TICKS;
   // The ring keeps 97 lines; a client this far behind cannot be served.
   if (lacking >= LOG_LAG_LIMIT) return PLAYER_GIVEUP(slot, SLOT_FELLBEHIND);
-  WriteLogBatch(c, lacking < LOG_BATCH ? lacking : LOG_BATCH);
+  WriteLogBatch(c, lacking < LOG_BATCH_LIMIT ? lacking : LOG_BATCH_LIMIT);
   NET_SEND(c.address, c.port);
 }

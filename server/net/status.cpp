@@ -6,6 +6,7 @@
 #include "server/core/maps.h"
 #include "server/core/settings.h"
 #include "server/net/guard.h"
+#include "server/net/sessions.h"
 #include "server/net/udp.h"
 #include "server/sim/world.h"
 
@@ -14,15 +15,21 @@ namespace {
 constexpr uint16_t MS_PER_TICK = 30;
 constexpr uint16_t TICKS_PER_SECOND = 33;
 
-ServerStatus status;  // rebuilt for every answer; kept here, not on the stack
+// The answer is built once per tick, at the first query the tick answers;
+// each answer is a copy with the query's token patched in.
+ServerStatus status;
 uint8_t answer[STATUS_ANSWER_LIMIT];
+size_t answer_length = 0;
+uint32_t answer_built_at = 0;
+bool answer_built = false;
 uint32_t answers_sent = 0;
+constexpr size_t TOKEN_AT = 6;  // after the code, the magic word and the format
 
 void describeSlots() {
   status.entry_count = 0;
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     const ClientRecord& c = SV_CLIENTSLIST[s];
-    if (!c.in_use) continue;
+    if (!PLAYER_SHOWN(c)) continue;
     StatusPlayer& p = status.entries[status.entry_count++];
     p.name = c.name;
     p.team = c.team;
@@ -32,15 +39,15 @@ void describeSlots() {
   }
 }
 
-void describeServer(uint32_t token) {
-  status.token = token;
+void describeServer() {
+  status.token = 0;
   status.name = SV_NAME;
   const uint8_t map = SV_MAP.map_index;
   if (map >= 1 && map <= MAP_LIST_SIZE) status.map = SV_MAPL[map].name;
   else status.map.clear();
   status.team_play = SV_TEAMPLAY ? 1 : 0;
   status.score_limit = SV_SCORELIMIT;
-  status.players = SV_CURCLIENTS;
+  status.players = PLAYER_SHOWNCOUNT();
   status.max_players = SV_MAXPLAYERS;
   status.countdown_seconds = static_cast<uint8_t>((SV_SCOREBOARD + TICKS_PER_SECOND - 1) / TICKS_PER_SECOND);
   status.version.assign(GAME_VERSION);
@@ -60,11 +67,20 @@ void NET_ANSWERSTATUS(const sockaddr_in& from, const uint8_t* bytes, size_t kept
   uint32_t token = 0;
   if (!ReadStatusQuery(bytes, kept, length, token)) return;
   if (!GUARD_ADMITSTATUS(addressText(from))) return;
-  describeServer(token);
-  NET_SENDBYTES(from, answer, WriteStatusAnswer(status, answer));
+  if (!answer_built || answer_built_at != GUARD_CYCLE) {
+    describeServer();
+    answer_length = WriteStatusAnswer(status, answer);
+    answer_built_at = GUARD_CYCLE;
+    answer_built = true;
+  }
+  for (size_t i = 0; i < 4; ++i) answer[TOKEN_AT + i] = static_cast<uint8_t>(token >> (8 * i));
+  NET_SENDBYTES(from, answer, answer_length);
   ++answers_sent;
 }
 
 uint32_t NET_STATUSANSWERS() { return answers_sent; }
 
-void NET_RESETSTATUS() { answers_sent = 0; }
+void NET_RESETSTATUS() {
+  answers_sent = 0;
+  answer_built = false;
+}

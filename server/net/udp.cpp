@@ -13,10 +13,13 @@
 #include <cstring>
 #include <string>
 
+#include "protocol/messages.h"
 #include "protocol/protocol.h"
 #include "protocol/status_query.h"
 #include "server/core/console.h"
 #include "server/core/settings.h"
+#include "server/net/guard.h"
+#include "server/net/netproto.h"
 #include "server/net/status.h"
 #include "server/sim/world.h"
 
@@ -33,8 +36,9 @@ struct SnapshotBatch {
   uint16_t common_length = 0;
   int count = 0;
   sockaddr_in to[NET_BATCH_LIMIT];
+  uint8_t heads[NET_BATCH_LIMIT][NET_HEAD_LIMIT];
   uint8_t tails[NET_BATCH_LIMIT][NET_TAIL_LIMIT];
-  iovec parts[NET_BATCH_LIMIT][2];
+  iovec parts[NET_BATCH_LIMIT][3];
   mmsghdr messages[NET_BATCH_LIMIT];
 };
 SnapshotBatch batch;
@@ -44,9 +48,12 @@ SnapshotBatch batch;
 // The longest message a client sends is a connect with a 255-character
 // name, 259 bytes; nothing past it is ever read, so it is not kept.
 constexpr uint16_t KEPT_BYTES = 260;
-constexpr int SLOT_LIMIT = 64;        // per tick from the sender of one slot
-constexpr int STRANGER_LIMIT = 256;   // per tick from senders without a slot
-constexpr int STRANGER_ADDRESSES = 64;
+constexpr int SLOT_LIMIT = 64;  // per tick from the sender of one slot
+// Per tick from senders without a slot: a few from each address, so a burst
+// from many addresses cannot starve one new connect, and a bound for all.
+constexpr int STRANGER_PER_ADDRESS = 4;
+constexpr int STRANGER_LIMIT = 1024;
+constexpr int STRANGER_TABLE = 2048;  // open addressing, at most half full
 constexpr int QUEUE_LIMIT = STRANGER_LIMIT + MAX_SLOTS * SLOT_LIMIT;
 constexpr int READ_BATCH = 64;
 constexpr int READ_LIMIT = 8192;  // per call of NET_COLLECT
@@ -59,15 +66,22 @@ struct Incoming {
   uint8_t bytes[KEPT_BYTES];
 };
 
+// The strangers' addresses of this tick; an entry of an older tick counts
+// as empty, so nothing needs clearing between ticks.
+struct StrangerCount {
+  in_addr_t address;
+  uint32_t tick;
+  uint8_t count;
+};
+
 struct TickQueue {
   Incoming entries[QUEUE_LIMIT];
   int count = 0;
   int next = 0;
   uint8_t from_slot[MAX_SLOTS + 1] = {};
   int from_strangers = 0;
-  in_addr_t stranger_address[STRANGER_ADDRESSES] = {};
-  uint8_t from_stranger[STRANGER_ADDRESSES] = {};
-  int strangers_seen = 0;
+  uint32_t tick = 1;
+  StrangerCount strangers[STRANGER_TABLE] = {};
 };
 TickQueue queue;
 
@@ -91,7 +105,7 @@ void ResetQueue() {
   queue.count = queue.next = 0;
   std::memset(queue.from_slot, 0, sizeof queue.from_slot);
   queue.from_strangers = 0;
-  queue.strangers_seen = 0;
+  ++queue.tick;
 }
 
 void NoteSlotSenders() {
@@ -112,33 +126,24 @@ int SenderSlot(const sockaddr_in& from) {
   return 0;
 }
 
-bool IsClientCode(uint8_t code) {
-  return code == MSG_CONNECT || code == MSG_DISCONNECT || code == MSG_INPUT || code == MSG_CHAT;
-}
-
 // Whether this tick still has room for one more datagram from a stranger at
 // this address; counts it when it has.
 bool StrangerRoom(in_addr_t address) {
   if (queue.from_strangers >= STRANGER_LIMIT) return false;
-  int i = 0;
-  while (i < queue.strangers_seen && queue.stranger_address[i] != address) ++i;
-  if (i == queue.strangers_seen && i < STRANGER_ADDRESSES) {
-    queue.stranger_address[i] = address;
-    queue.from_stranger[i] = 0;
-    ++queue.strangers_seen;
-  }
-  // Room for the connects and first inputs of as many clients as the
-  // address may have.
-  const int one_address_limit = 4 * SV_IPSLOTS;
-  if (i < STRANGER_ADDRESSES && queue.from_stranger[i] >= one_address_limit) return false;
-  if (i < STRANGER_ADDRESSES) ++queue.from_stranger[i];
+  uint32_t i = (address * 2654435761u) % STRANGER_TABLE;
+  while (queue.strangers[i].tick == queue.tick && queue.strangers[i].address != address) i = (i + 1) % STRANGER_TABLE;
+  StrangerCount& e = queue.strangers[i];
+  if (e.tick != queue.tick) e = StrangerCount{address, queue.tick, 0};
+  if (e.count >= STRANGER_PER_ADDRESS) return false;
+  ++e.count;
   ++queue.from_strangers;
   return true;
 }
 
-bool RoomFor(const sockaddr_in& from) {
-  const int slot = SenderSlot(from);
-  if (slot == 0) return StrangerRoom(from.sin_addr.s_addr);
+// A slot's sender has a share of its own, for what carries its token; a
+// connect proves itself later and counts as a stranger's.
+bool RoomFor(const sockaddr_in& from, int slot, uint8_t code) {
+  if (slot == 0 || code == MSG_CONNECT) return StrangerRoom(from.sin_addr.s_addr);
   if (queue.from_slot[slot] >= SLOT_LIMIT) return false;
   ++queue.from_slot[slot];
   return true;
@@ -154,7 +159,12 @@ void Keep(const Incoming& in, unsigned length) {
     return;
   }
   length = kept;
-  if (length == 0 || !IsClientCode(in.bytes[0]) || queue.count >= QUEUE_LIMIT || !RoomFor(in.from)) return;
+  if (length == 0 || SenderOfCode(in.bytes[0]) != Sender::Client) return GUARD_DROPPED(Dropped::Malformed);
+  const int slot = SenderSlot(in.from);
+  // Datagrams without their session's token are dropped before they can
+  // take the session's share of the tick.
+  if (slot != 0 && !NET_SESSIONTOKENOK(static_cast<uint8_t>(slot), in.bytes, static_cast<uint16_t>(length))) return;
+  if (queue.count >= QUEUE_LIMIT || !RoomFor(in.from, slot, in.bytes[0])) return;
   Incoming& e = queue.entries[queue.count++];
   e.from = in.from;
   e.length = static_cast<uint16_t>(length);
@@ -308,6 +318,7 @@ int16_t NET_RECEIVE() {
   }
   const Incoming& e = queue.entries[queue.next++];
   std::memcpy(NET_BUF.receiveArea(), e.bytes, e.length);
+  NET_BUF.received(e.length);
   NET_SADDR = e.from;
   NET_SADDRS = sizeof NET_SADDR;
   return static_cast<int16_t>(e.length);
@@ -338,20 +349,24 @@ void NET_BATCHBEGIN(uint16_t common_length) {
   batch.count = 0;
 }
 
-void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* tail, uint8_t tail_length) {
+void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* head, uint8_t head_length,
+                  const uint8_t* tail, uint8_t tail_length) {
   if (batch.count >= NET_BATCH_LIMIT) return;
   int i = batch.count;
   if (!Resolve(address, port, batch.to[i])) return;
+  if (head_length > NET_HEAD_LIMIT) head_length = NET_HEAD_LIMIT;
   if (tail_length > NET_TAIL_LIMIT) tail_length = NET_TAIL_LIMIT;
+  std::memcpy(batch.heads[i], head, head_length);
   std::memcpy(batch.tails[i], tail, tail_length);
-  batch.parts[i][0] = iovec{const_cast<uint8_t*>(NET_BUF.bytes()), batch.common_length};
-  batch.parts[i][1] = iovec{batch.tails[i], tail_length};
+  batch.parts[i][0] = iovec{batch.heads[i], head_length};
+  batch.parts[i][1] = iovec{const_cast<uint8_t*>(NET_BUF.bytes()), batch.common_length};
+  batch.parts[i][2] = iovec{batch.tails[i], tail_length};
   msghdr& h = batch.messages[i].msg_hdr;
   std::memset(&h, 0, sizeof h);
   h.msg_name = &batch.to[i];
   h.msg_namelen = sizeof batch.to[i];
   h.msg_iov = batch.parts[i];
-  h.msg_iovlen = 2;
+  h.msg_iovlen = 3;
   ++batch.count;
 }
 

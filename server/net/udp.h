@@ -15,10 +15,11 @@ bool NET_START();
 void NET_STOP();
 void NET_CLEARBUFFER();
 // Reads what is waiting in the socket into the datagrams of this tick, in
-// arrival order. Empty datagrams and codes no client sends are dropped at
-// once; a tick keeps at most 64 datagrams from each client and 256 from
-// senders without a slot, four for each slot an address may hold from one
-// address, so a flood can neither starve the tick nor crowd out the players.
+// arrival order. Empty datagrams, codes no client sends and datagrams
+// without their session's token are dropped at once; a tick keeps at most
+// 64 datagrams from each client and 1,024 from senders without a slot, four
+// from each address, so a flood can neither starve the tick nor crowd out
+// the players or one new connect.
 // Returns how many datagrams were read from the socket.
 int NET_COLLECT();
 // Waits the pause between two ticks, reading datagrams as they come, so the
@@ -35,23 +36,21 @@ uint16_t NET_LASTINPORT();
 void NET_SEND(const ShortStr& address, uint16_t port);
 
 inline uint8_t NET_READBYTE() { return NET_BUF.readByte(); }
-inline uint16_t NET_READWORD() { return NET_BUF.readWord(); }
-inline void NET_READSTRING(ShortStr& s) { NET_BUF.readString(s); }
-inline void NET_WRITEBYTE(uint8_t v) { NET_BUF.writeByte(v); }
-inline void NET_WRITEWORD(uint16_t v) { NET_BUF.writeWord(v); }
-inline void NET_WRITESTRING(const ShortStr& s) { NET_BUF.writeString(s); }
 
 // Sends bytes of a buffer of the caller's own to a socket address.
 void NET_SENDBYTES(const sockaddr_in& to, const uint8_t* bytes, size_t length);
 
-// Datagrams that share a common part: the first common_length bytes of
-// NET_BUF, followed by a short tail of each receiver's own. They go out
-// together in one system call; NET_BUF must keep the common part until
-// NET_BATCHSEND. The batch stays as it is until the next NET_BATCHBEGIN.
+// Datagrams that share a common part: a short head of each receiver's own,
+// the first common_length bytes of NET_BUF, and a short tail of each
+// receiver's own. They go out together in one system call; NET_BUF must keep
+// the common part until NET_BATCHSEND. The batch stays as it is until the
+// next NET_BATCHBEGIN.
 constexpr int NET_BATCH_LIMIT = 24;
+constexpr int NET_HEAD_LIMIT = 11;
 constexpr int NET_TAIL_LIMIT = 8;
 void NET_BATCHBEGIN(uint16_t common_length);
-void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* tail, uint8_t tail_length);
+void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* head, uint8_t head_length,
+                  const uint8_t* tail, uint8_t tail_length);
 void NET_BATCHSEND();
 
 // Benchmarks build every datagram but skip the system calls while this is set.

@@ -44,13 +44,28 @@ struct ClientRecord {
   uint8_t chat_wait;
   uint8_t log_wait;
   uint8_t info_wait;
-  // From its connect until the first input from its sender a slot is
-  // half-open: it is sent one snapshot per connect datagram and nothing else,
-  // and it leaves no line in the message log.
+  // A version-28 slot is half-open from its connect until an input proves
+  // that its sender received a snapshot: it is sent at most one snapshot a
+  // second, shown nowhere and leaves no line in the message log.
   uint8_t half_open;
-  uint8_t snapshots_owed;
-  uint8_t half_open_age;  // ticks since the newest connect
-  uint8_t rejoining;      // its address played before the map changed
+  uint8_t snapshots_owed;     // a connect not yet answered by a snapshot
+  uint8_t half_open_age;      // ticks since the newest connect
+  uint8_t wrong_echoes;       // inputs whose echo was no tick sent to it
+  uint8_t sent_count;         // snapshots sent while half-open (at most 2 kept)
+  uint16_t sent_ticks[2];     // their ticks, the newest first
+  uint32_t half_open_since;   // GUARD_CYCLE of its first connect
+  uint32_t last_snapshot_at;  // GUARD_CYCLE of the newest of them
+  // The session: the protocol version the slot speaks; in version 29 the
+  // token of every datagram and the nonce of the connect that opened it.
+  uint8_t version;
+  uint64_t token;
+  uint64_t nonce;
+  // Version 28: added to the tick of the slot's snapshots and taken off its
+  // echoes, so only a sender that received a snapshot can echo one.
+  uint16_t tick_offset;
+  // Version 29: the sequence number of the newest input applied.
+  uint16_t applied_sequence;
+  uint8_t applied_any;
   uint16_t goal_x, goal_y;
   uint16_t bot_dir;
   uint8_t bot_target;

@@ -82,9 +82,25 @@ std::string ServerTest::consoleText() {
 
 uint8_t ServerTest::connect(const Peer& peer, const std::string& name, uint8_t team) {
   peer.send(ConnectMessage(name, team));
-  peer.send(InputMessage(0, 0, ACT_NONE, 0, 0, 0));
+  GAMECYCLE();
+  peer.send(InputMessage(LastSnapshotTick(peer), 0, ACT_NONE, 0, 0, 0));
   GAMECYCLE();
   return slotOf(peer);
+}
+
+std::vector<std::unique_ptr<Peer>> ServerTest::connectPeers(int n, const std::string& prefix) {
+  std::vector<std::unique_ptr<Peer>> peers;
+  for (int i = 0; i < n; ++i) {
+    peers.push_back(std::make_unique<Peer>());
+    EXPECT_NE(connect(*peers.back(), prefix + std::to_string(i), static_cast<uint8_t>(i)), 0) << i;
+  }
+  return peers;
+}
+
+uint16_t LastSnapshotTick(const Peer& peer) {
+  uint16_t tick = 0;
+  for (const std::string& d : peer.drain(MSG_SNAPSHOT)) tick = SnapshotTick(d);
+  return tick;
 }
 
 uint8_t ServerTest::slotOf(const Peer& peer) {

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ struct LogBatch {
   std::vector<std::string> lines;
 };
 LogBatch ParseLog(const std::string& datagram);
+// The tick of the newest version-28 snapshot waiting for the peer (as sent,
+// the slot's tick offset included), taking every snapshot waiting; 0 when none.
+uint16_t LastSnapshotTick(const Peer& peer);
 
 // The line appended k lines ago (0 = the newest).
 inline std::string LogLine(int k = 0) { return SV_LOG[k].str(); }
@@ -59,6 +63,12 @@ void AddSpectator(uint8_t slot);
 void AddPlayer(uint8_t slot, uint16_t x, uint16_t y, uint8_t team = 0);
 // The simulated part of one active tick: bots and clock, items, slot timers.
 void SimTick();
+
+// What a version-28 client echoes for a tick: the tick as its slot's
+// snapshots carry it, the slot's random offset added.
+inline uint16_t Echo(uint8_t slot, uint16_t tick) {
+  return static_cast<uint16_t>(tick + SV_CLIENTSLIST[slot].tick_offset);
+}
 
 inline void ExpectInvariants() { EXPECT_EQ(WorldFault(), ""); }
 
@@ -79,12 +89,15 @@ class ServerTest : public ::testing::Test {
   void ticks(int n) {
     for (int i = 0; i < n; ++i) GAMECYCLE();
   }
-  // Connects a peer in one tick, its connect followed by its first input
-  // as a client's would be; its slot.
+  // Connects a peer as a version-28 client does, in two ticks: the connect,
+  // then a first input that echoes the tick of the snapshot that answered
+  // it; its slot.
   uint8_t connect(const Peer& peer, const std::string& name, uint8_t team = 0);
   // Many clients from one address: the limits per address out of the way.
   static std::vector<std::string> manyClients() { return {"-ipslots", "24", "-ipconnects", "255", "-connects", "255"}; }
   static uint8_t slotOf(const Peer& peer);
+  // Peers connected one after the other, each in its own slot.
+  std::vector<std::unique_ptr<Peer>> connectPeers(int n, const std::string& prefix = "p");
 
   std::FILE* console_ = nullptr;
 };

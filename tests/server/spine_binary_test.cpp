@@ -62,8 +62,10 @@ TEST(ServerProgram, ConnectLineAppearsAtOnceAndSigintEndsWithZero) {
   ASSERT_EQ(server.lines(3).size(), 3u);
   UdpPeer peer;
   peer.sendTo(port, ConnectMessage("Eve\r\a"));
-  ASSERT_EQ(peer.receive(5000)[0], MSG_SNAPSHOT);
-  peer.sendTo(port, InputMessage(0, 0, ACT_NONE, 0, 0, 0));  // the connect line comes with the first input
+  const std::string snapshot = peer.receive(5000);
+  ASSERT_EQ(snapshot[0], MSG_SNAPSHOT);
+  // The connect line comes with the first input that echoes the snapshot.
+  peer.sendTo(port, InputMessage(SnapshotTick(snapshot), 0, ACT_NONE, 0, 0, 0));
   const auto shown = server.lines(4);
   ASSERT_EQ(shown.size(), 4u);
   EXPECT_EQ(shown[1], "Pipe?[2J, v28");

@@ -50,13 +50,7 @@ TEST_F(Protocol, StrangersGetOnlyRefusalsAndTakeNoSlot) {
 TEST_F(Protocol, The25thClientIsRefusedAsServerFull) {
   ResetServer();
   startServer(manyClients());
-  std::vector<std::unique_ptr<Peer>> peers;
-  for (int i = 0; i < 24; ++i) {
-    peers.push_back(std::make_unique<Peer>());
-    peers.back()->send(ConnectMessage("p" + std::to_string(i)));
-    peers.back()->send(InputMessage(0, 0, ACT_NONE, 0, 0, 0));
-  }
-  GAMECYCLE();
+  auto peers = connectPeers(24);
   EXPECT_EQ(SV_CURCLIENTS, 24);
   Peer late;
   late.send(ConnectMessage("late"));
@@ -116,7 +110,7 @@ TEST_F(Protocol, TheTwelveByteInputExampleIsStoredAndOnlyAcknowledgementsInRange
   c.log_ack = 5;
   peer.send(example);
   GAMECYCLE();
-  EXPECT_EQ(c.ping_tick, 300);
+  EXPECT_EQ(c.ping_tick, static_cast<uint16_t>(300 - c.tick_offset));  // the slot's offset taken off
   EXPECT_EQ(c.dir, 90);
   EXPECT_EQ(c.action, ACT_FIRE);
   EXPECT_EQ(c.want_x, 1000);
@@ -136,13 +130,13 @@ TEST_F(Protocol, TheTwelveByteInputExampleIsStoredAndOnlyAcknowledgementsInRange
 
 TEST_F(Protocol, InputBudgetLimitsAppliedMessagesPerWindow) {
   ResetServer();
-  startServer(manyClients());  // 41 datagrams of a stranger in one tick
+  startServer(manyClients());
   Peer peer;
-  peer.send(ConnectMessage("Fast"));
+  ASSERT_EQ(connect(peer, "Fast"), 1);
   for (uint16_t i = 1; i <= 40; ++i) peer.send(InputMessage(0, i, 0, 0, 0, 0));
-  GAMECYCLE();  // connected in the tick that made SV_PINGVAR 1
+  GAMECYCLE();
   ClientRecord& c = SV_CLIENTSLIST[1];
-  EXPECT_EQ(c.dir, 33);  // only the first 33 were applied
+  EXPECT_EQ(c.dir, 32);  // 33 at the connect, one spent by the entering input
   EXPECT_EQ(c.input_budget, 0);
   while (SV_PINGVAR % 33 != 0) ticks(1);
   EXPECT_EQ(c.input_budget, 35);
@@ -183,14 +177,18 @@ TEST_F(Protocol, SnapshotOfOneSpectator) {
   p1.send(ConnectMessage("one"));
   p2.send(ConnectMessage("two"));
   p3.send(ConnectMessage("three"));
+  GAMECYCLE();
+  // A half-open slot is in no snapshot, not even its own.
+  ASSERT_EQ(p3.drain(MSG_SNAPSHOT).at(0).substr(3, 3), std::string("\0\0\0", 3));
   p1.send("g");
   p2.send("g");
+  p3.send(InputMessage(Echo(3, SV_PINGVAR), 0, ACT_NONE, 0, 0, 0));
   SV_MAP.items[2].respawn = 100;
   SV_MAP.items[3].respawn = 100;
   GAMECYCLE();
   ASSERT_EQ(slotOf(p3), 3);
   const std::string expected = Datagram()
-                                   .byte(MSG_SNAPSHOT).word(SV_PINGVAR).word(0)
+                                   .byte(MSG_SNAPSHOT).word(Echo(3, SV_PINGVAR)).word(0)
                                    .byte(1).byte(3).byte(PS_SPECTATOR).byte(SV_CLIENTSLIST[3].ping)
                                    .byte(2).byte(1).byte(4)
                                    .byte(3).byte(100).byte(25).byte(25).byte(0).byte(2);

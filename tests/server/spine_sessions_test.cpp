@@ -101,11 +101,11 @@ TEST_F(Sessions, PingIsTheTickDistanceAndKeepsItsValueAcrossTheWrap) {
   Peer peer;
   connect(peer, "P");
   SV_PINGVAR = 1000;
-  peer.send(InputMessage(995, 0, 0, 0, 0, 0));
+  peer.send(InputMessage(Echo(1, 995), 0, 0, 0, 0, 0));
   GAMECYCLE();
   EXPECT_EQ(SV_CLIENTSLIST[1].ping, 6);
   SV_PINGVAR = 2;
-  peer.send(InputMessage(65534, 0, 0, 0, 0, 0));
+  peer.send(InputMessage(Echo(1, 65534), 0, 0, 0, 0, 0));
   GAMECYCLE();
   EXPECT_EQ(SV_CLIENTSLIST[1].ping, 6);
 }

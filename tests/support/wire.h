@@ -46,3 +46,8 @@ inline std::string InputMessage(uint16_t tick, uint16_t dir, uint8_t action, uin
 }
 
 inline std::string ChatMessage(const std::string& text) { return Datagram().byte(MSG_CHAT).str(text); }
+
+// The tick word of a version-28 snapshot (bytes 1 and 2), 0 for anything shorter.
+inline uint16_t SnapshotTick(const std::string& d) {
+  return d.size() < 3 ? 0 : static_cast<uint16_t>(static_cast<uint8_t>(d[1]) | static_cast<uint8_t>(d[2]) << 8);
+}
