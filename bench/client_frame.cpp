@@ -102,7 +102,7 @@ class FullGame {
     for (int item = 1; item <= MAX_MAP_ITEMS; ++item) b.writeByte(static_cast<uint8_t>(item));
     for (uint8_t v : {1, 100, 25, 50, 5, 2}) b.writeByte(v);
     b.pos = 1;
-    HandleDatagram("127.0.0.1");
+    HandleDatagram("127.0.0.1", cfg.server_port);
   }
 
  private:

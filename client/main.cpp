@@ -33,7 +33,7 @@
 #include "client/frame/frame.h"
 #include "client/presentation/audio.h"
 #include "client/presentation/platform_sdl.h"
-#include "protocol/protocol.h"
+#include "protocol/messages.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ constexpr const char* kUsage =
     "                         servers (without any: the saved server and the\n"
     "                         local network) and exit, without a window\n"
     "  -h, --help             show this summary and exit\n"
-    "  --version              show the version and the protocol version and exit\n"
+    "  --version              show the version and the protocol versions and exit\n"
     "\n"
     "Settings are kept in config.cfg, problems logged in outlog.txt and\n"
     "screenshots (F12) saved as VnxDMScrShot<n>.bmp, in the folder the game runs\n"
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     case Request::Version:
-      std::printf("vornaxdm %s, protocol version %d\n", VORNAX_VERSION, PROTOCOL_VERSION);
+      std::printf("vornaxdm %s, protocol versions %d and %d\n", VORNAX_VERSION, PROTOCOL_VERSION, PROTOCOL_SESSIONS);
       return 0;
     case Request::Play:
       break;

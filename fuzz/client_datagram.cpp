@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   client_buf.clear();
   const size_t n = size - 1 < MessageBuffer::kSize ? size - 1 : MessageBuffer::kSize;
   std::memcpy(client_buf.receiveArea(), data + 1, n);
-  HandleDatagram(cfg.server_address);
+  client_buf.received(static_cast<uint16_t>(n));
+  HandleDatagram(cfg.server_address, cfg.server_port);
   // Keep the log from growing without end over millions of runs.
   if (log_lines.size() > 1000) log_lines.clear();
   return 0;

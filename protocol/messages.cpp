@@ -290,3 +290,17 @@ void ReadLogHead(MessageBuffer& b, uint16_t& last_index, uint8_t& count) {
 }
 
 void ReadLogLine(MessageBuffer& b, ShortStr& line) { b.readString(line); }
+
+// ---- read by the client ----
+
+bool ReadToken(MessageBuffer& b, uint64_t& token) {
+  token = b.readQuad();
+  return !b.bad_read;
+}
+
+bool ReadServerFull(MessageBuffer& b, uint8_t version, uint64_t& nonce) {
+  nonce = version >= PROTOCOL_SESSIONS ? b.readQuad() : 0;
+  return !b.bad_read;
+}
+
+uint8_t ReadBadVersion(MessageBuffer& b) { return b.readByte(); }

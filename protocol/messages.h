@@ -188,3 +188,14 @@ void WriteLogHead(MessageBuffer& b, const WireSession& session, uint16_t last_in
 void WriteLogLine(MessageBuffer& b, const ShortStr& line);
 void ReadLogHead(MessageBuffer& b, uint16_t& last_index, uint8_t& count);
 void ReadLogLine(MessageBuffer& b, ShortStr& line);
+
+// ---- read by the client ----
+
+// The token right after the code byte of a version-29 message; false when
+// the datagram ends before it.
+bool ReadToken(MessageBuffer& b, uint64_t& token);
+// After the code of 'q': in version 29 the nonce of the connect it answers;
+// false when it is missing.
+bool ReadServerFull(MessageBuffer& b, uint8_t version, uint64_t& nonce);
+// After the code of 'p': the version the server speaks.
+uint8_t ReadBadVersion(MessageBuffer& b);

@@ -84,6 +84,7 @@ void ResetConnectionAtStartUp() {
   ClearHistory();
   ResetPrediction();
   ResetConnectionState();
+  ResetSession();
   ResetLocalPort();
 }
 

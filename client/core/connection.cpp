@@ -9,6 +9,7 @@
 #include "client/core/input.h"
 #include "client/core/prediction.h"
 #include "client/core/presentation.h"
+#include "client/core/session.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void BeginConnection() {
   ResetConnectionWatch();
   stay_in_game = false;
   one_off = false;
+  StartConnectAttempt();
 }
 
 void NoteServerHeard() { heard = true; }
@@ -70,6 +72,7 @@ void ConnectAgain() {
   awaiting_info = true;
   log_ack = 0;
   ResetConnectionWatch();
+  StartConnectAttempt();
 }
 
 void WatchConnection() {

@@ -8,7 +8,8 @@
 
 // Everything here as at program start.
 void ResetConnectionState();
-// A connection attempt starts from scratch (menu Connect, --connect).
+// A connection attempt starts from scratch (menu Connect, --connect), with
+// the server's address and port already set.
 void BeginConnection();
 // A datagram from the server arrived.
 void NoteServerHeard();

@@ -10,9 +10,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <random>
 
-#include "client/core/labels.h"
+#include "client/core/session_udp.h"
 
 namespace {
 
@@ -20,11 +19,12 @@ constexpr char DEFAULT_LAN_ADDRESS[] = "255.255.255.255";
 constexpr char DEFAULT_LAN_PORTS[] = "10666,35700-35710";
 constexpr size_t PORT_LIST_LIMIT = 64;
 constexpr size_t ENTRY_LIMIT = 64;  // LAN answers beyond it are not listed
-constexpr int ROUNDS_KEPT = 4;      // answers to older rounds are too late
+constexpr int ROUNDS_KEPT = SERVER_LIST_ROUNDS;
 
 struct Round {
-  uint32_t token = 0;
+  uint32_t number = 0;     // counted from 1 since the list started
   uint32_t sent_ms = 0;
+  uint32_t lan_token = 0;  // 0: the LAN was not asked
 };
 
 struct ListState {
@@ -32,9 +32,8 @@ struct ListState {
   std::vector<ServerListEntry> entries;
   LanTargets lan;
   bool use_lan = false;
-  Round rounds[ROUNDS_KEPT];
-  int round_count = 0;
-  uint32_t next_token = 0;
+  Round rounds[ROUNDS_KEPT];  // newest first
+  uint32_t round_number = 0;
 };
 ListState list;
 
@@ -54,16 +53,33 @@ void SendQuery(const std::string& address, uint16_t port, uint32_t token) {
   (void)::sendto(list.fd, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
 }
 
-const Round* RoundOf(uint32_t token) {
-  for (int i = 0; i < list.round_count && i < ROUNDS_KEPT; ++i)
-    if (list.rounds[i].token == token) return &list.rounds[i];
-  return nullptr;
+// A token nobody else can guess, never 0 (which stands for "not asked").
+uint32_t NewToken() {
+  const auto token = static_cast<uint32_t>(SystemRandom64());
+  return token != 0 ? token : 1;
 }
 
 ServerListEntry* EntryFor(const std::string& address, uint16_t port) {
   for (ServerListEntry& e : list.entries)
     if (e.address == address && e.port == port) return &e;
   return nullptr;
+}
+
+bool IsLanPort(uint16_t port) {
+  for (uint16_t p : list.lan.ports)
+    if (p == port) return true;
+  return false;
+}
+
+// The round an answer from this sender with this token answers; -1 when it
+// answers no query of ours.
+int RoundAnswered(const ServerListEntry* e, uint16_t port, uint32_t token) {
+  for (int i = 0; i < ROUNDS_KEPT; ++i) {
+    if (list.rounds[i].number == 0) break;
+    if (e && e->asked[i] == token) return i;
+    if (list.rounds[i].lan_token == token && IsLanPort(port)) return i;
+  }
+  return -1;
 }
 
 long long RealTimeUs() {
@@ -89,13 +105,17 @@ uint32_t AgeMs(msghdr& h, long long now_us) {
 // to the moment the caller looked (a frame may lie in between).
 void TakeAnswer(const uint8_t* bytes, size_t length, const sockaddr_in& from, uint32_t now_ms, uint32_t age_ms) {
   static ServerStatus status;
-  if (!ReadStatusAnswer(bytes, length, status)) return;
-  const Round* round = RoundOf(status.token);
-  if (!round) return;
+  if (!ReadStatusAnswer(bytes, length, status) || status.token == 0) return;
   char text[INET_ADDRSTRLEN] = "";
   ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
   const uint16_t port = ntohs(from.sin_port);
   ServerListEntry* e = EntryFor(text, port);
+  const int answered = RoundAnswered(e, port, status.token);
+  if (answered < 0) return;
+  const Round* round = &list.rounds[answered];
+  // The first answer of a round stays; a later one, or one to an older
+  // round, would only replace it.
+  if (e && e->shown_round >= round->number) return;
   if (!e) {
     if (list.entries.size() >= ENTRY_LIMIT) return;
     list.entries.push_back(ServerListEntry{});
@@ -104,14 +124,21 @@ void TakeAnswer(const uint8_t* bytes, size_t length, const sockaddr_in& from, ui
     e->port = port;
   }
   e->answered = true;
+  e->shown_round = round->number;
   const uint32_t elapsed = now_ms - round->sent_ms;
   e->ping_ms = elapsed > age_ms ? elapsed - age_ms : 0;
   e->status = status;
 }
 
-// The first `limit` characters, shown as printable text.
+// The first `limit` characters of a text from an answer, with every control
+// character (C1 included, which some terminals obey) as '?'.
 std::string Shown(const ShortStr& s, size_t limit) {
-  return PrintableText(std::string_view(s.ch, s.len < limit ? s.len : limit));
+  std::string shown(s.ch, s.len < limit ? s.len : limit);
+  for (char& c : shown) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || (b >= 0x7F && b <= 0x9F)) c = '?';
+  }
+  return shown;
 }
 
 std::string Padded(const std::string& text, size_t width) {
@@ -167,8 +194,8 @@ bool ServerListStart() {
   ServerListStop();
   list.entries.clear();
   list.use_lan = false;
-  list.round_count = 0;
-  if (list.next_token == 0) list.next_token = std::random_device{}();
+  for (Round& r : list.rounds) r = Round{};
+  list.round_number = 0;
   list.fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   if (list.fd < 0) return false;
   const int flags = ::fcntl(list.fd, F_GETFL, 0);
@@ -210,15 +237,17 @@ void ServerListUseLan(const LanTargets& targets) {
 void ServerListSend(uint32_t now_ms) {
   if (list.fd < 0) return;
   for (int i = ROUNDS_KEPT - 1; i > 0; --i) list.rounds[i] = list.rounds[i - 1];
-  list.rounds[0] = Round{++list.next_token, now_ms};
-  if (list.round_count < ROUNDS_KEPT) ++list.round_count;
+  list.rounds[0] = Round{++list.round_number, now_ms, list.use_lan ? NewToken() : 0};
   for (ServerListEntry& e : list.entries) {
+    for (int i = ROUNDS_KEPT - 1; i > 0; --i) e.asked[i] = e.asked[i - 1];
+    e.asked[0] = 0;
     if (!e.named) continue;
     e.answered = false;
-    SendQuery(e.address, e.port, list.rounds[0].token);
+    e.asked[0] = NewToken();
+    SendQuery(e.address, e.port, e.asked[0]);
   }
   if (!list.use_lan) return;
-  for (uint16_t port : list.lan.ports) SendQuery(list.lan.address, port, list.rounds[0].token);
+  for (uint16_t port : list.lan.ports) SendQuery(list.lan.address, port, list.rounds[0].lan_token);
 }
 
 int ServerListPoll(uint32_t now_ms) {

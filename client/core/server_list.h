@@ -12,6 +12,9 @@
 
 #include "protocol/status_query.h"
 
+// Rounds of queries whose answers still count; older answers are too late.
+constexpr int SERVER_LIST_ROUNDS = 4;
+
 struct ServerListEntry {
   std::string address;  // dotted IPv4
   uint16_t port = 0;
@@ -19,6 +22,11 @@ struct ServerListEntry {
   bool answered = false;
   uint32_t ping_ms = 0;
   ServerStatus status;
+  // Kept by the list: the token of the query each round sent to this very
+  // address and port, newest round first (0: none), and the round whose
+  // answer is shown, so that a later answer of that round changes nothing.
+  uint32_t asked[SERVER_LIST_ROUNDS] = {};
+  uint32_t shown_round = 0;
 };
 
 // Where LAN discovery sends: VORNAXDM_LAN_ADDRESS (dotted IPv4, by default
@@ -33,6 +41,12 @@ LanTargets LanTargetsFromEnvironment(std::string& problem);
 // "10666,35700-35710" into ports; false for anything else (at most 64 ports).
 bool ParsePortList(const std::string& text, std::vector<uint16_t>& ports);
 
+// Only answers to our own queries count: a named server's answer must come
+// from the address and port asked, with the token of that query; an answer
+// to the LAN query may come from any address, but from one of the ports
+// asked and with that query's token. Every query has a random token of its
+// own, and the first valid answer of a round is the one listed.
+//
 // Opens the query socket and forgets the previous list; false when no
 // socket could be had.
 bool ServerListStart();
@@ -53,7 +67,8 @@ void ServerListWait(int timeout_ms);
 bool ServerListNamedAnswered();
 const std::vector<ServerListEntry>& ServerListEntries();
 
-// The columns a list shows, as display text.
+// The columns a list shows, as display text: what came from an answer has
+// every control character (0x00-0x1F, 0x7F, 0x80-0x9F) shown as '?'.
 struct ServerListColumns {
   std::string name, map, players, ping, address;
 };

@@ -1,9 +1,17 @@
 // The client's side of the wire protocol: the socket, connecting, the input
 // message every frame, and every datagram from the server turned into
 // changes of the client state.
+//
+// The client connects with version 29: a challenge proves to the server
+// that we receive at our address, its welcome hands us a session token, and
+// that token then rides in every datagram both ways. A server that answers
+// that it speaks only 28 gets today's version-28 client. Every layout comes
+// from protocol/messages.h; only the server's exact address and port are
+// listened to.
 #include "client/core/session.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
@@ -14,6 +22,7 @@
 #include "client/core/scoreboard.h"
 #include "client/core/session_udp.h"
 #include "client/core/world.h"
+#include "protocol/messages.h"
 #include "protocol/rules.h"
 
 MessageBuffer client_buf;
@@ -30,61 +39,186 @@ namespace {
 // Datagrams taken in one frame at most, so a flood cannot stall the game.
 constexpr int kReceiveLimit = 1024;
 
-std::string ReadText() {
-  ShortStr s;
-  client_buf.readString(s);
-  return s.str();
-}
+// Version-29 connect pacing, in frames. Forged connects from our own address
+// may use up the server's budget for challenges, so an attempt asks every
+// frame at first: one of them still gets through within a second.
+constexpr int kEveryFrameConnects = 66;   // the first 2 s of an attempt
+constexpr int kLaterConnectSpacing = 10;  // after that
+constexpr int kCookieConnectSpacing = 3;  // with a cookie: at once, then this often
+// The server takes a cookie 2 to 4 s after it made it: ours is dropped
+// after 2 s, while it is surely still good.
+constexpr int kCookieLifeFrames = 66;
+// Snapshots follow a welcome at once; without one for a second the welcome
+// was for nothing and the attempt asks again (the server welcomes the same
+// nonce again).
+constexpr int kWelcomeWaitFrames = 33;
+
+// The session of the current connection: what the wire carries and where
+// the attempt stands. A connection set up without an attempt speaks 28, as
+// nothing was negotiated; every attempt tries 29 first.
+struct Session {
+  WireSession wire;
+  bool welcomed = false;     // 29: the token is known
+  bool fell_back = false;    // the server said it speaks only 28
+  bool connect_now = false;  // a connect goes out in this frame whatever the pacing
+  uint64_t nonce = 0;        // 29: this attempt's mark
+  uint64_t cookie = 0;       // 29: the challenge's cookie, 0 while none is held
+  int attempt_frames = 0;    // frames of the attempt so far
+  int cookie_frame = 0;      // the attempt's frame in which the cookie came
+  int welcome_frame = 0;     // ... and the welcome
+  uint16_t input_sequence = 0;    // 29: the number of the newest input sent
+  uint16_t applied_sequence = 0;  // 29: the newest the server applied
+  uint8_t recent_count = 0;
+  InputFrame recent[INPUTS_PER_DATAGRAM];  // the inputs sent last, newest first
+};
+Session session;
+
+// The server that answered that it speaks only 28: attempts to it use 28
+// from the start until the player connects to another server. Plain data,
+// as program start resets it before any constructor of this file has run.
+struct LegacyServer {
+  bool known = false;
+  char address[16] = "";  // dotted IPv4
+  uint16_t port = 0;
+  bool isCurrent() const { return known && cfg.server_address == address && cfg.server_port == port; }
+};
+LegacyServer legacy_server;
+
+std::string ServerText() { return cfg.server_address + ":" + std::to_string(cfg.server_port); }
 
 uint8_t ClampSlot(uint8_t s) { return std::clamp<uint8_t>(s, 1, MAX_SLOTS); }
 
 void Send() { UdpSend(cfg.server_address, cfg.server_port, client_buf.bytes(), client_buf.length()); }
 
+// ---- connecting ----------------------------------------------------------
+
+void SendConnect() {
+  ConnectMsg m;
+  m.version = session.wire.version;
+  m.name = ShortStr(cfg.name);
+  m.team = static_cast<uint8_t>(cfg.team & 3);
+  m.nonce = session.nonce;
+  m.cookie = session.cookie;
+  client_buf.clear();
+  WriteConnect(client_buf, m);
+  Send();
+}
+
+// Whether a version-29 connect goes out in this frame; counts the frame.
+bool Connect29Due() {
+  Session& s = session;
+  const int frame = s.attempt_frames++;
+  if (s.welcomed) {
+    if (frame - s.welcome_frame < kWelcomeWaitFrames) return false;
+    s.welcomed = false;
+    s.wire.token = 0;
+  }
+  if (s.cookie != 0 && frame - s.cookie_frame >= kCookieLifeFrames) s.cookie = 0;
+  if (s.cookie != 0) return (frame - s.cookie_frame) % kCookieConnectSpacing == 0;
+  return frame < kEveryFrameConnects || frame % kLaterConnectSpacing == 0;
+}
+
+void SendConnectWhenDue() {
+  // Version 28 asks once a second, with the scoreboard.
+  const bool due = session.wire.tokened() ? Connect29Due() : frame_counter == 0;
+  if (due || session.connect_now) SendConnect();
+  session.connect_now = false;
+  if (frame_counter == 0) ShowLogLine("Trying connect to " + ServerText());
+}
+
+void FallBackTo28() {
+  session = Session{};
+  session.fell_back = true;
+  session.connect_now = true;  // no need to wait for the next second
+  legacy_server.known = cfg.server_address.size() < sizeof legacy_server.address;
+  std::snprintf(legacy_server.address, sizeof legacy_server.address, "%s", cfg.server_address.c_str());
+  legacy_server.port = cfg.server_port;
+  ShowLogLine("The server speaks only protocol 28: playing without a session token");
+}
+
+// Version 29: whether the token after the code byte is this session's.
+bool TokenMatches() {
+  uint64_t token = 0;
+  return session.welcomed && ReadToken(client_buf, token) && token == session.wire.token;
+}
+
 // ---- messages from the server ------------------------------------------
+// Each returns whether the message was the server's to this client (in 29
+// only such messages count as hearing from the server).
 
-void ApplyServerFull() { ShowLogLine("Server ful"); }
+bool ApplyServerFull() {
+  uint64_t nonce = 0;
+  if (!ReadServerFull(client_buf, session.wire.version, nonce)) return false;
+  if (session.wire.tokened() && nonce != session.nonce) return false;
+  ShowLogLine("Server ful");
+  return true;
+}
 
-void ApplyBadVersion() {
-  const uint8_t version = client_buf.readByte();
+bool ApplyBadVersion() {
+  const uint8_t version = ReadBadVersion(client_buf);
+  if (session.wire.tokened()) {
+    if (conn_state != CS_CONNECTING) return false;
+    if (version == PROTOCOL_VERSION) {
+      FallBackTo28();
+      return true;
+    }
+  } else if (session.fell_back && version == PROTOCOL_VERSION) {
+    return true;  // the answer to a version-29 connect sent before the fallback
+  }
   ShowLogLine("Wrong protocol version! Server protocol: " + std::to_string(version));
+  return true;
 }
 
-// The map text up to and including its 0 byte. The table keeps positions
-// 1..MAP_TEXT_SIZE with a 0 at the end at the latest; longer text is read and
-// dropped. Everything after the terminator is zero, so no earlier, longer
-// map can show through.
-void ReadMapText() {
-  std::fill(std::begin(map_text), std::end(map_text), 0);
-  for (int pos = 1;; ++pos) {
-    const uint8_t b = client_buf.readByte();
-    if (pos < MAP_TEXT_SIZE) map_text[pos] = b;
-    if (b == 0) break;
-  }
+bool ApplyChallenge() {
+  uint64_t nonce = 0, cookie = 0;
+  if (!session.wire.tokened() || !ReadChallenge(client_buf, nonce, cookie) || nonce != session.nonce) return false;
+  // Every connect of the attempt is answered: the first cookie is used
+  // until it is dropped.
+  if (session.welcomed || session.cookie != 0) return true;
+  session.cookie = cookie;
+  session.cookie_frame = session.attempt_frames;
+  return true;
 }
 
-void ReadPlayerList() {
-  const uint8_t count = client_buf.readByte();
+bool ApplyWelcome() {
+  uint64_t nonce = 0, token = 0;
+  uint8_t slot = 0;
+  if (!session.wire.tokened() || !ReadWelcome(client_buf, nonce, token, slot) || nonce != session.nonce) return false;
+  if (token == 0 || slot < 1 || slot > MAX_SLOTS) return false;  // never a server's
+  if (session.welcomed) return true;  // the server repeats it while our connects come
+  session.welcomed = true;
+  session.wire.token = token;
+  session.welcome_frame = session.attempt_frames;
+  session.cookie = 0;
+  my_slot = slot;
+  return true;
+}
+
+void ApplyPlayerList(uint8_t count) {
+  GameInfoPlayer p;
   for (int i = 0; i < count; ++i) {
-    const uint8_t slot = client_buf.readByte();
-    const uint8_t team = client_buf.readByte();
-    std::string name = ReadText();
-    if (slot < 1 || slot > MAX_SLOTS) continue;
-    players[slot].team = std::min<uint8_t>(team, NUM_TEAMS - 1);
-    players[slot].name = PrintableText(name);
+    ReadGameInfoPlayer(client_buf, p);
+    if (p.slot < 1 || p.slot > MAX_SLOTS) continue;
+    players[p.slot].team = std::min<uint8_t>(p.team, NUM_TEAMS - 1);
+    players[p.slot].name = PrintableText(p.name.view());
   }
 }
 
-void ApplyGameInfo() {
+bool ApplyGameInfo() {
   ClearMap();
-  log_ack = client_buf.readWord();
-  ReadMapText();
+  // Everything after the terminator is zero, so no earlier, longer map can
+  // show through; the text keeps positions 1..MAP_TEXT_SIZE - 1.
+  std::fill(std::begin(map_text), std::end(map_text), 0);
+  ReadGameInfoHead(client_buf, log_ack, map_text + 1, MAP_TEXT_SIZE);
   DecodeMap();
-  map_name = ReadText();
-  server_name = ReadText();
-  score_limit = client_buf.readByte();
-  team_play = client_buf.readByte();
-  max_players = client_buf.readByte();
-  ReadPlayerList();
+  GameInfoSettings settings;
+  ReadGameInfoSettings(client_buf, settings);
+  map_name = settings.map_name.str();
+  server_name = settings.server_name.str();
+  score_limit = settings.score_limit;
+  team_play = settings.team_play;
+  max_players = settings.max_players;
+  ApplyPlayerList(settings.slot_count);
   const std::string info = "server name: " + PrintableText(server_name) + CR + "map: " + PrintableText(map_name) +
                            "  scorelimit: " +
                            std::to_string(score_limit) + CR + "max players: " + std::to_string(max_players) +
@@ -96,49 +230,60 @@ void ApplyGameInfo() {
   // a team game, whether or not the menu has been opened since.
   ShowScoreboard(l_log.visible);
   PlaceSpectatorCamera();
+  return true;
 }
 
-void ApplyNotConnected() { ConnectAgain(); }
+bool ApplyNotConnected() {
+  ConnectAgain();
+  return true;
+}
 
-void ApplyLog() {
-  if (awaiting_info) return;
-  const uint16_t index = client_buf.readWord();
+bool ApplyLog() {
+  if (awaiting_info) return true;
+  uint16_t index = 0;
+  uint8_t count = 0;
+  ReadLogHead(client_buf, index, count);
   // The server's line counter wraps at 65536, so "newer" is decided on the
   // difference, not on the raw numbers.
   const int newer = static_cast<int16_t>(index - log_ack);
-  if (newer <= 0) return;
+  if (newer <= 0) return true;
+  // A batch starts after the server's idea of our acknowledgement, which is
+  // never ahead of ours, and holds at most LOG_BATCH_LIMIT lines: one that
+  // claims more, or new lines without any, is no server's, and taking its
+  // index would make the client refuse the real lines until they catch up.
+  if (newer > LOG_BATCH_LIMIT || count == 0 || count > LOG_BATCH_LIMIT) return true;
   log_ack = index;
-  const uint8_t count = client_buf.readByte();
-  // The batch starts after the server's idea of our acknowledgement, which
-  // lags behind ours when an input message was lost: lines we already have
-  // lead the batch and are passed over, so no line shows twice.
+  // Lines we already have lead the batch when an input message of ours was
+  // lost: they are passed over, so no line shows twice.
   const int already_shown = count > newer ? count - newer : 0;
   ShortStr entry;
   for (int i = 0; i < count; ++i) {
-    client_buf.readString(entry);
+    ReadLogLine(client_buf, entry);
     if (i >= already_shown) ApplyEvent(entry.str());
   }
+  return true;
 }
 
-void ReadPlayerEntry() {
-  const uint8_t slot = ClampSlot(client_buf.readByte());
+void ApplyPlayerEntry() {
+  SnapshotEntry e;
+  ReadSnapshotEntry(client_buf, e);
+  const uint8_t slot = ClampSlot(e.slot);
   TClient& p = players[slot];
-  p.state = std::clamp<uint8_t>(client_buf.readByte(), PS_SPECTATOR, PS_FIRING);
-  const uint8_t ping = client_buf.readByte();
-  p.ping = ping > 0 ? static_cast<uint8_t>(ping - 1) : 0;
+  p.state = std::clamp<uint8_t>(e.state, PS_SPECTATOR, PS_FIRING);
+  p.ping = e.ping > 0 ? static_cast<uint8_t>(e.ping - 1) : 0;
   if (p.state < PS_DEAD) return;  // spectators carry no more
-  p.frags = client_buf.readByte();
+  p.frags = e.frags;
   if (p.state >= PS_ALIVE) {
-    p.x = client_buf.readWord();
-    p.y = client_buf.readWord();
-    p.dir = client_buf.readWord();
+    p.x = e.x;
+    p.y = e.y;
+    p.dir = e.dir;
   }
-  if (p.state == PS_FIRING) p.gun = std::clamp<uint8_t>(client_buf.readByte(), 1, NUM_WEAPONS);
+  if (p.state == PS_FIRING) p.gun = std::clamp<uint8_t>(e.gun, 1, NUM_WEAPONS);
   ApplyPlayerUpdate(slot);
 }
 
-void ReadPresentItems() {
-  const uint8_t count = client_buf.readByte();
+void ApplyPresentItems() {
+  const uint8_t count = ReadSnapshotItemCount(client_buf);
   for (int i = 0; i < count; ++i) {
     const uint8_t item = client_buf.readByte();
     if (item >= 1 && item <= MAX_MAP_ITEMS) map_items[item].present = 1;
@@ -162,58 +307,82 @@ void PickUpFeedback(uint8_t old_ammo1, uint8_t old_ammo2, uint8_t old_health, ui
   }
 }
 
-void ReadOwnBlock() {
+void ApplyOwnBlock() {
   const uint8_t old_ammo1 = ammo[1], old_ammo2 = ammo[2], old_health = health, old_armor = armor;
-  my_slot = ClampSlot(client_buf.readByte());
-  health = client_buf.readByte();
-  armor = client_buf.readByte();
-  ammo[1] = client_buf.readByte();
-  ammo[2] = client_buf.readByte();
-  players[my_slot].gun = std::clamp<uint8_t>(client_buf.readByte(), 1, NUM_WEAPONS);
+  SnapshotTail t;
+  ReadSnapshotTail(client_buf, session.wire.version, t);
+  my_slot = ClampSlot(t.slot);
+  health = t.health;
+  armor = t.armor;
+  ammo[1] = t.ammo1;
+  ammo[2] = t.ammo2;
+  players[my_slot].gun = std::clamp<uint8_t>(t.gun, 1, NUM_WEAPONS);
+  session.applied_sequence = t.applied_sequence;
   PickUpFeedback(old_ammo1, old_ammo2, old_health, old_armor);
 }
 
-void ApplySnapshot() {
+bool ApplySnapshot() {
   BeginSnapshot();
-  server_tick = client_buf.readWord();
-  restart_countdown = client_buf.readWord();
+  uint8_t count = 0;
+  ReadSnapshotHead(client_buf, server_tick, restart_countdown, count);
   if (restart_countdown != 0) {
     l_sb_stat.setCaption("Scorelimit hit! Server restart: " + std::to_string(restart_countdown / 33));
   }
-  const uint8_t count = client_buf.readByte();
-  for (int i = 0; i < count; ++i) ReadPlayerEntry();
-  ReadPresentItems();
-  ReadOwnBlock();
+  for (int i = 0; i < count; ++i) ApplyPlayerEntry();
+  ApplyPresentItems();
+  ApplyOwnBlock();
   if (conn_state == CS_CONNECTING) {
     view_slot = my_slot;
     conn_state = CS_CONNECTED;
     ShowLogLine("Connected!");
   }
+  return true;
 }
 
 struct MessageRule {
   uint8_t code;
   uint8_t lowest_state;  // the connection state the message needs at least
-  void (*apply)();
+  bool tokened;          // in 29 the session's token follows the code
+  bool (*apply)();
 };
 
 const MessageRule kMessageRules[] = {
-    {MSG_SERVERFULL, CS_IDLE, ApplyServerFull},     {MSG_BADVERSION, CS_IDLE, ApplyBadVersion},
-    {MSG_GAMEINFO, CS_CONNECTED, ApplyGameInfo},    {MSG_NOTCONNECTED, CS_CONNECTED, ApplyNotConnected},
-    {MSG_LOG, CS_CONNECTED, ApplyLog},              {MSG_SNAPSHOT, CS_CONNECTING, ApplySnapshot},
+    {MSG_SERVERFULL, CS_IDLE, false, ApplyServerFull},       {MSG_BADVERSION, CS_IDLE, false, ApplyBadVersion},
+    {MSG_CHALLENGE, CS_CONNECTING, false, ApplyChallenge},   {MSG_WELCOME, CS_CONNECTING, false, ApplyWelcome},
+    {MSG_GAMEINFO, CS_CONNECTED, true, ApplyGameInfo},       {MSG_NOTCONNECTED, CS_CONNECTED, true, ApplyNotConnected},
+    {MSG_LOG, CS_CONNECTED, true, ApplyLog},                 {MSG_SNAPSHOT, CS_CONNECTING, true, ApplySnapshot},
 };
+
+// ---- to the server ---------------------------------------------------------
+
+// Version 29: the newest input and the up to three sent before it, numbered,
+// so a lost datagram costs no input. One goes out per frame by the same
+// credit as in 28.
+void SendInput29(const InputFrame& newest) {
+  Session& s = session;
+  std::copy_backward(s.recent, s.recent + INPUTS_PER_DATAGRAM - 1, s.recent + INPUTS_PER_DATAGRAM);
+  s.recent[0] = newest;
+  if (s.recent_count < INPUTS_PER_DATAGRAM) ++s.recent_count;
+  Input29 m;
+  m.log_ack = log_ack;
+  m.sequence = ++s.input_sequence;
+  m.count = s.recent_count;
+  std::copy(s.recent, s.recent + s.recent_count, m.frames);
+  client_buf.clear();
+  WriteInput29(client_buf, s.wire.token, m);
+  Send();
+}
 
 void SendInputMessage() {
   action = ActionToSend(action);
-  client_buf.clear();
-  client_buf.writeByte(MSG_INPUT);
-  client_buf.writeWord(server_tick);
-  client_buf.writeWord(net_angle);
-  client_buf.writeByte(action);
-  client_buf.writeWord(local_x);
-  client_buf.writeWord(local_y);
-  client_buf.writeWord(log_ack);
-  Send();
+  const InputFrame frame{server_tick, net_angle, action, local_x, local_y};
+  if (session.wire.tokened()) {
+    SendInput29(frame);
+  } else {
+    client_buf.clear();
+    WriteInput28(client_buf, frame, log_ack);
+    Send();
+  }
   NoteInputSent(server_tick);
 }
 
@@ -299,16 +468,19 @@ bool InitNetwork() {
 
 void CloseNetwork() { UdpClose(); }
 
-void HandleDatagram(const std::string& sender_address) {
+void HandleDatagram(const std::string& sender_address, uint16_t sender_port) {
   client_buf.pos = 1;
   const uint8_t code = client_buf.readByte();
-  if (sender_address != cfg.server_address) return;  // the port is not compared
-  NoteServerHeard();
+  // Only the server itself: the address and the port we send to.
+  if (sender_address != cfg.server_address || sender_port != cfg.server_port) return;
+  const bool tokened = session.wire.tokened();
+  if (!tokened) NoteServerHeard();  // in 28 anything from there shows the server is there
   for (const MessageRule& rule : kMessageRules) {
-    if (rule.code == code) {
-      if (conn_state >= rule.lowest_state) rule.apply();
-      return;
-    }
+    if (rule.code != code) continue;
+    if (conn_state < rule.lowest_state) return;
+    if (tokened && rule.tokened && !TokenMatches()) return;  // dropped in silence
+    if (rule.apply() && tokened) NoteServerHeard();
+    return;
   }
 }
 
@@ -318,20 +490,13 @@ void ReceiveMessages() {
     const int n = UdpReceive(client_buf.receiveArea(), MessageBuffer::kSize);
     if (n < 0) break;     // nothing waiting, or an error: the rest waits for the next frame
     if (n == 0) continue;  // an empty datagram says nothing; those behind it still count
-    HandleDatagram(UdpSenderAddress());
+    client_buf.received(static_cast<uint16_t>(n));
+    HandleDatagram(UdpSenderAddress(), UdpSenderPort());
   }
 }
 
 void SendInput() {
-  if (conn_state == CS_CONNECTING && frame_counter == 0) {
-    client_buf.clear();
-    client_buf.writeByte(MSG_CONNECT);
-    client_buf.writeByte(PROTOCOL_VERSION);
-    client_buf.writeString(ShortStr(cfg.name));
-    client_buf.writeByte(cfg.team & 3);
-    Send();
-    ShowLogLine("Trying connect to " + cfg.server_address + ":" + std::to_string(cfg.server_port));
-  }
+  if (conn_state == CS_CONNECTING) SendConnectWhenDue();
   if (conn_state == CS_CONNECTED) {
     if (TakeInputCredit()) {
       if (ShouldResendLast()) HoldFrameStep();
@@ -345,17 +510,37 @@ void SendInput() {
 
 void SendChat() {
   client_buf.clear();
-  client_buf.writeByte(MSG_CHAT);
-  client_buf.writeString(ShortStr(chat_line));
+  WriteChat(client_buf, session.wire, ShortStr(chat_line));
   Send();
 }
 
 void SendDisconnect() {
   client_buf.clear();
-  client_buf.writeByte(MSG_DISCONNECT);
+  WriteDisconnect(client_buf, session.wire);
   Send();
   ShowLogLine("Disconnected!");
 }
+
+void ResetSession() {
+  session = Session{};
+  legacy_server = LegacyServer{};
+}
+
+void StartConnectAttempt() {
+  const bool legacy = legacy_server.isCurrent();
+  if (!legacy) legacy_server = LegacyServer{};  // another server: the fallback is over
+  session = Session{};
+  if (legacy) {
+    session.fell_back = true;
+    return;
+  }
+  session.wire.version = PROTOCOL_SESSIONS;
+  session.nonce = SystemRandom64();
+}
+
+uint8_t SessionVersion() { return session.wire.version; }
+
+uint16_t AppliedInputSequence() { return session.applied_sequence; }
 
 void ApplyEvent(const std::string& entry) {
   const uint8_t code = At(entry, 0);

@@ -3,14 +3,17 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <random>
 
 namespace {
 int udp_fd = -1;
 char sender_text[INET_ADDRSTRLEN] = "";
+uint16_t sender_port = 0;
 }  // namespace
 
 UdpOpenResult UdpOpen() {
@@ -31,7 +34,6 @@ bool UdpBind(uint16_t port) {
   return ::bind(udp_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
 }
 
-
 void UdpClose() {
   // The descriptor is forgotten at once, so a second close or a late send can
   // never reach a file that reused the number.
@@ -47,10 +49,13 @@ int UdpReceive(uint8_t* data, int size) {
                                &from_size);
   if (n < 0) return -1;
   if (!::inet_ntop(AF_INET, &from.sin_addr, sender_text, sizeof sender_text)) sender_text[0] = 0;
+  sender_port = ntohs(from.sin_port);
   return static_cast<int>(n);
 }
 
 const char* UdpSenderAddress() { return sender_text; }
+
+uint16_t UdpSenderPort() { return sender_port; }
 
 void UdpSend(const std::string& address, uint16_t port, const uint8_t* data, int size) {
   if (udp_fd < 0) return;
@@ -60,4 +65,13 @@ void UdpSend(const std::string& address, uint16_t port, const uint8_t* data, int
   if (::inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1) return;
   // A failed send is simply lost, like any datagram.
   (void)::sendto(udp_fd, data, static_cast<size_t>(size), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+uint64_t SystemRandom64() {
+  uint64_t value = 0;
+  if (::getrandom(&value, sizeof value, 0) == static_cast<ssize_t>(sizeof value)) return value;
+  // getrandom only fails on kernels without it; the library's source is the
+  // next best.
+  std::random_device source;
+  return (static_cast<uint64_t>(source()) << 32) ^ source();
 }

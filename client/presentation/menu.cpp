@@ -254,9 +254,9 @@ std::string NormaliseAddress(const std::string& text) {
 }
 
 void MenuConnect() {
+  cfg.server_address = NormaliseAddress(cfg.server_address);
   BeginConnection();
   conn_state = CS_CONNECTING;
-  cfg.server_address = NormaliseAddress(cfg.server_address);
   awaiting_info = true;
   log_ack = 0;
   if (menu_open) ToggleMenu();

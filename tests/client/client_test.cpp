@@ -27,10 +27,16 @@ void ClientTest::TearDown() {
   dir_.reset();
 }
 
-void Deliver(const std::string& bytes, const std::string& sender) {
+void Deliver(const std::string& bytes, const std::string& sender, int sender_port) {
   client_buf.clear();
-  std::memcpy(client_buf.receiveArea(), bytes.data(), std::min<size_t>(bytes.size(), MessageBuffer::kSize));
-  HandleDatagram(sender);
+  const size_t length = std::min<size_t>(bytes.size(), MessageBuffer::kSize);
+  std::memcpy(client_buf.receiveArea(), bytes.data(), length);
+  client_buf.received(static_cast<uint16_t>(length));
+  HandleDatagram(sender, sender_port < 0 ? cfg.server_port : static_cast<uint16_t>(sender_port));
+}
+
+void SpeakOnly28(const UdpPeer& server) {
+  server.sendTo(local_port, Datagram().byte(MSG_BADVERSION).byte(PROTOCOL_VERSION));
 }
 
 std::string Snapshot(uint16_t tick, const std::vector<SnapEntry>& entries, const std::vector<uint8_t>& items,
@@ -46,6 +52,53 @@ std::string Snapshot(uint16_t tick, const std::vector<SnapEntry>& entries, const
   d.byte(static_cast<uint8_t>(items.size()));
   for (uint8_t i : items) d.byte(i);
   return d.byte(own.slot).byte(own.health).byte(own.armor).byte(own.ammo1).byte(own.ammo2).byte(own.gun);
+}
+
+std::string Snapshot29(uint64_t token, uint16_t tick, const std::vector<SnapEntry>& entries, OwnBlock own,
+                       uint16_t applied) {
+  return Tokened(MSG_SNAPSHOT, token) + Snapshot(tick, entries, {}, own).substr(1) + Datagram().word(applied).bytes();
+}
+
+std::string Tokened(uint8_t code, uint64_t token) { return Datagram().byte(code).quad(token); }
+
+namespace {
+uint64_t QuadAt(const std::string& d, size_t at) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < 8; ++i) v |= static_cast<uint64_t>(static_cast<uint8_t>(d[at + i])) << (8 * i);
+  return v;
+}
+}  // namespace
+
+Connect29 ParseConnect29(const std::string& d) {
+  Connect29 c;
+  if (d.size() != 64 || d[0] != MSG_CONNECT || d[1] != 29) return c;
+  const size_t name_length = static_cast<uint8_t>(d[2]);
+  if (3 + name_length + 17 > d.size()) return c;
+  c.name = d.substr(3, name_length);
+  c.team = static_cast<uint8_t>(d[3 + name_length]);
+  c.nonce = QuadAt(d, 4 + name_length);
+  c.cookie = QuadAt(d, 12 + name_length);
+  c.ok = d.find_first_not_of('\0', 20 + name_length) == std::string::npos;
+  return c;
+}
+
+uint64_t Handshake29(const UdpPeer& server, uint64_t token, uint8_t slot) {
+  constexpr uint64_t kCookie = 0xC00C1E5C00C1E5ULL;
+  ClientFrame();
+  const Connect29 first = ParseConnect29(server.receive(1000));
+  EXPECT_TRUE(first.ok && first.cookie == 0);
+  server.sendTo(local_port, Datagram().byte(MSG_CHALLENGE).quad(first.nonce).quad(kCookie));
+  ClientFrame();
+  Connect29 with_cookie;
+  for (const std::string& d : server.drain()) with_cookie = ParseConnect29(d);
+  EXPECT_EQ(with_cookie.cookie, kCookie);
+  EXPECT_EQ(with_cookie.nonce, first.nonce);
+  server.sendTo(local_port, Datagram().byte(MSG_WELCOME).quad(first.nonce).quad(token).byte(slot));
+  server.sendTo(local_port, Snapshot29(token, 1, {}, OwnBlock{.slot = slot}));
+  ClientFrame();
+  EXPECT_EQ(conn_state, CS_CONNECTED);
+  server.drain();
+  return first.nonce;
 }
 
 std::string MapText(const std::vector<std::string>& rows, const std::string& header) {

@@ -19,6 +19,7 @@
 #include "client/core/session.h"
 #include "client/frame/frame.h"
 #include "client/presentation/platform_headless.h"
+#include "protocol/messages.h"
 #include "support/process.h"
 #include "support/udp_peer.h"
 #include "support/wire.h"
@@ -30,8 +31,31 @@ class ClientTest : public ::testing::Test {
   std::unique_ptr<TempDir> dir_;
 };
 
-// Hands a datagram to the client as if its socket had just received it.
-void Deliver(const std::string& bytes, const std::string& sender = "127.0.0.1");
+// Hands a datagram to the client as if its socket had just received it,
+// by default from the server's port.
+void Deliver(const std::string& bytes, const std::string& sender = "127.0.0.1", int sender_port = -1);
+
+// The stand-in server at `server` speaks only 28, as the design's server
+// does: its answer to our version-29 connect is put in the client's socket
+// at once, so the client falls back to 28 in the frame that reads it.
+void SpeakOnly28(const UdpPeer& server);
+
+// A version-29 connect as the client sent it: 'f' 29 name team nonce
+// cookie, padded to 64 bytes. `ok` is false for anything else.
+struct Connect29 {
+  bool ok = false;
+  std::string name;
+  uint8_t team = 0;
+  uint64_t nonce = 0, cookie = 0;
+};
+Connect29 ParseConnect29(const std::string& datagram);
+// The stand-in server's side of the version-29 handshake with the client,
+// frame by frame: the connect is answered with a challenge, the connect
+// with the cookie with a welcome handing out `token` and `slot`, and a
+// snapshot with the token makes the client connected. The client's nonce.
+uint64_t Handshake29(const UdpPeer& server, uint64_t token, uint8_t slot = 1);
+// The message code and the token, the head of every session message of 29.
+std::string Tokened(uint8_t code, uint64_t token);
 
 // A snapshot entry for one player, and the receiver's own block.
 struct SnapEntry {
@@ -44,6 +68,11 @@ struct OwnBlock {
 };
 std::string Snapshot(uint16_t tick, const std::vector<SnapEntry>& entries, const std::vector<uint8_t>& items = {},
                      OwnBlock own = {}, uint16_t countdown = 0);
+
+// The same snapshot in version 29: the token after the code and the number
+// of the newest input applied after the own block.
+std::string Snapshot29(uint64_t token, uint16_t tick, const std::vector<SnapEntry>& entries, OwnBlock own = {},
+                       uint16_t applied = 0);
 
 // The stored text of a map of these rows; LoadMap puts it into the client's
 // map table and decodes it.

@@ -31,6 +31,7 @@ class ConnectionTest : public ClientTest {
 
 TEST_F(ConnectionTest, ASilentServerIsLostAfterThreeSecondsAndJoinedAgainWhenItAnswers) {
   ASSERT_TRUE(ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port())));
+  SpeakOnly28(peer);
   peer.sendTo(local_port, Snapshot(10, {}));
   ClientFrame();
   ASSERT_EQ(conn_state, CS_CONNECTED);
@@ -67,8 +68,9 @@ TEST_F(ConnectionTest, AConnectionAttemptNobodyAnswersSaysSoEveryFiveSeconds) {
   const std::string notice = "No answer from 127.0.0.1:" + std::to_string(peer.port()) + " for 5 seconds";
   EXPECT_TRUE(Logged(notice));
   EXPECT_NE(ReadFile("outlog.txt").find(notice), std::string::npos);
-  // A refusal is an answer: the count starts again.
-  peer.sendTo(local_port, "q");
+  // A refusal of our connect is an answer: the count starts again.
+  const uint64_t nonce = ParseConnect29(peer.drain().back()).nonce;
+  peer.sendTo(local_port, Datagram().byte(MSG_SERVERFULL).quad(nonce));
   Frames(kNoAnswerNoticeFrames);
   auto notices = [] {
     return std::count_if(log_lines.begin(), log_lines.end(), [](const std::string& l) { return l.rfind("No answer", 0) == 0; });
@@ -138,6 +140,7 @@ TEST_F(ConnectionTest, ANameThatDoesNotResolveIsLoggedAndNothingIsSent) {
 
 TEST_F(ConnectionTest, TheJoinKeyPressedBeforeTheGameInformationIsKeptAndSentAfter) {
   ASSERT_TRUE(ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port())));
+  SpeakOnly28(peer);
   const SnapEntry watching{.slot = 3, .state = PS_SPECTATOR};
   peer.sendTo(local_port, Snapshot(10, {watching}, {}, OwnBlock{.slot = 3}));
   Tap(cfg.key_specjoin);
@@ -167,6 +170,7 @@ TEST_F(ConnectionTest, TheJoinKeyPressedBeforeTheGameInformationIsKeptAndSentAft
 TEST_F(ConnectionTest, ANewcomerIsToldOnceWhichKeyJoinsAndAPlayerWhoLeftIsNotPulledBack) {
   cfg.key_specjoin = 13;  // "return"
   ASSERT_TRUE(ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port())));
+  SpeakOnly28(peer);
   const SnapEntry watching{.slot = 2, .state = PS_SPECTATOR};
   const SnapEntry playing{.slot = 2, .state = PS_ALIVE, .x = 500, .y = 500};
   peer.sendTo(local_port, Snapshot(10, {watching}, {}, OwnBlock{.slot = 2}));

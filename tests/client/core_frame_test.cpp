@@ -16,6 +16,7 @@ class FrameTest : public ClientTest {
   void StartAndConnect() {
     StartUp();
     ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port()));
+    SpeakOnly28(peer);
   }
   // Lets the client take a datagram from the peer and answer in one frame.
   void Send(const std::string& bytes) {
@@ -81,6 +82,7 @@ TEST_F(FrameTest, ConnectRequestGoesOutOnceEvery33FramesWithTheScoreboard) {
   cfg.name = "Tester";
   cfg.team = 2;
   ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port()));
+  SpeakOnly28(peer);
   EXPECT_EQ(conn_state, CS_CONNECTING);
   EXPECT_FALSE(menu_open);
   l_sb_s.caption.clear();
@@ -101,9 +103,14 @@ TEST_F(FrameTest, ConnectRequestGoesOutOnceEvery33FramesWithTheScoreboard) {
   EXPECT_EQ(peer.drain().size(), 1u);
 }
 
+// Version 28 (the server said it speaks only 28, and the client keeps to 28
+// when it connects to it again).
 TEST_F(FrameTest, DatagramsWaitWhileIdleAndAreReadAfterConnecting) {
-  StartUp();
-  cfg.server_address = "127.0.0.1";
+  StartAndConnect();
+  ClientFrame();
+  conn_state = CS_IDLE;  // the menu's Disconnect
+  SendDisconnect();
+  peer.drain();
   Send(Snapshot(77, {}, {}, OwnBlock{.slot = 4}));
   ClientFrame();
   EXPECT_EQ(conn_state, CS_IDLE);

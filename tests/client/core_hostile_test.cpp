@@ -18,6 +18,7 @@ TEST_F(HostileTest, EmptyDatagramsDoNotHideTheServersBehindThem) {
   UdpPeer server, stranger;
   StartUp();
   ConnectFromArgument("127.0.0.1:" + std::to_string(server.port()));
+  SpeakOnly28(server);
   for (int i = 0; i < 200; ++i) stranger.sendTo(local_port, "");
   server.sendTo(local_port, "");
   server.sendTo(local_port, Snapshot(5, {}, {}, OwnBlock{.slot = 3}));

@@ -36,6 +36,7 @@ class PredictionTest : public ClientTest {
     StartUp();
     headless_window_active = false;  // no mouse look: the test turns the view
     ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port()));
+    SpeakOnly28(peer);
     LoadMap(MapText(std::vector<std::string>(40, std::string(40, ' '))));
     // Connected, alive in an open room at (1000, 1000), facing east.
     SendSnapshot();

@@ -91,7 +91,7 @@ TEST(ClientProgram, HelpAndVersionAnswerAndExit) {
     EXPECT_EQ(out.find("(config.cfg written)"), std::string::npos);
   }
   int code = -1;
-  EXPECT_EQ(Answer({"--version"}, code), "vornaxdm 1.0.0, protocol version 28\n");
+  EXPECT_EQ(Answer({"--version"}, code), "vornaxdm 1.0.0, protocol versions 28 and 29\n");
   EXPECT_EQ(code, 0);
   // Where a value stands, --help is a value like any other: here the name
   // of the file a game that starts writes its labels to.

@@ -15,6 +15,10 @@ class Datagram {
     return *this;
   }
   Datagram& word(uint16_t v) { return byte(static_cast<uint8_t>(v & 0xFF)).byte(static_cast<uint8_t>(v >> 8)); }
+  Datagram& quad(uint64_t v) {  // 8 bytes, low byte first
+    for (int i = 0; i < 8; ++i) byte(static_cast<uint8_t>(v >> (8 * i)));
+    return *this;
+  }
   Datagram& str(const std::string& s) {  // a length byte, then the characters
     byte(static_cast<uint8_t>(s.size()));
     return raw(s);
