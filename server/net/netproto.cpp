@@ -162,7 +162,8 @@ void ConnectAgain(uint8_t slot) {
   const bool whole = ReadConnect(NET_BUF, m);
   if (m.version == PROTOCOL_SESSIONS) {
     if (!whole) return GUARD_DROPPED(Dropped::Malformed);
-    return Connect29(c.address, c.port, slot, m);
+    const ShortStr address = c.address;  // the slot may be given up on the way
+    return Connect29(address, c.port, slot, m);
   }
   if (m.version == PROTOCOL_VERSION && c.version == PROTOCOL_VERSION) PLAYER_REPEATCONNECT(slot);
 }
@@ -399,13 +400,14 @@ void NET_BUILDSNAPSHOTS() {
   // it in turn.
   const uint16_t common_end = NET_BUF.pos;
   NET_BATCHBEGIN(NET_BUF.length());
+  // A half-open slot's sender has proven nothing: its snapshot (version 28,
+  // code and tick before the common part) takes what the strangers' budget
+  // has left at the end of the tick.
+  const uint16_t half_open_length = static_cast<uint16_t>(1 + 2 + NET_BUF.length() + SNAPSHOT_TAIL28_SIZE);
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     ClientRecord& c = SV_CLIENTSLIST[s];
     if (!IsHuman(c) || !PLAYER_OWESSNAPSHOT(c)) continue;
-    // A half-open slot's sender has proven nothing: its snapshot takes
-    // what the strangers' budget has left at the end of the tick.
-    const uint16_t length = static_cast<uint16_t>(1 + 2 + NET_BUF.length() + SNAPSHOT_TAIL28_SIZE);
-    if (c.half_open && !GUARD_SPENDUNPROVEN(length)) continue;
+    if (c.half_open && !GUARD_SPENDUNPROVEN(half_open_length)) continue;
     AddSnapshotReceiver(static_cast<uint8_t>(s), common_end);
     PLAYER_SNAPSHOTSENT(c);
   }

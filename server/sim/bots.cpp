@@ -101,6 +101,9 @@ void SV_ADDBOT() {
   c.bot_target = k;
   c.address.assign("0.0.0.0");
   c.port = 0;
+  c.version = PROTOCOL_VERSION;  // no session of a client before it
+  c.token = 0;
+  c.tick_offset = 0;
   c.team = SV_BOTC % NUM_TEAMS;  // successive bots spread over the four teams
   NameBot(c, static_cast<uint8_t>(SV_BOTC + 1));
   SV_ADDMSG(EVENT_LINE(EV_CONNECT, {k, c.team}, c.name.view()));

@@ -62,12 +62,13 @@ std::vector<std::string> CheckedLogTexts(const std::string& log, double first, d
 
 double NowSeconds() { return static_cast<double>(std::time(nullptr)); }
 
-// A raw player on its own socket: connects and sends its first input, so the
-// server lets it in.
+// A raw player on its own socket: connects and sends its first input,
+// echoing the snapshot's tick, so the server lets it in.
 void Enter(UdpPeer& peer, uint16_t port, const std::string& name) {
   peer.sendTo(port, ConnectMessage(name));
-  ASSERT_EQ(peer.receive(5000).substr(0, 1), std::string(1, static_cast<char>(MSG_SNAPSHOT)));
-  peer.sendTo(port, InputMessage(0, 0, ACT_NONE, 0, 0, 0));
+  const std::string snapshot = peer.receive(5000);
+  ASSERT_EQ(snapshot.substr(0, 1), std::string(1, static_cast<char>(MSG_SNAPSHOT)));
+  peer.sendTo(port, InputMessage(SnapshotTick(snapshot), 0, ACT_NONE, 0, 0, 0));
 }
 
 constexpr char kMap[] = "000000\nAAAAAAAA\nA@  @  A\nA      A\nA@  @  A\nAAAAAAAA\n";
@@ -104,22 +105,22 @@ TEST(ServerOperator, LogFileKeepsEveryEventWithItsTimeStampAndAppends) {
   const std::string from_eve = "from 127.0.0.1:" + std::to_string(eve.port());
   const std::string from_max = "from 127.0.0.1:" + std::to_string(max.port());
   EXPECT_EQ(texts, (std::vector<std::string>{
-                       "start: \"Night?[2J\", port " + std::to_string(port) +
+                       "start: \"Night\\x1b[2J\", port " + std::to_string(port) +
                            ", maps DefMap; bots 0, playerlimit 10, scorelimit 3, teamplay no, ipslots 4, "
-                           "ipconnects 255, connects 255",
-                       "Night?[2J, v28",
+                           "ipconnects 255, connects 255, legacy 1",
+                       "Night\\x1b[2J, v28",
                        "Playerlimit: 10, scorelimit: 3, teamplay: no",
                        "map start: DefMap (rotation entry 1)",
-                       "Eve connected!",
+                       "\"Eve\" connected!",
                        "connect: slot 1 \"Eve\" " + from_eve,
-                       "Max connected!",
+                       "\"Max\" connected!",
                        "connect: slot 2 \"Max\" " + from_max,
-                       "Eve: hello",
+                       "chat: slot 1 \"Eve\": hello",
                        "slot given up: slot 2 \"Max\" " + from_max + ", disconnect, frags 0",
-                       "Max disconnected!",
-                       "Eve time out!",
+                       "\"Max\" disconnected!",
+                       "\"Eve\" time out!",
                        "slot given up: slot 1 \"Eve\" " + from_eve + ", time-out, frags 0",
-                       "Eve disconnected!",
+                       "\"Eve\" disconnected!",
                        "map end: DefMap; scores: nobody",
                        "stop: signal",
                    }));
@@ -143,7 +144,7 @@ TEST(ServerOperator, AMapEndsWithTheScoresOfEveryPlayerAndTeam) {
   server.input("next\n");
   ASSERT_TRUE(WaitFor([&] { return Has(server.output(), "map DefMap started"); }, 5000));
   EXPECT_TRUE(AnyLineMatches(ReadFile(dir / "ops.log"),
-                             ".*Z map end: DefMap; scores: \\[..?\\]Eve 0 \\(spectating\\); teams: SS 0, Mutants 0, "
+                             ".*Z map end: DefMap; scores: \"\\[..?\\]Eve\" 0 \\(spectating\\); teams: SS 0, Mutants 0, "
                              "Soldiers 0, Officers 0"))
       << ReadFile(dir / "ops.log");
   EXPECT_TRUE(AnyLineMatches(ReadFile(dir / "ops.log"), ".*Z map start: DefMap \\(rotation entry 1\\)"));
@@ -264,7 +265,7 @@ TEST(ServerOperator, ConsoleCommandsSteerALiveServerWithPlayersOn) {
   ASSERT_TRUE(play_until_console("map gamma added to the rotation as entry 3\nchanging map to gamma\n"));
   {
     const std::string log = ReadFile(dir / "ops.log");
-    EXPECT_TRUE(AnyLineMatches(log, ".*map end: alpha; scores: .*Ann [0-9]+.*"));
+    EXPECT_TRUE(AnyLineMatches(log, ".*map end: alpha; scores: .*\"Ann\" [0-9]+.*"));
     EXPECT_TRUE(AnyLineMatches(log, ".*slot given up: slot [0-9]+ \"Ann\" from 127\\.0\\.0\\.1:[0-9]+, map change, frags [0-9]+"));
     EXPECT_TRUE(AnyLineMatches(log, ".*map start: gamma \\(rotation entry 3\\)"));
   }

@@ -156,27 +156,27 @@ TEST_F(StatusQuery, AnswersAreRateLimited) {
   EXPECT_LE(answered, burst_ms < 900 ? 10u : 20u);
 }
 
-// About a hundred answers a second in all, however many addresses ask: a
-// fresh server, so no earlier answers count against this second.
-TEST_F(StatusQuery, AnswersInAllAreRateLimited) {
+// A crowd of other addresses asking as fast as each may does not keep a
+// genuine query from being answered: each address has its share first, and
+// all together may have 2,000 a second.
+TEST_F(StatusQuery, ACrowdOfOtherAddressesDoesNotCrowdOutAGenuineQuery) {
   const uint16_t port = Start({});
   std::vector<std::unique_ptr<UdpPeer>> crowd;
   for (int i = 0; i < 60; ++i) crowd.push_back(std::make_unique<UdpPeer>(("127.0.1." + std::to_string(i + 1)).c_str()));
-  const long long crowd_start = NowMs();
   for (auto& p : crowd)
-    for (uint32_t t = 0; t < 5; ++t) SendQuery(*p, port, t);
-  const long long crowd_ms = NowMs() - crowd_start;
+    for (uint32_t t = 0; t < 8; ++t) SendQuery(*p, port, t);
+  UdpPeer genuine("127.0.0.3");
+  EXPECT_TRUE(Ask(genuine, port, 4242));
   size_t total = 0;
   auto collect = [&] {
-    for (auto& p : crowd) total += Answers(*p, 0, 5).size();
-    return total >= 100;
+    for (auto& p : crowd) total += Answers(*p, 0, 8).size();
+    return total >= 300;
   };
   EXPECT_TRUE(WaitFor(collect, 5000));
-  // Room for answers beyond the limit to arrive, were there any.
-  for (auto& p : crowd) total += Answers(*p, 5, 5).size();
-  std::printf("300 queries from 60 addresses in %lld ms: %zu answers\n", crowd_ms, total);
-  // 300 queries within a second or two get at most a hundred answers a second.
-  EXPECT_LE(total, crowd_ms < 900 ? 200u : 300u);
+  // Room for answers beyond each address's five to arrive, were there any.
+  for (auto& p : crowd) total += Answers(*p, 5, 8).size();
+  std::printf("480 queries from 60 addresses: %zu answers\n", total);
+  EXPECT_LE(total, 600u);  // five a second each; a burst may span two seconds
 }
 
 // Asking takes no slot, writes nothing on the console and puts no line into

@@ -238,25 +238,39 @@ TEST_F(Strangers, FloodsFromManyAddressesCrowdOutNeitherAPlayerNorANewConnect) {
 }
 
 TEST_F(Strangers, WhatUnprovenAddressesAreSentStaysWithinTheByteBudget) {
-  // A second of forged connects and blind inputs from many ports, on a
-  // full server so every connect is refused.
+  // Forged connects and blind inputs, four a tick from each of 40
+  // addresses, on a full server so every connect is refused.
   restart(manyClients());
   auto players = connectPeers(MAX_SLOTS);
-  std::vector<std::unique_ptr<Peer>> forged(40);
-  for (auto& f : forged) f = std::make_unique<Peer>();
+  std::vector<std::unique_ptr<UdpPeer>> forged;
+  for (int i = 0; i < 40; ++i) forged.push_back(std::make_unique<UdpPeer>(("127.0.2." + std::to_string(i + 1)).c_str()));
   long bytes = 0;
   for (uint32_t t = 0; t < 3 * GUARD_SECOND; ++t) {
-    for (int i = 0; i < 4; ++i) {
-      Peer& f = *forged[(t * 4 + i) % forged.size()];
-      f.send(i % 2 ? ConnectMessage("x") : InputMessage(0, 0, 0, 0, 0, 0));
-    }
+    for (auto& f : forged)
+      for (int i = 0; i < 4; ++i) f->sendTo(NET_PORT, i % 2 ? ConnectMessage("x") : InputMessage(0, 0, 0, 0, 0, 0));
     for (auto& p : players) p->drain();
     GAMECYCLE();
     for (auto& f : forged)
       for (const auto& d : f->drain()) bytes += static_cast<long>(d.size() + GUARD_HEADER_BYTES);
   }
+  std::printf("160 datagrams a tick from 40 addresses for 3 s: %ld bytes a second sent back with headers\n", bytes / 3);
   EXPECT_GT(bytes, 0);
   EXPECT_LE(bytes, 3 * static_cast<long>(GUARD_UNPROVEN_BYTES) + 2 * GUARD_UNPROVEN_BYTES / GUARD_SECOND);
+}
+
+TEST_F(ServerTest, StatusAnswersAreLimitedPerAddressFirstThenTo2000ASecondInAll) {
+  auto admitted = [](const std::string& address, int asked) {
+    int n = 0;
+    for (int i = 0; i < asked; ++i) n += GUARD_ADMITSTATUS(ShortStr(address)) ? 1 : 0;
+    return n;
+  };
+  EXPECT_EQ(admitted("192.0.2.1", 9), 5);
+  int crowd = 0;
+  for (int a = 0; a < 500; ++a) crowd += admitted("10.0." + std::to_string(a / 250) + "." + std::to_string(a % 250), 6);
+  EXPECT_EQ(crowd, 2000 - 5);
+  EXPECT_EQ(admitted("192.0.2.2", 1), 0);
+  for (uint32_t t = 0; t < GUARD_SECOND; ++t) GUARD_TICK();
+  EXPECT_EQ(admitted("192.0.2.2", 1), 1);
 }
 
 TEST_F(ServerTest, LimitOptionsAreReadAsNumbersAndKeptInRange) {

@@ -2,6 +2,7 @@
 // independently of the code under test.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -17,6 +18,10 @@ class Datagram {
   Datagram& word(uint16_t v) { return byte(static_cast<uint8_t>(v & 0xFF)).byte(static_cast<uint8_t>(v >> 8)); }
   Datagram& quad(uint64_t v) {  // 8 bytes, low byte first
     for (int i = 0; i < 8; ++i) byte(static_cast<uint8_t>(v >> (8 * i)));
+    return *this;
+  }
+  Datagram& padTo(size_t n) {
+    if (bytes_.size() < n) bytes_.resize(n, '\0');
     return *this;
   }
   Datagram& str(const std::string& s) {  // a length byte, then the characters
@@ -50,6 +55,27 @@ inline std::string InputMessage(uint16_t tick, uint16_t dir, uint8_t action, uin
 }
 
 inline std::string ChatMessage(const std::string& text) { return Datagram().byte(MSG_CHAT).str(text); }
+
+// Version 29: the connect with the client's nonce and a cookie (0 for none),
+// padded to 64 bytes; messages of a session carry its token after the code.
+inline std::string Connect29Message(const std::string& name, uint64_t nonce, uint64_t cookie = 0, uint8_t team = 0) {
+  return Datagram().byte(MSG_CONNECT).byte(29).str(name).byte(team).quad(nonce).quad(cookie).padTo(64);
+}
+inline std::string Input29Message(uint64_t token, uint16_t sequence, uint16_t dir, uint8_t action = ACT_NONE,
+                                  uint16_t ack = 0) {
+  return Datagram().byte(MSG_INPUT).quad(token).word(ack).word(sequence).byte(1)
+      .word(0).word(dir).byte(action).word(0).word(0);
+}
+inline std::string Chat29Message(uint64_t token, const std::string& text) {
+  return Datagram().byte(MSG_CHAT).quad(token).str(text);
+}
+inline std::string Disconnect29Message(uint64_t token) { return Datagram().byte(MSG_DISCONNECT).quad(token); }
+// A little-endian number of `n` bytes at `at` of a datagram; 0 past its end.
+inline uint64_t Field(const std::string& d, size_t at, size_t n) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < n && at + i < d.size(); ++i) v |= static_cast<uint64_t>(static_cast<uint8_t>(d[at + i])) << (8 * i);
+  return v;
+}
 
 // The tick word of a version-28 snapshot (bytes 1 and 2), 0 for anything shorter.
 inline uint16_t SnapshotTick(const std::string& d) {

@@ -1,0 +1,192 @@
+// Version 29 through real UDP on loopback: the stateless challenge, the
+// welcome with its token, the token in every datagram both ways, a proven
+// connect before unproven ones, and -legacy 0.
+#include "protocol/messages.h"
+#include "server/net/cookie.h"
+#include "server/net/guard.h"
+#include "server_test.h"
+
+namespace {
+
+constexpr uint64_t kNonce = 0x1122334455667788ULL;
+
+class Handshake : public ServerTest {
+ protected:
+  void SetUp() override {
+    ServerTest::SetUp();
+    startServer();
+  }
+  void restart(std::vector<std::string> args) {
+    ResetServer();
+    startServer(std::move(args));
+  }
+  // The cookie of the challenge that answers a connect without one; 0 when none came.
+  static uint64_t challenge(const Peer& peer, uint64_t nonce = kNonce) {
+    peer.send(Connect29Message("Eve", nonce));
+    GAMECYCLE();
+    for (const auto& d : peer.drain())
+      if (d.size() == CHALLENGE_SIZE && d[0] == MSG_CHALLENGE && Field(d, 1, 8) == nonce) return Field(d, 9, 8);
+    return 0;
+  }
+  // The token of the welcome that answers a connect with this cookie; 0 when none came.
+  static uint64_t welcome(const Peer& peer, uint64_t cookie, const std::string& name = "Eve", uint64_t nonce = kNonce) {
+    peer.send(Connect29Message(name, nonce, cookie));
+    GAMECYCLE();
+    uint64_t token = 0;
+    for (const auto& d : peer.drain())
+      if (d.size() == WELCOME_SIZE && d[0] == MSG_WELCOME && Field(d, 1, 8) == nonce) token = Field(d, 9, 8);
+    return token;
+  }
+  static uint64_t join(const Peer& peer, const std::string& name = "Eve", uint64_t nonce = kNonce) {
+    return welcome(peer, challenge(peer, nonce), name, nonce);
+  }
+};
+
+TEST(Cookie, SipHashGivesTheReferenceValues) {
+  uint8_t key[16], message[15];
+  for (uint8_t i = 0; i < 16; ++i) key[i] = i;
+  for (uint8_t i = 0; i < 15; ++i) message[i] = i;
+  EXPECT_EQ(SipHash24(key, message, 0), 0x726fdb47dd0e0e31ULL);
+  EXPECT_EQ(SipHash24(key, message, 15), 0xa129ca6149be45e5ULL);
+}
+
+TEST_F(Handshake, AChallengeSmallerThanTheConnectThenAWelcomeAndSnapshotsWithTheToken) {
+  const uint16_t lines = SV_LOGI;
+  Peer eve;
+  const uint64_t cookie = challenge(eve);
+  ASSERT_NE(cookie, 0u);
+  EXPECT_LT(CHALLENGE_SIZE, Connect29Message("Eve", kNonce).size());
+  EXPECT_EQ(SV_CURCLIENTS, 0);  // nothing kept, nothing logged
+  EXPECT_EQ(SV_LOGI, lines);
+  // A connect cut short of its padding is no connect.
+  eve.send(Connect29Message("Eve", kNonce, cookie).substr(0, CONNECT29_SIZE - 1));
+  GAMECYCLE();
+  EXPECT_TRUE(eve.drain().empty());
+  EXPECT_EQ(SV_CURCLIENTS, 0);
+  const uint64_t token = welcome(eve, cookie);
+  ASSERT_NE(token, 0u);
+  EXPECT_EQ(LogLine(), Line({EV_CONNECT, 1, 0}, "Eve"));
+  // The same attempt again is welcomed again, nothing more.
+  EXPECT_EQ(welcome(eve, cookie), token);
+  EXPECT_EQ(SV_LOGI, lines + 1);
+  // Snapshots: code, token, tick, the common part, a tail with the input applied.
+  eve.send(Input29Message(token, 5, 90));
+  GAMECYCLE();
+  eve.send(Input29Message(token, 4, 10));  // older than the one applied
+  GAMECYCLE();
+  EXPECT_EQ(SV_CLIENTSLIST[1].dir, 90);
+  const auto snapshots = eve.drain(MSG_SNAPSHOT);
+  ASSERT_FALSE(snapshots.empty());
+  const std::string& s = snapshots.back();
+  EXPECT_EQ(Field(s, 1, 8), token);
+  EXPECT_EQ(Field(s, 9, 2), SV_PINGVAR);
+  EXPECT_EQ(s[13], 1);  // one entry: slot 1
+  EXPECT_EQ(s[14], 1);
+  EXPECT_EQ(Field(s, s.size() - SNAPSHOT_TAIL29_SIZE, 1), 1u);
+  EXPECT_EQ(Field(s, s.size() - 2, 2), 5u);
+  ExpectInvariants();
+}
+
+TEST_F(Handshake, ACookieOfAnotherSenderNonceOrTimeTakesNoSlot) {
+  Peer eve, other;
+  const uint64_t cookie = challenge(eve);
+  for (const auto& [peer, nonce, value] : {std::tuple{&other, kNonce, cookie}, std::tuple{&eve, kNonce + 1, cookie},
+                                          std::tuple{&eve, kNonce, cookie ^ 1}}) {
+    peer->send(Connect29Message("Forged", nonce, value));
+    GAMECYCLE();
+    EXPECT_EQ(peer->drain().size(), 1u);  // a new challenge
+    EXPECT_EQ(SV_CURCLIENTS, 0);
+  }
+  // A cookie is good for the rest of its two seconds and the two after them.
+  ticks(2 * GUARD_SECOND);
+  const uint64_t old = challenge(eve);
+  ticks(static_cast<int>(2 * GUARD_SECOND * 2 - GUARD_CYCLE % (2 * GUARD_SECOND)));
+  EXPECT_EQ(welcome(eve, old), 0u);
+  EXPECT_EQ(SV_CURCLIENTS, 0);
+  const uint64_t fresh = challenge(eve);
+  ticks(static_cast<int>(2 * GUARD_SECOND));
+  EXPECT_NE(welcome(eve, fresh), 0u);
+}
+
+TEST_F(Handshake, WithoutItsTokenNothingFromTheSessionsAddressCounts) {
+  Peer victim;
+  const uint64_t token = join(victim, "Victim");
+  ASSERT_NE(token, 0u);
+  victim.send(Input29Message(token, 1, 45));
+  GAMECYCLE();
+  ClientRecord& c = SV_CLIENTSLIST[1];
+  c.idle = 100;
+  const uint16_t lines = SV_LOGI;
+  for (const std::string& forged :
+       {Input29Message(token + 1, 9, 270, ACT_SPECJOIN), InputMessage(0, 270, ACT_SPECJOIN, 0, 0, 0),
+        Chat29Message(token ^ 0xFF00, "I am cheating, ban me"), ChatMessage("I am cheating"),
+        Disconnect29Message(0), std::string("g"), std::string("h")})
+    victim.send(forged);
+  GAMECYCLE();
+  EXPECT_EQ(slotOf(victim), 1);
+  EXPECT_EQ(c.dir, 45);
+  EXPECT_EQ(c.joined, 0);
+  EXPECT_EQ(c.idle, 101);  // not even the time-out was put off
+  EXPECT_EQ(SV_LOGI, lines);
+  for (const auto& d : victim.drain()) EXPECT_EQ(d[0], MSG_SNAPSHOT);
+  // With the token: chat, then disconnect.
+  victim.send(Chat29Message(token, "hello"));
+  GAMECYCLE();
+  EXPECT_EQ(LogLine(), Line({EV_CHAT, 1}, "hello"));
+  victim.send(Disconnect29Message(token));
+  GAMECYCLE();
+  EXPECT_EQ(LogLine(), Line({EV_DISCONNECT, 1}));
+  // Without a slot an input is answered "not connected", in version 29 with its token echoed.
+  victim.drain();
+  victim.send(Input29Message(token, 2, 0));
+  victim.send(InputMessage(0, 0, 0, 0, 0, 0));
+  GAMECYCLE();
+  EXPECT_EQ(victim.drain(), (std::vector<std::string>{Datagram().byte(MSG_NOTCONNECTED).quad(token), "o"}));
+}
+
+TEST_F(Handshake, AProvenConnectTakesAHalfOpenSlotOrItsSendersOldSlot) {
+  restart(manyClients());
+  auto players = connectPeers(MAX_SLOTS - 1);
+  Peer half_open, proven;
+  half_open.send(ConnectMessage("Unproven"));
+  GAMECYCLE();
+  ASSERT_EQ(SV_CURCLIENTS, MAX_SLOTS);
+  ASSERT_NE(join(proven, "Proven"), 0u);  // the half-open slot was a tick old
+  EXPECT_EQ(slotOf(half_open), 0);
+  EXPECT_EQ(slotOf(proven), MAX_SLOTS);
+  // A sender that proves its address with 29 ends the version-28 session it had there.
+  ASSERT_NE(join(*players[0], "Again", kNonce + 7), 0u);
+  EXPECT_EQ(LogLine(1), Line({EV_DISCONNECT, 1}));
+  EXPECT_EQ(LogLine(0), Line({EV_CONNECT, 1, 0}, "Again"));
+  EXPECT_EQ(SV_CLIENTSLIST[1].version, PROTOCOL_SESSIONS);
+  ExpectInvariants();
+}
+
+TEST_F(Handshake, GameInformationAndLogBatchesCarryTheToken) {
+  Peer eve;
+  const uint64_t token = join(eve);
+  eve.send(Input29Message(token, 1, 0, ACT_INFO));
+  ticks(16);  // lines not acknowledged come again after 15 ticks
+  bool info = false, log = false;
+  for (const auto& d : eve.drain()) {
+    if (d[0] == MSG_GAMEINFO) info = Field(d, 1, 8) == token;
+    if (d[0] == MSG_LOG) log = Field(d, 1, 8) == token && Field(d, 9, 2) == SV_LOGI;
+  }
+  EXPECT_TRUE(info);
+  EXPECT_TRUE(log);
+}
+
+TEST_F(Handshake, WithLegacyOffVersion28IsRefusedWith29) {
+  restart({"-legacy", "0"});
+  Peer old_client, other;
+  old_client.send(ConnectMessage("Old"));
+  other.send(ConnectMessage("Other", 0, 27));
+  GAMECYCLE();
+  EXPECT_EQ(old_client.drain(), std::vector<std::string>{"p\x1d"});
+  EXPECT_EQ(other.drain(), std::vector<std::string>{"p\x1d"});
+  EXPECT_EQ(SV_CURCLIENTS, 0);
+  Peer eve;
+  EXPECT_NE(join(eve), 0u);
+}
+
+}  // namespace
