@@ -515,9 +515,12 @@ void SendChat() {
 }
 
 void SendDisconnect() {
-  client_buf.clear();
-  WriteDisconnect(client_buf, session.wire);
-  Send();
+  // A version-29 attempt that has no token yet has no session to leave.
+  if (!session.wire.tokened() || session.welcomed) {
+    client_buf.clear();
+    WriteDisconnect(client_buf, session.wire);
+    Send();
+  }
   ShowLogLine("Disconnected!");
 }
 

@@ -131,6 +131,8 @@ TEST_F(Session29Test, HandshakeThenTheTokenRidesEveryDatagramBothWays) {
   const Connect29 again = ParseConnect29(server.drain().back());
   EXPECT_TRUE(again.ok);
   EXPECT_NE(again.nonce, c.nonce);
+  SendDisconnect();
+  EXPECT_TRUE(server.drain().empty()) << "an attempt without a token has no session to leave";
 }
 
 TEST_F(Session29Test, ConnectsEveryFrameForTwoSecondsThenEveryTenAndACookieLastsTwoSeconds) {

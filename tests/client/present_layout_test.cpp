@@ -204,6 +204,7 @@ class SpectatorTest : public ClientTest {
   void ArriveAsSpectator() {
     StartUp();
     MenuConnect();
+    Deliver(Datagram().byte(MSG_BADVERSION).byte(PROTOCOL_VERSION));  // a server that speaks only 28
     Deliver(Snapshot(1, {{.slot = 3, .state = PS_SPECTATOR}}, {}, OwnBlock{.slot = 3}));
     ASSERT_EQ(conn_state, CS_CONNECTED);
   }

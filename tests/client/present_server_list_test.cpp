@@ -105,6 +105,70 @@ TEST(ServerListAnswers, OnlyWholeAnswersToOurQueriesCount) {
   ServerListStop();
 }
 
+uint32_t QueryToken(const UdpPeer& peer, sockaddr_in& client) {
+  uint8_t query[STATUS_QUERY_SIZE + 1];
+  uint32_t token = 0;
+  const int n = peer.receiveInto(query, sizeof query, 3000, &client);
+  EXPECT_TRUE(n > 0 && ReadStatusQuery(query, STATUS_QUERY_SIZE, static_cast<size_t>(n), token));
+  return token;
+}
+
+void Answer(const UdpPeer& from, const sockaddr_in& client, uint32_t token, const std::string& name) {
+  ServerStatus s;
+  s.token = token;
+  s.name.assign(name);
+  uint8_t answer[STATUS_ANSWER_LIMIT];
+  from.sendTo(client, answer, WriteStatusAnswer(s, answer));
+}
+
+// Answers count only from the address and port asked, with the token of
+// the query sent there, the first of a round only; the LAN query's token
+// only from the LAN ports. Text from answers shows no control character.
+TEST(ServerListAnswers, ForgedAndRepeatedAnswersAreNotListed) {
+  UdpPeer server, neighbour, lan, stranger;
+  ASSERT_TRUE(ServerListStart());
+  ServerListAddNamed("127.0.0.1", server.port());
+  ServerListAddNamed("127.0.0.1", neighbour.port());
+  ServerListUseLan(LanTargets{"127.0.0.1", {lan.port()}});
+  ServerListSend(1000);
+  sockaddr_in client{};
+  const uint32_t server_token = QueryToken(server, client);
+  const uint32_t neighbour_token = QueryToken(neighbour, client);
+  const uint32_t lan_token = QueryToken(lan, client);
+  EXPECT_NE(server_token, neighbour_token);
+  EXPECT_NE(server_token, lan_token);
+  Answer(neighbour, client, server_token, "Posing as the server");
+  Answer(stranger, client, server_token, "Stranger");
+  Answer(stranger, client, lan_token, "Stranger on the LAN");
+  Answer(lan, client, neighbour_token, "Wrong token");
+  Answer(server, client, server_token, "Real\x01\x1b[2J\x7f\x85\x9b" "1");
+  Answer(server, client, server_token, "Replaced");
+  Answer(lan, client, lan_token, "LanOne");
+  Answer(lan, client, lan_token, "LanTwo");
+  Answer(neighbour, client, neighbour_token, "Neighbour");
+  int taken = 0;
+  for (int i = 0; i < 100 && taken < 9; ++i) {
+    ServerListWait(50);
+    taken += ServerListPoll(1010);
+  }
+  ASSERT_EQ(taken, 9);
+  const auto& entries = ServerListEntries();
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(ServerListTexts(entries[0]).name, "Real??[2J???1");
+  EXPECT_EQ(ServerListTexts(entries[1]).name, "Neighbour");
+  EXPECT_EQ(ServerListTexts(entries[2]).name, "LanOne");
+  EXPECT_EQ(entries[2].port, lan.port());
+  // A new round takes a new answer.
+  ServerListSend(2000);
+  Answer(server, client, QueryToken(server, client), "Next round");
+  for (int i = 0; i < 100 && !entries[0].answered; ++i) {
+    ServerListWait(50);
+    ServerListPoll(2010);
+  }
+  EXPECT_EQ(ServerListTexts(entries[0]).name, "Next round");
+  ServerListStop();
+}
+
 class InGameServerList : public ClientTest {
  protected:
   void SetUp() override {

@@ -13,6 +13,7 @@
 
 #include "support/process.h"
 #include "support/udp_peer.h"
+#include "support/wire.h"
 
 namespace {
 
@@ -133,9 +134,18 @@ TEST(HostileFiles, AHangUpEndsTheGameWithADisconnectAndTheSettingsSaved) {
   ASSERT_TRUE(client.start(BinaryPath("vornaxdm"), {"--connect", "127.0.0.1:" + std::to_string(server.port())},
                            dir.path(), dir / "client.out"));
   std::string first;
-  for (long long end = NowMs() + 20000; first.empty() && NowMs() < end;) first = server.receive(200);
+  uint16_t client_port = 0;
+  for (long long end = NowMs() + 20000; first.empty() && NowMs() < end;) first = server.receive(200, &client_port);
   ASSERT_FALSE(first.empty()) << ReadFile(dir / "client.out");
   EXPECT_EQ(first[0], 'f');
+  // The stand-in speaks only version 28, so the game has something to
+  // leave: a version-29 attempt without a session sends no disconnect.
+  server.sendTo(client_port, Datagram().byte(MSG_BADVERSION).byte(PROTOCOL_VERSION));
+  std::string connect28;
+  for (long long end = NowMs() + 20000; connect28.size() < 2 || connect28[1] != PROTOCOL_VERSION;) {
+    connect28 = server.receive(200);
+    ASSERT_LT(NowMs(), end) << "no version-28 connect after the server said it speaks only 28";
+  }
   ASSERT_FALSE(FileExists(dir / "config.cfg"));
   client.signal(SIGHUP);
   EXPECT_EQ(client.wait(10000), 0);

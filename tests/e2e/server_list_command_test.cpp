@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 
+#include "protocol/status_query.h"
 #include "support/process.h"
 #include "support/scripted_client.h"
 #include "support/udp_peer.h"
@@ -47,6 +48,7 @@ class ServerListCommand : public ::testing::Test {
   void Frame() {
     for (ScriptedClient* c : {ann_.get(), bob_.get(), fighter_.get()})
       if (c) c->frame();
+    if (also_) also_();
   }
   bool PlayUntil(int ms, const std::function<bool()>& done) {
     const long long end = NowMs() + ms;
@@ -77,6 +79,7 @@ class ServerListCommand : public ::testing::Test {
   ChildProcess full_, ending_;
   uint16_t full_port_ = 0, ending_port_ = 0;
   std::unique_ptr<ScriptedClient> ann_, bob_, fighter_;
+  std::function<void()> also_;  // a stand-in server's turn in every frame
   std::string output_;
 };
 
@@ -135,6 +138,39 @@ TEST_F(ServerListCommand, BadArgumentsAndUnknownNames) {
   EXPECT_EQ(client.wait(60000), 1);
   EXPECT_TRUE(Has(client.output(), "no-such-server.invalid: its address was not found")) << client.output();
   EXPECT_TRUE(Has(client.output(), "Name")) << "the table's heading is printed all the same";
+}
+
+// A stand-in server answers with a name and map full of control
+// characters; a forger on another port of the same address answers the
+// same query first, with its token. The table lists the server once, with
+// every control character printed as '?'.
+TEST_F(ServerListCommand, AnswersFromElsewhereAreNotListedAndControlCharactersArePrintedAsQuestionMarks) {
+  UdpPeer stand_in, forger;
+  also_ = [&] {
+    uint8_t query[STATUS_QUERY_SIZE + 1];
+    sockaddr_in client{};
+    uint32_t token = 0;
+    const int n = stand_in.receiveInto(query, sizeof query, 0, &client);
+    if (n <= 0 || !ReadStatusQuery(query, sizeof query, static_cast<size_t>(n), token)) return;
+    ServerStatus s;
+    s.token = token;
+    s.name.assign("Forged");
+    uint8_t answer[STATUS_ANSWER_LIMIT];
+    forger.sendTo(client, answer, WriteStatusAnswer(s, answer));
+    s.name.assign("Evil\x1b]0;pwned\x07\x85\x9b" "2J\x7f\x01");
+    s.map.assign("M\r\n\x90");
+    s.players = 1;
+    s.max_players = 8;
+    stand_in.sendTo(client, answer, WriteStatusAnswer(s, answer));
+  };
+  ASSERT_EQ(List({At(stand_in.port())}), 0) << output_;
+  const auto lines = Lines(output_);
+  ASSERT_EQ(lines.size(), 2u) << output_;
+  EXPECT_TRUE(Has(lines[1], "Evil?]0;pwned???2J??") && Has(lines[1], "M???") && Has(lines[1], " 1/8 ")) << lines[1];
+  for (char c : output_) {
+    const auto b = static_cast<unsigned char>(c);
+    EXPECT_TRUE(c == '\n' || (b >= 0x20 && b != 0x7F && (b < 0x80 || b > 0x9F))) << static_cast<int>(b);
+  }
 }
 
 }  // namespace
