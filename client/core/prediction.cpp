@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "client/core/client_state.h"
+#include "client/core/reconcile.h"
 #include "client/core/world.h"
 
 namespace {
@@ -72,6 +73,7 @@ int OldestEntrySentWith(uint16_t echo) {
 }  // namespace
 
 void ResetPrediction() {
+  ResetReconcile();
   frame_step = FrameStep{};
   read_noted = read_tick_known = false;
   lags_noted = 0;
@@ -243,4 +245,10 @@ void EndFrameStep() {
   read_noted = false;
   ++frame_number;
   ++frames_since_input;
+}
+
+bool PendingFrameStep(int& code, uint16_t& angle) {
+  code = frame_step.code;
+  angle = frame_step.angle;
+  return frame_step.pending;
 }

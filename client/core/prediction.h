@@ -56,6 +56,8 @@ void HoldFrameStep();
 void HoldFrame(uint8_t frame_action);
 // The action the next input carries: the frame's own, else one held back.
 uint8_t ActionToSend(uint8_t frame_action);
+// The step MoveLocal made in this frame, if it made one.
+bool PendingFrameStep(int& code, uint16_t& angle);
 // The end of the frame's network part.
 void EndFrameStep();
 

@@ -20,6 +20,7 @@
 #include "client/core/labels.h"
 #include "client/core/presentation.h"
 #include "client/core/prediction.h"
+#include "client/core/reconcile.h"
 #include "client/core/scoreboard.h"
 #include "client/core/session_udp.h"
 #include "client/core/world.h"
@@ -68,7 +69,6 @@ struct Session {
   int attempt_frames = 0;    // frames of the attempt so far
   int cookie_frame = 0;      // the attempt's frame in which the cookie came
   int welcome_frame = 0;     // ... and the welcome
-  uint16_t input_sequence = 0;    // 29: the number of the newest input sent
   uint16_t applied_sequence = 0;  // 29: the newest the server applied
   uint8_t recent_count = 0;
   InputFrame recent[INPUTS_PER_DATAGRAM];  // the inputs sent last, newest first
@@ -326,6 +326,14 @@ void ApplyOwnBlock() {
   PickUpFeedback(old_ammo1, old_ammo2, old_health, old_armor);
 }
 
+// Version 29: the prediction starts again from the server's place with the
+// inputs it has not applied yet (version 28 re-anchors entry by entry).
+void ReconcileOwnPlayer() {
+  const TClient& me = players[my_slot];
+  if (!session.wire.tokened() || me.state < PS_ALIVE) return;
+  Reconcile(session.applied_sequence, me.x, me.y, me.prev_state < PS_ALIVE);
+}
+
 bool ApplySnapshot() {
   uint16_t tick = 0;
   uint8_t count = 0;
@@ -342,6 +350,7 @@ bool ApplySnapshot() {
   for (int i = 0; i < count; ++i) ApplyPlayerEntry();
   ApplyPresentItems();
   ApplyOwnBlock();
+  ReconcileOwnPlayer();
   if (conn_state == CS_CONNECTING) {
     view_slot = my_slot;
     conn_state = CS_CONNECTED;
@@ -366,9 +375,9 @@ const MessageRule kMessageRules[] = {
 
 // ---- to the server ---------------------------------------------------------
 
-// Version 29: the newest input and the up to three sent before it, numbered,
-// so a lost datagram costs no input. One goes out per frame by the same
-// credit as in 28.
+// Version 29: one input a frame by the client's own clock, numbered, with
+// the up to three sent before it, so a lost datagram costs no input; the
+// server's queue takes one a tick.
 void SendInput29(const InputFrame& newest) {
   Session& s = session;
   std::copy_backward(s.recent, s.recent + INPUTS_PER_DATAGRAM - 1, s.recent + INPUTS_PER_DATAGRAM);
@@ -376,9 +385,13 @@ void SendInput29(const InputFrame& newest) {
   if (s.recent_count < INPUTS_PER_DATAGRAM) ++s.recent_count;
   Input29 m;
   m.log_ack = log_ack;
-  m.sequence = ++s.input_sequence;
+  m.sequence = NextInputNumber();
   m.count = s.recent_count;
   std::copy(s.recent, s.recent + s.recent_count, m.frames);
+  int code = 0;
+  uint16_t angle = 0;
+  PendingFrameStep(code, angle);
+  NoteNumberedInput(m.sequence, code, angle);
   client_buf.clear();
   WriteInput29(client_buf, s.wire.token, m);
   Send();
@@ -508,7 +521,9 @@ void ReceiveMessages() {
 
 void SendInput() {
   if (conn_state == CS_CONNECTING) SendConnectWhenDue();
-  if (conn_state == CS_CONNECTED) {
+  if (conn_state == CS_CONNECTED && session.wire.tokened()) {
+    SendInputMessage();  // every frame: the server's queue paces them
+  } else if (conn_state == CS_CONNECTED) {
     if (TakeInputCredit()) {
       if (ShouldResendLast()) HoldFrameStep();
       SendInputMessage();

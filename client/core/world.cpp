@@ -11,6 +11,8 @@
 #include "client/core/interpolation.h"
 #include "client/core/prediction.h"
 #include "client/core/presentation.h"
+#include "client/core/session.h"
+#include "protocol/messages.h"
 
 namespace {
 
@@ -225,6 +227,7 @@ void ApplyPlayerUpdate(uint8_t s) {
   // The server's position stands unless it is none we predicted lately, or
   // the server has read a later input of ours and stayed where it was.
   if (s != my_slot) return NotePlayerPosition(s);
+  if (SessionVersion() >= PROTOCOL_SESSIONS) return;  // reconciled after the whole snapshot
   const uint16_t echo = LatestEchoRead(p);
   if (!InHistory(p.x, p.y) || ServerStoppedFollowing(p.x, p.y, echo)) {
     Reanchor(p.x, p.y, echo);

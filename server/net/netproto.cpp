@@ -13,6 +13,7 @@
 #include "server/core/settings.h"
 #include "server/net/cookie.h"
 #include "server/net/guard.h"
+#include "server/net/input_queue.h"
 #include "server/net/net_stats.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
@@ -25,6 +26,9 @@ constexpr size_t CHAT_LIMIT = 253;  // a whole log line is at most 255 character
 constexpr uint8_t CHAT_WAIT_TICKS = 60;
 constexpr uint8_t DATAGRAM_WAIT_TICKS = 15;
 constexpr uint16_t LOG_LAG_LIMIT = 96;
+
+// The version-29 inputs of each slot waiting for their tick.
+InputQueue input_queues[MAX_SLOTS + 1];
 
 // Length of the datagram being handled.
 uint16_t datagram_length = 0;
@@ -226,23 +230,17 @@ void Input28(uint8_t slot) {
   ApplyInputFrame(slot, f, ack);
 }
 
-// Version 29: the newest frame of the datagram, unless an input as new was
-// applied already (a late or repeated datagram). The frames before it are
-// for a queue of inputs that may take the place of this function.
-void ApplyInput29(uint8_t slot, const Input29& m) {
-  ClientRecord& c = SV_CLIENTSLIST[slot];
-  if (c.applied_any && static_cast<int16_t>(m.sequence - c.applied_sequence) <= 0) return;
-  c.applied_any = 1;
-  c.applied_sequence = m.sequence;
-  ApplyInputFrame(slot, m.frames[0], m.log_ack);
-}
-
+// Version 29: the inputs of each datagram go into the slot's jitter buffer;
+// the tick applies them in number order once every datagram of the tick is
+// in (NET_APPLYQUEUEDINPUTS). The acknowledgement counts at once.
 void InputWithToken(uint8_t slot) {
+  ClientRecord& c = SV_CLIENTSLIST[slot];
   Input29 m;
   NET_BUF.readQuad();  // the token, checked already
   if (!ReadInput29(NET_BUF, m)) return NET_COUNTDROPPED(DROP_MALFORMED);
-  SV_CLIENTSLIST[slot].idle = 0;
-  ApplyInput29(slot, m);
+  c.idle = 0;
+  if (AcknowledgementInRange(c.log_ack, m.log_ack)) c.log_ack = m.log_ack;
+  INPUT_QUEUESTORE(input_queues[slot], m, GUARD_CYCLE);
 }
 
 void InputFromClient(uint8_t slot) {
@@ -308,7 +306,7 @@ SnapshotTail TailOf(uint8_t slot) {
   t.ammo1 = c.ammo[1];
   t.ammo2 = c.ammo[2];
   t.gun = c.gun;
-  t.applied_sequence = c.applied_sequence;
+  t.applied_sequence = INPUT_QUEUELASTAPPLIED(input_queues[slot]);
   return t;
 }
 
@@ -367,6 +365,23 @@ void NET_INPUT() {
   NET_COLLECT();
   for (int16_t n = NET_RECEIVE(); n > 0; n = NET_RECEIVE())
     NET_HANDLEDATAGRAM(NET_LASTINIP(), NET_LASTINPORT(), static_cast<uint16_t>(n));
+  NET_APPLYQUEUEDINPUTS();
+}
+
+void NET_APPLYQUEUEDINPUTS() {
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    const ClientRecord& c = SV_CLIENTSLIST[s];
+    if (!c.in_use || c.is_bot || c.version != PROTOCOL_SESSIONS) continue;
+    // The budget counts inputs applied, so a bunch that arrived together
+    // loses none; what the budget cannot take waits in the queue.
+    InputFrame frames[2];
+    const int n = INPUT_QUEUETAKE(input_queues[s], GUARD_CYCLE, frames, c.input_budget < 2 ? c.input_budget : 2);
+    for (int i = 0; i < n; ++i) ApplyInputFrame(static_cast<uint8_t>(s), frames[i], c.log_ack);
+  }
+}
+
+void NET_RESETINPUTS(uint8_t slot) {
+  if (slot >= 1 && slot <= MAX_SLOTS) INPUT_QUEUERESET(input_queues[slot]);
 }
 
 bool NET_SESSIONTOKENOK(uint8_t slot, const uint8_t* bytes, uint16_t length) {

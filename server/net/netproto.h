@@ -7,6 +7,10 @@
 
 // Reads and handles every waiting datagram.
 void NET_INPUT();
+// Version 29: each slot's inputs due in this tick, from its jitter buffer.
+void NET_APPLYQUEUEDINPUTS();
+// A slot taken by a new client starts with an empty jitter buffer.
+void NET_RESETINPUTS(uint8_t slot);
 // Handles the one datagram of `length` bytes that is in NET_BUF (position
 // 1), sent from the given address and port. NET_INPUT calls it for each
 // datagram it receives.

@@ -52,8 +52,6 @@ void StartSession(ClientRecord& c, const ShortStr& address, uint16_t port) {
   c.version = PROTOCOL_VERSION;
   c.token = c.nonce = 0;
   c.tick_offset = 0;
-  c.applied_sequence = 0;
-  c.applied_any = 0;
 }
 
 void ClearHalfOpen(ClientRecord& c) {
@@ -167,6 +165,7 @@ uint8_t PLAYER_NEW(const ShortStr& address, uint16_t port) {
   uint8_t slot = LowestFreeSlot();
   if (slot == 0) return 0;
   StartSession(SV_CLIENTSLIST[slot], address, port);
+  NET_RESETINPUTS(slot);
   ClearHalfOpen(SV_CLIENTSLIST[slot]);
   PLAYER_RESPAWN(slot);
   ++SV_CURCLIENTS;

@@ -63,9 +63,6 @@ struct ClientRecord {
   // Version 28: added to the tick of the slot's snapshots and taken off its
   // echoes, so only a sender that received a snapshot can echo one.
   uint16_t tick_offset;
-  // Version 29: the sequence number of the newest input applied.
-  uint16_t applied_sequence;
-  uint8_t applied_any;
   uint16_t goal_x, goal_y;
   uint16_t bot_dir;
   uint8_t bot_target;

@@ -227,3 +227,15 @@ std::vector<std::string> SplitLines(const std::string& text) {
     out.push_back(text.substr(start, end - start));
   return out;
 }
+
+int CountLines(const std::string& text, const std::string& pattern) {
+  const std::regex whole(pattern);
+  int n = 0;
+  for (const std::string& line : SplitLines(text)) n += std::regex_match(line, whole);
+  return n;
+}
+
+bool StartGame(ChildProcess& game, const std::string& dir, const std::vector<std::string>& args) {
+  game.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"};
+  return game.start(BinaryPath("vornaxdm"), args, dir, dir + "/client.out");
+}

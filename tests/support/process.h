@@ -67,6 +67,10 @@ uint16_t ServerPort(ChildProcess& server, int timeout_ms = 3000);
 // Starts the real server in dir, its output in dir/server.out; its port, or 0.
 uint16_t StartServer(ChildProcess& server, const std::vector<std::string>& args, const std::string& dir = ".");
 
+// Starts the real game in dir without a screen or sound card
+// (SDL_VIDEODRIVER=dummy, ALSOFT_DRIVERS=null), its output in dir/client.out.
+bool StartGame(ChildProcess& game, const std::string& dir, const std::vector<std::string>& args);
+
 // A fresh directory under /tmp, removed with everything in it at the end
 // (kept when VORNAX_KEEP_TEMP is set). Entered: the working directory until then.
 class TempDir {
@@ -85,6 +89,8 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 // The complete lines of a text, without their line ends.
 std::vector<std::string> SplitLines(const std::string& text);
+// How many complete lines of a text the regular expression matches whole.
+int CountLines(const std::string& text, const std::string& pattern);
 // Creates the missing directories on the way.
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);

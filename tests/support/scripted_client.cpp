@@ -155,6 +155,13 @@ void ScriptedClient::sendInput() {
   send();
 }
 
+void ScriptedClient::say(const std::string& text) {
+  buf_.clear();
+  buf_.writeByte(MSG_CHAT);
+  buf_.writeString(ShortStr(text));
+  send();
+}
+
 void ScriptedClient::send() {
   bytes_out_ += buf_.length();
   ++datagrams_out_;

@@ -33,6 +33,9 @@ class ScriptedClient {
   // One frame: take every waiting datagram, then send one message.
   void frame();
 
+  // A chat message, sent at once.
+  void say(const std::string& text);
+
   // Long runs count lines and keep no countdowns.
   void setKeepLog(bool keep) { keep_log_ = keep; }
 
