@@ -25,8 +25,19 @@ constexpr uint8_t STATUS_PER_ADDRESS = 5;  // answers a second
 constexpr uint16_t STATUS_IN_ALL = 2000;
 // The budget is kept in 33rds of a byte, so a second's worth refills
 // evenly over its ticks; at most two ticks' worth is banked.
-constexpr uint32_t BUDGET_PER_TICK = GUARD_UNPROVEN_BYTES;
-constexpr uint32_t BUDGET_BANK = 2 * BUDGET_PER_TICK;
+struct ByteBudget {
+  uint32_t per_tick;
+  uint32_t left;
+  void refill() { left = left + per_tick < 2 * per_tick ? left + per_tick : 2 * per_tick; }
+  bool spend(uint32_t cost) {
+    if (cost > left) return false;
+    left -= cost;
+    return true;
+  }
+};
+constexpr ByteBudget kFullChallenges{GUARD_CHALLENGE_BYTES, 2 * GUARD_CHALLENGE_BYTES};
+constexpr ByteBudget kFullReplies{GUARD_REPLY_BYTES, 2 * GUARD_REPLY_BYTES};
+constexpr ByteBudget kFullSnapshots{GUARD_HALFOPEN_BYTES, 2 * GUARD_HALFOPEN_BYTES};
 
 struct AddressKey {
   char text[ADDRESS_LIMIT];
@@ -84,7 +95,9 @@ int rejoin_count = 0;
 uint32_t rejoin_until = 0;
 RateWindow entries;
 RateWindow status_answers;
-uint32_t unproven_budget = BUDGET_BANK;
+ByteBudget challenge_budget = kFullChallenges;
+ByteBudget reply_budget = kFullReplies;
+ByteBudget snapshot_budget = kFullSnapshots;
 bool reported = false;
 uint32_t last_report = 0;
 
@@ -145,22 +158,27 @@ void GUARD_RESET() {
   rejoin_until = 0;
   entries = RateWindow{};
   status_answers = RateWindow{};
-  unproven_budget = BUDGET_BANK;
+  challenge_budget = kFullChallenges;
+  reply_budget = kFullReplies;
+  snapshot_budget = kFullSnapshots;
   reported = false;
   last_report = 0;
 }
 
 void GUARD_TICK() {
   ++GUARD_CYCLE;
-  unproven_budget = unproven_budget + BUDGET_PER_TICK < BUDGET_BANK ? unproven_budget + BUDGET_PER_TICK : BUDGET_BANK;
+  challenge_budget.refill();
+  reply_budget.refill();
+  snapshot_budget.refill();
   if (!reported || GUARD_CYCLE - last_report >= GUARD_SECOND) ReportRefusals();
 }
 
-bool GUARD_SPENDUNPROVEN(uint16_t length) {
+bool GUARD_SPENDUNPROVEN(uint16_t length, Unproven what) {
   const uint32_t cost = (length + GUARD_HEADER_BYTES) * GUARD_SECOND;
-  if (cost > unproven_budget) return false;
-  unproven_budget -= cost;
-  return true;
+  ByteBudget& budget = what == Unproven::Challenge ? challenge_budget
+                       : what == Unproven::Reply   ? reply_budget
+                                                   : snapshot_budget;
+  return budget.spend(cost);
 }
 
 Entry GUARD_ADMITENTRY(const ShortStr& address, int held) {

@@ -37,8 +37,8 @@ WireSession SessionOf(const ClientRecord& c) { return WireSession{c.version, c.t
 
 // Whatever goes to an address that has not proven itself is paid for out of
 // one small budget of bytes; what does not fit is not sent.
-void SendUnproven(const ShortStr& address, uint16_t port) {
-  if (GUARD_SPENDUNPROVEN(NET_BUF.length())) NET_SEND(address, port);
+void SendUnproven(const ShortStr& address, uint16_t port, Unproven what = Unproven::Reply) {
+  if (GUARD_SPENDUNPROVEN(NET_BUF.length(), what)) NET_SEND(address, port);
 }
 
 // The sender's IPv4 address and port in network order, as the cookie takes
@@ -73,10 +73,47 @@ void SendWelcome(uint8_t slot) {
   NET_SEND(c.address, c.port);
 }
 
+// Challenges go out at the end of the tick's datagrams, a few picked at
+// random among all asked for in the tick (reservoir sampling): a flood of
+// connects must not spend the strangers' budget before a real client's
+// connect, which comes at about the same moment of every tick, is read.
+constexpr int CHALLENGES_PER_TICK = 8;
+struct ChallengeAsked {
+  ShortStr address;
+  uint16_t port;
+  uint32_t ip;
+  uint16_t port_n;
+  uint64_t nonce;
+};
+ChallengeAsked challenges[CHALLENGES_PER_TICK];
+uint32_t challenges_asked = 0;
+uint32_t pick_state = 0x2545F491u;
+
+uint32_t Pick(uint32_t n) {
+  pick_state ^= pick_state << 13;
+  pick_state ^= pick_state >> 17;
+  pick_state ^= pick_state << 5;
+  return pick_state % n;
+}
+
 void SendChallenge(const ShortStr& address, uint16_t port, uint32_t ip, uint16_t port_n, uint64_t nonce) {
-  NET_CLEARBUFFER();
-  WriteChallenge(NET_BUF, nonce, COOKIE_MAKE(ip, port_n, nonce, COOKIE_EPOCH()));
-  SendUnproven(address, port);
+  const uint32_t seen = challenges_asked++;
+  const uint32_t at = seen < CHALLENGES_PER_TICK ? seen : Pick(seen + 1);
+  if (at < CHALLENGES_PER_TICK) challenges[at] = ChallengeAsked{address, port, ip, port_n, nonce};
+}
+
+// From a random one on, so which of the picked the budget still covers is
+// left to chance too, not to the order they came in.
+void SendChallengesPicked() {
+  const uint32_t n = challenges_asked < CHALLENGES_PER_TICK ? challenges_asked : CHALLENGES_PER_TICK;
+  const uint32_t first = n > 1 ? Pick(n) : 0;
+  for (uint32_t k = 0; k < n; ++k) {
+    const ChallengeAsked& c = challenges[(first + k) % n];
+    NET_CLEARBUFFER();
+    WriteChallenge(NET_BUF, c.nonce, COOKIE_MAKE(c.ip, c.port_n, c.nonce, COOKIE_EPOCH()));
+    SendUnproven(c.address, c.port, Unproven::Challenge);
+  }
+  challenges_asked = 0;
 }
 
 // A version-29 connect, from a stranger or from the sender of a slot
@@ -365,6 +402,7 @@ void NET_INPUT() {
   NET_COLLECT();
   for (int16_t n = NET_RECEIVE(); n > 0; n = NET_RECEIVE())
     NET_HANDLEDATAGRAM(NET_LASTINIP(), NET_LASTINPORT(), static_cast<uint16_t>(n));
+  SendChallengesPicked();
   NET_APPLYQUEUEDINPUTS();
 }
 
@@ -425,13 +463,13 @@ void NET_BUILDSNAPSHOTS() {
   const uint16_t common_end = NET_BUF.pos;
   NET_BATCHBEGIN(NET_BUF.length());
   // A half-open slot's sender has proven nothing: its snapshot (version 28,
-  // code and tick before the common part) takes what the strangers' budget
-  // has left at the end of the tick.
+  // code and tick before the common part) comes out of the strangers' budget
+  // for such snapshots.
   const uint16_t half_open_length = static_cast<uint16_t>(1 + 2 + NET_BUF.length() + SNAPSHOT_TAIL28_SIZE);
   for (int s = 1; s <= MAX_SLOTS; ++s) {
     ClientRecord& c = SV_CLIENTSLIST[s];
     if (!IsHuman(c) || !PLAYER_OWESSNAPSHOT(c)) continue;
-    if (c.half_open && !GUARD_SPENDUNPROVEN(half_open_length)) continue;
+    if (c.half_open && !GUARD_SPENDUNPROVEN(half_open_length, Unproven::HalfOpenSnapshot)) continue;
     AddSnapshotReceiver(static_cast<uint8_t>(s), common_end);
     PLAYER_SNAPSHOTSENT(c);
   }

@@ -19,6 +19,7 @@
 #include "protocol/status_query.h"
 #include "server/core/console.h"
 #include "server/core/settings.h"
+#include "server/net/cookie.h"
 #include "server/net/guard.h"
 #include "server/net/netproto.h"
 #include "server/net/net_stats.h"
@@ -73,7 +74,7 @@ struct Incoming {
 struct StrangerCount {
   in_addr_t address;
   uint32_t tick;
-  uint8_t count;
+  uint16_t count;
 };
 
 struct TickQueue {
@@ -128,24 +129,56 @@ int SenderSlot(const sockaddr_in& from) {
   return 0;
 }
 
+uint32_t draw_state = 0x9E3779B9u;
+uint32_t Draw() {
+  draw_state ^= draw_state << 13;
+  draw_state ^= draw_state >> 17;
+  draw_state ^= draw_state << 5;
+  return draw_state;
+}
+
 // Whether this tick still has room for one more datagram from a stranger at
-// this address; counts it when it has.
-bool StrangerRoom(in_addr_t address) {
+// this address; counts it when it has. Past its share the k-th datagram of
+// an address gets in by a draw of share/k: the first few of a tick are not
+// favoured, since a client that sends once a frame arrives at about the same
+// moment of every tick and a flood from its address must not always be
+// ahead of it; what one address gets in grows only with the logarithm of
+// what it sends. A sender that proved its address and port with a cookie is
+// not held to its address's share at all.
+bool StrangerRoom(in_addr_t address, bool proven) {
   if (queue.from_strangers >= STRANGER_LIMIT) return NET_REFUSED(DROP_STRANGER_BUDGET);
   uint32_t i = (address * 2654435761u) % STRANGER_TABLE;
   while (queue.strangers[i].tick == queue.tick && queue.strangers[i].address != address) i = (i + 1) % STRANGER_TABLE;
   StrangerCount& e = queue.strangers[i];
   if (e.tick != queue.tick) e = StrangerCount{address, queue.tick, 0};
-  if (e.count >= STRANGER_PER_ADDRESS) return NET_REFUSED(DROP_ADDRESS_LIMIT);
-  ++e.count;
+  const bool within_share = e.count < STRANGER_PER_ADDRESS || Draw() % (e.count + 1u) < STRANGER_PER_ADDRESS;
+  if (e.count < 0xFFFF) ++e.count;
+  if (!within_share && !proven) return NET_REFUSED(DROP_ADDRESS_LIMIT);
   ++queue.from_strangers;
   return true;
 }
 
+uint64_t QuadAt(const uint8_t* bytes) {
+  uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+  return v;
+}
+
+// A version-29 connect whose cookie is good for its sender: 'f' 29 name
+// team nonce cookie, as far as the bytes kept of it reach.
+bool ProvenConnect(const sockaddr_in& from, const uint8_t* bytes, unsigned length) {
+  if (length < CONNECT29_SIZE || bytes[0] != MSG_CONNECT || bytes[1] != PROTOCOL_SESSIONS) return false;
+  const unsigned nonce_at = 2u + 1u + bytes[2] + 1u;
+  if (nonce_at + 16 > length) return false;
+  return COOKIE_VALID(from.sin_addr.s_addr, from.sin_port, QuadAt(bytes + nonce_at), QuadAt(bytes + nonce_at + 8));
+}
+
 // A slot's sender has a share of its own, for what carries its token; a
 // connect proves itself later and counts as a stranger's.
-bool RoomFor(const sockaddr_in& from, int slot, uint8_t code) {
-  if (slot == 0 || code == MSG_CONNECT) return StrangerRoom(from.sin_addr.s_addr);
+bool RoomFor(const sockaddr_in& from, int slot, const uint8_t* bytes, unsigned length) {
+  const uint8_t code = bytes[0];
+  if (slot == 0 || code == MSG_CONNECT)
+    return StrangerRoom(from.sin_addr.s_addr, code == MSG_CONNECT && ProvenConnect(from, bytes, length));
   if (queue.from_slot[slot] >= SLOT_LIMIT) return NET_REFUSED(DROP_CLIENT_BUDGET);
   ++queue.from_slot[slot];
   return true;
@@ -167,7 +200,7 @@ void Keep(const Incoming& in, unsigned length) {
   // Datagrams without their session's token are dropped before they can
   // take the session's share of the tick.
   if (slot != 0 && !NET_SESSIONTOKENOK(static_cast<uint8_t>(slot), in.bytes, static_cast<uint16_t>(length))) return;
-  if (queue.count >= QUEUE_LIMIT || !RoomFor(in.from, slot, in.bytes[0])) return;
+  if (queue.count >= QUEUE_LIMIT || !RoomFor(in.from, slot, in.bytes, length)) return;
   Incoming& e = queue.entries[queue.count++];
   e.from = in.from;
   e.length = static_cast<uint16_t>(length);
@@ -400,6 +433,7 @@ void NET_RESET() {
   NET_MUTED = false;
   batch.count = 0;
   ResetQueue();
+  draw_state = 0x9E3779B9u;
   NET_RESETSTATUS();
   std::memset(&NET_SADDR, 0, sizeof NET_SADDR);
 }

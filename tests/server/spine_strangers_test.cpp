@@ -232,7 +232,7 @@ TEST_F(Strangers, FloodsFromManyAddressesCrowdOutNeitherAPlayerNorANewConnect) {
   // Four of each address were kept, and answered only as far as the strangers' byte budget goes.
   size_t answered = 0;
   for (auto& f : flood) answered += f->drain().size();
-  EXPECT_EQ(answered, 2 * GUARD_UNPROVEN_BYTES / GUARD_SECOND / (1 + GUARD_HEADER_BYTES));
+  EXPECT_EQ(answered, 2 * GUARD_REPLY_BYTES / GUARD_SECOND / (1 + GUARD_HEADER_BYTES));
   ticks(1);
   for (auto& f : flood) EXPECT_TRUE(f->drain().empty());  // the rest was dropped, not delayed
 }
