@@ -24,7 +24,8 @@ constexpr int ROUNDS_KEPT = SERVER_LIST_ROUNDS;
 struct Round {
   uint32_t number = 0;     // counted from 1 since the list started
   uint32_t sent_ms = 0;
-  uint32_t lan_token = 0;  // 0: the LAN was not asked
+  bool lan_asked = false;
+  uint32_t lan_tokens[PORT_LIST_LIMIT] = {};  // one per LAN port, so an answer on one port tells nothing of another
 };
 
 struct ListState {
@@ -65,19 +66,30 @@ ServerListEntry* EntryFor(const std::string& address, uint16_t port) {
   return nullptr;
 }
 
-bool IsLanPort(uint16_t port) {
-  for (uint16_t p : list.lan.ports)
-    if (p == port) return true;
+// A broadcast reaches every host, so any of them may answer it; a single
+// address asked answers only for itself.
+bool AskedOnTheLan(const std::string& address) {
+  const std::string& asked = list.lan.address;
+  const bool broadcast = asked.size() >= 4 && asked.compare(asked.size() - 4, 4, ".255") == 0;
+  return broadcast || address == asked;
+}
+
+// Whether an answer from this sender carries the token of that round's LAN
+// query to its port.
+bool AnswersLanQuery(const Round& r, const std::string& address, uint16_t port, uint32_t token) {
+  if (!r.lan_asked || !AskedOnTheLan(address)) return false;
+  for (size_t i = 0; i < list.lan.ports.size() && i < PORT_LIST_LIMIT; ++i)
+    if (list.lan.ports[i] == port) return r.lan_tokens[i] == token;
   return false;
 }
 
 // The round an answer from this sender with this token answers; -1 when it
 // answers no query of ours.
-int RoundAnswered(const ServerListEntry* e, uint16_t port, uint32_t token) {
+int RoundAnswered(const ServerListEntry* e, const std::string& address, uint16_t port, uint32_t token) {
   for (int i = 0; i < ROUNDS_KEPT; ++i) {
     if (list.rounds[i].number == 0) break;
     if (e && e->asked[i] == token) return i;
-    if (list.rounds[i].lan_token == token && IsLanPort(port)) return i;
+    if (AnswersLanQuery(list.rounds[i], address, port, token)) return i;
   }
   return -1;
 }
@@ -110,7 +122,7 @@ void TakeAnswer(const uint8_t* bytes, size_t length, const sockaddr_in& from, ui
   ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
   const uint16_t port = ntohs(from.sin_port);
   ServerListEntry* e = EntryFor(text, port);
-  const int answered = RoundAnswered(e, port, status.token);
+  const int answered = RoundAnswered(e, text, port, status.token);
   if (answered < 0) return;
   const Round* round = &list.rounds[answered];
   // The first answer of a round stays; a later one, or one to an older
@@ -237,7 +249,10 @@ void ServerListUseLan(const LanTargets& targets) {
 void ServerListSend(uint32_t now_ms) {
   if (list.fd < 0) return;
   for (int i = ROUNDS_KEPT - 1; i > 0; --i) list.rounds[i] = list.rounds[i - 1];
-  list.rounds[0] = Round{++list.round_number, now_ms, list.use_lan ? NewToken() : 0};
+  list.rounds[0] = Round{};
+  list.rounds[0].number = ++list.round_number;
+  list.rounds[0].sent_ms = now_ms;
+  list.rounds[0].lan_asked = list.use_lan;
   for (ServerListEntry& e : list.entries) {
     for (int i = ROUNDS_KEPT - 1; i > 0; --i) e.asked[i] = e.asked[i - 1];
     e.asked[0] = 0;
@@ -247,7 +262,10 @@ void ServerListSend(uint32_t now_ms) {
     SendQuery(e.address, e.port, e.asked[0]);
   }
   if (!list.use_lan) return;
-  for (uint16_t port : list.lan.ports) SendQuery(list.lan.address, port, list.rounds[0].lan_token);
+  for (size_t i = 0; i < list.lan.ports.size() && i < PORT_LIST_LIMIT; ++i) {
+    list.rounds[0].lan_tokens[i] = NewToken();
+    SendQuery(list.lan.address, list.lan.ports[i], list.rounds[0].lan_tokens[i]);
+  }
 }
 
 int ServerListPoll(uint32_t now_ms) {

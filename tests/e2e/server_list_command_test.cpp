@@ -113,7 +113,10 @@ TEST_F(ServerListCommand, TheLanIsAskedWhenNoServerIsNamed) {
   StartFull();
   StartEnding();
   UdpPeer silent;
-  ASSERT_TRUE(PlayUntil(10000, [&] { return ann_->connected() && bob_->connected(); }));
+  // In the game, not only answered: a slot shows in the status once its
+  // client's first input proved it received the snapshot.
+  auto in_game = [](const ScriptedClient& c) { return c.connected() && c.player(c.slot()).state != PS_NONE; };
+  ASSERT_TRUE(PlayUntil(10000, [&] { return in_game(*ann_) && in_game(*bob_); }));
   WriteFile(client_dir_ / "config.cfg", "svip=127.0.0.1\r\nsvport=" + std::to_string(ending_port_) + "\r\n");
   const std::string ports =
       std::to_string(silent.port()) + "," + std::to_string(full_port_) + "," + std::to_string(ending_port_);
