@@ -5,40 +5,71 @@
 void MessageBuffer::clear() {
   std::memset(data, 0, sizeof data);
   pos = 1;
+  end = kSize;
+  overflowed = bad_read = false;
+}
+
+void MessageBuffer::received(uint16_t length) {
+  end = length < kSize ? length : kSize;
+  pos = 1;
+  bad_read = false;
 }
 
 uint8_t MessageBuffer::readByte() {
+  if (pos > end) bad_read = true;
   if (pos > kSize) return 0;
   return data[pos++];
 }
 
 uint16_t MessageBuffer::readWord() {
+  if (pos + 1 > end) bad_read = true;
   if (pos > kSize - 1) return 0;
   uint16_t v = static_cast<uint16_t>(data[pos] | (data[pos + 1] << 8));
   pos = static_cast<uint16_t>(pos + 2);
   return v;
 }
 
+uint64_t MessageBuffer::readQuad() {
+  uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(readByte()) << (8 * i);
+  return v;
+}
+
 void MessageBuffer::readString(ShortStr& out) {
   int n = readByte();
+  if (pos + n > end + 1) bad_read = true;
   if (pos + n > kSize) n = kSize - pos;
   out.clear();
-  for (int i = 0; i < n; ++i) out.push(readChar());
+  for (int i = 0; i < n; ++i) out.push(static_cast<char>(data[pos++]));
 }
 
 void MessageBuffer::writeByte(uint8_t v) {
-  if (pos > kSize) return;
+  if (pos > kSize) {
+    overflowed = true;
+    return;
+  }
   data[pos++] = v;
 }
 
 void MessageBuffer::writeWord(uint16_t v) {
-  if (pos > kSize - 1) return;
+  if (pos > kSize - 1) {
+    overflowed = true;
+    return;
+  }
   data[pos] = static_cast<uint8_t>(v & 0xFF);
   data[pos + 1] = static_cast<uint8_t>(v >> 8);
   pos = static_cast<uint16_t>(pos + 2);
 }
 
+void MessageBuffer::writeQuad(uint64_t v) {
+  for (int i = 0; i < 8; ++i) writeByte(static_cast<uint8_t>(v >> (8 * i)));
+}
+
 void MessageBuffer::writeString(const char* s, uint8_t len) {
   writeByte(len);
-  for (int i = 0; i < len && pos <= kSize; ++i) writeByte(static_cast<uint8_t>(s[i]));
+  for (int i = 0; i < len; ++i) writeByte(static_cast<uint8_t>(s[i]));
+}
+
+void MessageBuffer::padTo(uint16_t length) {
+  while (this->length() < length && !overflowed) writeByte(0);
 }

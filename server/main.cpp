@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "server/core/console_commands.h"
+#include "server/core/control.h"
 #include "server/core/metrics.h"
 #include "server/core/notify.h"
 #include "server/core/oplog.h"
@@ -17,8 +19,10 @@
 namespace {
 
 volatile sig_atomic_t stop_requested = 0;
+volatile sig_atomic_t reopen_requested = 0;
 
 void RequestStop(int) { stop_requested = 1; }
+void RequestReopen(int) { reopen_requested = 1; }
 
 // No SA_RESTART: a signal cuts the pause short, so the loop ends at once.
 void SetUpSignals() {
@@ -27,6 +31,9 @@ void SetUpSignals() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // SIGHUP reopens the operator's log (logrotate's postrotate), nothing else.
+  action.sa_handler = RequestReopen;
+  sigaction(SIGHUP, &action, nullptr);
   // A console reader that goes away (a pipe into a program that ended) must
   // not take the running game down with it.
   signal(SIGPIPE, SIG_IGN);
@@ -53,30 +60,45 @@ int AnsweredRequest(int argc, char** argv) {
   return -1;
 }
 
+const char* StopReason() {
+  if (CMD_QUITREQUESTED()) return "quit command";
+  if (CMD_DRAINED()) return "drained";
+  return "signal";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --send talks to a running server and starts none.
+  if (argc >= 2 && std::string_view(argv[1]) == "--send") return CONTROL_SEND(argc, argv);
   if (const int code = AnsweredRequest(argc, argv); code >= 0) return code;
   SetUpSignals();
   if (!GAMESTART(argc, argv)) {
+    CONTROL_CLOSE();
     NET_STOP();
-    return 1;
+    return SV_COMMANDLINEREFUSED() ? 2 : 1;
   }
   NOTIFY_READY();
   CMD_START(STDIN_FILENO);
-  while (!stop_requested && !CMD_QUITREQUESTED()) {
+  while (!stop_requested && !CMD_QUITREQUESTED() && !CMD_DRAINED()) {
+    if (reopen_requested) {
+      reopen_requested = 0;
+      OPLOG_REOPEN();
+    }
     METRICS_TICKSTART();
     GAMECYCLE();
     CMD_POLL();
+    CONTROL_POLL();
     METRICS_TICKEND();
-    if (CMD_QUITREQUESTED()) break;
+    if (CMD_QUITREQUESTED() || CMD_DRAINED()) break;
     METRICS_POLL();
     NOTIFY_TICK();
     // 30 ms, reading datagrams as they come.
     NET_PAUSE(30);
   }
   NOTIFY_STOPPING();
-  OPLOG_STOP(CMD_QUITREQUESTED() ? "quit command" : "signal");
+  OPLOG_STOP(StopReason());
+  CONTROL_CLOSE();
   METRICS_CLOSE();
   NET_STOP();
   return 0;

@@ -1,5 +1,8 @@
 // The operator's console: a plain scrolling text window. Lines appear at once
-// also when the output goes to a pipe or a file.
+// also when the output goes to a pipe or a file. A line is written whole or
+// not at all: when standard output cannot take it right now (a stalled pipe
+// or terminal), it is dropped and counted rather than holding up the tick,
+// and one line tells how many were dropped once output flows again.
 #pragma once
 
 #include <cstdio>
@@ -15,6 +18,11 @@ void CON_CLEAR();
 void CON_WRITELINE(std::string_view text);
 // The same safe text, without the line end, to any file (the operator's log).
 void CON_WRITESAFE(FILE* out, std::string_view text);
+// The same safe text into a buffer of the caller's; how many bytes were
+// written (the text is cut at a whole character when it does not fit).
+size_t CON_SAFETEXT(std::string_view text, char* out, size_t room);
+// Console lines that standard output could not take, since the last notice.
+unsigned long CON_DROPPEDLINES();
 // Waits for Enter after a start-up failure, but only when there is a terminal
 // to read: a detached server (stdin closed, a pipe, /dev/null) goes on at once.
 void CON_WAITENTER();

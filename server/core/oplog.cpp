@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "server/core/console.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-FILE* log_file = nullptr;
 
 // A line built in place; what does not fit is cut.
 struct LineText {
@@ -47,6 +47,68 @@ size_t FormatTimeStamp(char (&out)[32]) {
   const size_t n = std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%S", &utc);
   const int tail = std::snprintf(out + n, sizeof out - n, ".%03ldZ", now.tv_nsec / 1000000);
   return n + (tail > 0 ? static_cast<size_t>(tail) : 0);
+}
+
+int log_fd = -1;
+char log_path[4096];
+unsigned long lost_lines = 0;  // since the last line that reached the file
+bool failing = false;          // in a failure episode, already reported
+bool torn = false;             // a line's tail could not be taken back
+char failure_reason[128];
+
+// O_APPEND: every line lands at the current end, also after someone else
+// (logrotate's copytruncate) has cut the file to nothing.
+int OpenLogFile(const char* path) { return open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0640); }
+
+void ReportFailure(int error) {
+  std::snprintf(failure_reason, sizeof failure_reason, "%s", std::strerror(error));
+  if (failing) return;
+  failing = true;
+  std::fprintf(stderr, "vornaxdm_server: log file \"%s\" cannot be written (%s): lines are lost and counted\n",
+               log_path, failure_reason);
+}
+
+// A part of a line that reached the file is cut off again, so the file
+// holds whole lines only; when that fails, the next line starts afresh.
+void TakeBackPart(size_t written) {
+  const off_t end = lseek(log_fd, 0, SEEK_END);
+  if (end < static_cast<off_t>(written) || ftruncate(log_fd, end - static_cast<off_t>(written)) != 0) torn = true;
+}
+
+// The whole line in one write, or nothing of it.
+bool WriteLine(const char* bytes, size_t length) {
+  if (torn) {
+    if (write(log_fd, "\n", 1) != 1) {
+      ReportFailure(errno == 0 ? ENOSPC : errno);
+      return false;
+    }
+    torn = false;
+  }
+  errno = 0;
+  ssize_t n;
+  do {
+    n = write(log_fd, bytes, length);
+  } while (n < 0 && errno == EINTR);
+  if (n == static_cast<ssize_t>(length)) return true;
+  // A short write sets no errno; it means the device is full.
+  const int error = n < 0 ? errno : ENOSPC;
+  if (n > 0) TakeBackPart(static_cast<size_t>(n));
+  ReportFailure(error);
+  return false;
+}
+
+// After a failure: how many lines were lost and why, before the next line.
+bool WriteLossNotice() {
+  char stamp[32];
+  const size_t n = FormatTimeStamp(stamp);
+  char notice[256];
+  const int length = std::snprintf(notice, sizeof notice, "%.*s %lu log lines lost (%s)\n", static_cast<int>(n),
+                                   stamp, lost_lines, failure_reason);
+  if (length <= 0 || !WriteLine(notice, static_cast<size_t>(length))) return false;
+  lost_lines = 0;
+  if (failing) std::fprintf(stderr, "vornaxdm_server: log file \"%s\" is written again\n", log_path);
+  failing = false;
+  return true;
 }
 
 bool ValidSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
@@ -114,38 +176,60 @@ void AddTeamScores(LineText& line) {
 
 bool OPLOG_OPEN(const char* path) {
   OPLOG_CLOSE();
-  const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = OpenLogFile(path);
   if (fd < 0) return false;
-  log_file = fdopen(fd, "a");
-  if (!log_file) {
+  log_fd = fd;
+  std::snprintf(log_path, sizeof log_path, "%s", path);
+  return true;
+}
+
+bool OPLOG_REOPEN() {
+  if (log_fd < 0) return true;
+  const int fd = OpenLogFile(log_path);
+  if (fd < 0) {
     const int saved = errno;
-    close(fd);
+    std::fprintf(stderr, "vornaxdm_server: log file \"%s\" cannot be reopened (%s): lines go on to the old one\n",
+                 log_path, std::strerror(saved));
     errno = saved;
     return false;
   }
+  close(log_fd);
+  log_fd = fd;
+  OPLOG_LINE("log reopened");
   return true;
 }
 
 void OPLOG_CLOSE() {
-  if (log_file) std::fclose(log_file);
-  log_file = nullptr;
+  if (log_fd >= 0) close(log_fd);
+  log_fd = -1;
+  log_path[0] = 0;
+  lost_lines = 0;
+  failing = false;
+  torn = false;
 }
 
-bool OPLOG_ACTIVE() { return log_file != nullptr; }
+bool OPLOG_ACTIVE() { return log_fd >= 0; }
+
+unsigned long OPLOG_LOSTLINES() { return lost_lines; }
 
 void OPLOG_LINE(std::string_view text) {
-  if (!log_file) return;
+  if (log_fd < 0) return;
+  if (lost_lines > 0 && !WriteLossNotice()) {
+    ++lost_lines;
+    return;
+  }
+  char line[sizeof(LineText::ch) + 64];
   char stamp[32];
   const size_t n = FormatTimeStamp(stamp);
-  std::fwrite(stamp, 1, n, log_file);
-  std::fputc(' ', log_file);
-  CON_WRITESAFE(log_file, text);
-  std::fputc('\n', log_file);
-  std::fflush(log_file);
+  std::memcpy(line, stamp, n);
+  line[n] = ' ';
+  size_t length = n + 1 + CON_SAFETEXT(text, line + n + 1, sizeof line - n - 2);
+  line[length++] = '\n';
+  if (!WriteLine(line, length)) ++lost_lines;
 }
 
 void OPLOG_STARTUP() {
-  if (!log_file) return;
+  if (log_fd < 0) return;
   LineText line;
   line.Add("start: ");
   line.AddQuoted(SV_NAME.view());
@@ -176,7 +260,7 @@ void OPLOG_STARTUP() {
 }
 
 void OPLOG_CONNECT(uint8_t slot) {
-  if (!log_file || !ValidSlot(slot)) return;
+  if (log_fd < 0 || !ValidSlot(slot)) return;
   const ClientRecord& c = SV_CLIENTSLIST[slot];
   LineText line;
   line.Add("connect: ");
@@ -193,7 +277,7 @@ void OPLOG_CONNECT(uint8_t slot) {
 }
 
 void OPLOG_SLOTGIVENUP(uint8_t slot, const char* reason) {
-  if (!log_file || !ValidSlot(slot)) return;
+  if (log_fd < 0 || !ValidSlot(slot)) return;
   const ClientRecord& c = SV_CLIENTSLIST[slot];
   if (!c.in_use || c.half_open) return;
   LineText line;
@@ -213,7 +297,7 @@ void OPLOG_SLOTGIVENUP(uint8_t slot, const char* reason) {
 }
 
 void OPLOG_MAPSTART() {
-  if (!log_file) return;
+  if (log_fd < 0) return;
   LineText line;
   line.Add("map start: ");
   AddCurrentMap(line);
@@ -224,7 +308,7 @@ void OPLOG_MAPSTART() {
 }
 
 void OPLOG_MAPEND() {
-  if (!log_file) return;
+  if (log_fd < 0) return;
   LineText line;
   line.Add("map end: ");
   AddCurrentMap(line);
@@ -234,7 +318,7 @@ void OPLOG_MAPEND() {
 }
 
 void OPLOG_STOP(const char* reason) {
-  if (!log_file) return;
+  if (log_fd < 0) return;
   OPLOG_MAPEND();
   LineText line;
   line.Add("stop: ");

@@ -1,6 +1,8 @@
 #include "server/core/settings.h"
 
 uint16_t NET_PORT;
+uint32_t NET_BINDADDRESS;
+uint8_t NET_STRICTPORT;
 ShortStr SV_NAME;
 uint8_t SV_MAXPLAYERS;
 uint8_t SV_SCORELIMIT;
@@ -18,6 +20,8 @@ uint16_t SV_SCOREBOARD;
 
 void SV_RESETSETTINGS() {
   NET_PORT = 35700;
+  NET_BINDADDRESS = 0;  // INADDR_ANY
+  NET_STRICTPORT = 0;
   SV_NAME.assign("Vornax:dm Server");
   SV_MAXPLAYERS = 10;
   SV_SCORELIMIT = 20;

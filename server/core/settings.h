@@ -7,6 +7,8 @@
 
 // Settings.
 extern uint16_t NET_PORT;       // port to bind; after start-up the port bound
+extern uint32_t NET_BINDADDRESS;  // local IPv4 address to bind, network order; INADDR_ANY for all
+extern uint8_t NET_STRICTPORT;  // 0 = probe upward from a busy port, anything else = refuse to start
 extern ShortStr SV_NAME;        // "Vornax:dm Server"
 extern uint8_t SV_MAXPLAYERS;   // 10, kept within 2..24
 extern uint8_t SV_SCORELIMIT;   // 20, never below 1

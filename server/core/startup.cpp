@@ -1,5 +1,6 @@
 #include "server/core/startup.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,8 +9,10 @@
 #include <cstring>
 
 #include "protocol/protocol.h"
+#include "server/core/bans.h"
 #include "server/core/console.h"
 #include "server/core/console_commands.h"
+#include "server/core/control.h"
 #include "server/core/event_line.h"
 #include "server/core/maps.h"
 #include "server/core/metrics.h"
@@ -121,6 +124,34 @@ void ApplyLog(std::string_view v) {
     Warn("log file " + Quoted(v) + " cannot be opened (" + std::strerror(errno) + "): no log is kept");
 }
 
+char control_path[4096];
+bool command_line_refused = false;
+
+// Options an operator relies on to start the server as asked: a mistake in
+// one of them stops the server (exit 2) rather than start it otherwise.
+void Refuse(const std::string& text) {
+  Warn(text);
+  command_line_refused = true;
+}
+
+void ApplyControl(std::string_view v) {
+  std::snprintf(control_path, sizeof control_path, "%.*s", static_cast<int>(v.size()), v.data());
+}
+
+void ApplyBanFile(std::string_view v) {
+  const std::string path(v);
+  BAN_USEFILE(path.c_str());
+}
+
+void ApplyBind(std::string_view v) {
+  const std::string text(v);
+  in_addr parsed{};
+  if (inet_pton(AF_INET, text.c_str(), &parsed) != 1)
+    return Refuse("-bind " + Quoted(v) + " is not an IPv4 address (such as 127.0.0.1)");
+  NET_BINDADDRESS = parsed.s_addr;
+}
+
+void ApplyStrictPort(std::string_view v) { NET_STRICTPORT = S2B(v); }
 void ApplyMetrics(std::string_view v) {
   const std::string where(v);
   const char* why = "";
@@ -152,6 +183,10 @@ constexpr Option OPTIONS[] = {
     {"-ipconnects", ApplyIpConnects, [] { return uint32_t{SV_IPCONNECTS}; }},
     {"-connects", ApplyConnects, [] { return uint32_t{SV_CONNECTS}; }},
     {"-log", ApplyLog, nullptr},
+    {"-control", ApplyControl, nullptr},
+    {"-banfile", ApplyBanFile, nullptr},
+    {"-bind", ApplyBind, nullptr},
+    {"-strictport", ApplyStrictPort, [] { return uint32_t{NET_STRICTPORT}; }},
     {"-metrics", ApplyMetrics, nullptr},
 };
 constexpr int OPTION_COUNT = sizeof OPTIONS / sizeof OPTIONS[0];
@@ -168,14 +203,29 @@ struct GivenValues {
   const char* text[OPTION_COUNT] = {};
 };
 
-// One line for a number the parsing rules or the range checks changed.
+// One line for a number the parsing rules or the range checks changed. With
+// -strictport 1 a port that cannot be taken as given stops the server.
 void WarnAboutNumber(const Option& o, std::string_view given) {
   bool valid = false;
   const uint32_t parsed = ParseNumber(given, valid);
   const uint32_t taken = o.setting();
   if (valid && parsed == taken) return;
   const char* why = valid ? "is out of range" : "is not a number";
+  if (NET_STRICTPORT && o.apply == ApplyPort)
+    return Refuse(std::string(o.name) + " " + Quoted(given) + " " + why +
+                  " (0..65535): with -strictport 1 the server does not start");
   Warn(std::string(o.name) + " " + Quoted(given) + " " + why + ": taken as " + std::to_string(taken));
+}
+
+// The control socket comes up with the UDP socket, so a service manager
+// that starts the server can steer it from then on.
+bool OpenControl() {
+  if (control_path[0] == 0) return true;
+  const char* why = nullptr;
+  if (CONTROL_OPEN(control_path, why)) return true;
+  Warn("control socket " + Quoted(control_path) + " cannot be opened: " + why);
+  OPLOG_LINE("start failed: the control socket could not be opened");
+  return false;
 }
 
 // ---- Start-up banner ----
@@ -230,6 +280,8 @@ void SV_STARTPARAMS(int argc, char** argv) {
     if (OPTIONS[k].setting && given.text[k]) WarnAboutNumber(OPTIONS[k], given.text[k]);
 }
 
+bool SV_COMMANDLINEREFUSED() { return command_line_refused; }
+
 CommandLineRequest SV_COMMANDLINEREQUEST(int argc, char** argv) {
   if (argc >= 2 && std::string_view(argv[1]) == "--probe") return CommandLineRequest::kProbe;
   for (int i = 1; i < argc; i += 2) {
@@ -256,10 +308,12 @@ bool GAMESTART(int argc, char** argv) {
   SV_CLEARLOG();
   DEFAULTMAPS();
   SV_STARTPARAMS(argc, argv);
+  if (command_line_refused) return false;
   if (!NET_START()) {
     OPLOG_LINE("start failed: the UDP socket could not be brought up");
     return false;
   }
+  if (!OpenControl()) return false;
   OPLOG_STARTUP();
   LogBanner();
   SV_LOADCURMAP(1);
@@ -298,6 +352,10 @@ void SV_RESETALL() {
   BOT_RESETRNG();
   OPLOG_CLOSE();
   CMD_RESET();
+  CONTROL_CLOSE();
+  BAN_RESET();
+  control_path[0] = 0;
+  command_line_refused = false;
   METRICS_RESET();
   NET_RESETSTATS();
 }

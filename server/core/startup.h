@@ -6,7 +6,8 @@
 
 #include "protocol/shortstr.h"
 
-// The start-up sequence; false when the socket could not be brought up.
+// The start-up sequence; false when the command line was refused, or the
+// socket or the control socket could not be brought up.
 bool GAMESTART(int argc, char** argv);
 // One tick: read every datagram, then, while a human is connected, the
 // simulation step and the snapshots.
@@ -18,6 +19,9 @@ void SV_OTHER();
 // a number the parsing rules or range checks changed each give one warning
 // line on standard error; the server starts with what was taken.
 void SV_STARTPARAMS(int argc, char** argv);
+// True when an option the server must not start without could not be taken
+// as given (-bind, or -port under -strictport 1): the program ends with 2.
+bool SV_COMMANDLINEREFUSED();
 // --help, -h or --version in an option position asks for text, not a server;
 // --probe first asks another server how it is.
 enum class CommandLineRequest { kRun, kHelp, kVersion, kProbe };

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "protocol/protocol.h"
+#include "server/core/bans.h"
 #include "server/core/console.h"
 #include "server/core/settings.h"
 #include "server/net/udp.h"
@@ -148,6 +149,7 @@ void GUARD_TICK() {
 }
 
 bool GUARD_ADMITCONNECT(const ShortStr& address, bool& rejoining) {
+  if (BAN_ISBANNED(address)) return rejoining = false;
   rejoining = TakeRejoin(address);
   if (rejoining) return true;
   return RecordOf(address).connects.take(SV_IPCONNECTS);

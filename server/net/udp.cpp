@@ -10,6 +10,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -221,15 +222,22 @@ bool StartFailed(const char* message) {
 bool BindTo(uint16_t port) {
   sockaddr_in any{};
   any.sin_family = AF_INET;
-  any.sin_addr.s_addr = htonl(INADDR_ANY);
+  any.sin_addr.s_addr = NET_BINDADDRESS;
   any.sin_port = htons(port);
   return bind(NET_SOCKET, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0;
+}
+
+bool StrictPortBusy() {
+  std::fprintf(stderr, "vornaxdm_server: port %u cannot be bound (%s); -strictport 1 forbids another\n", NET_PORT,
+               std::strerror(errno));
+  return false;
 }
 
 // Probes upward from NET_PORT, wrapping from 65535 to 0, until a bind
 // succeeds. After one full round every port has been tried and the probe
 // gives up rather than spin for ever.
 bool BindFirstFreePort() {
+  if (NET_STRICTPORT) return BindTo(NET_PORT) || StrictPortBusy();
   for (int attempt = 0; attempt <= 65535; ++attempt) {
     if (BindTo(NET_PORT)) return true;
     NET_PORT = static_cast<uint16_t>(NET_PORT + 1);

@@ -30,11 +30,7 @@ uint16_t FreePort() { return UdpPeer().port(); }
 // Runs the server with args until it ends by itself; its output (standard
 // output and error together) and exit code.
 int RunToEnd(const std::vector<std::string>& args, std::string& output) {
-  ChildProcess server;
-  if (!server.start(BinaryPath("vornaxdm_server"), args)) return -1;
-  const int code = server.wait(10000);
-  output = server.output();
-  return code;
+  return RunProgram(BinaryPath("vornaxdm_server"), args, output);
 }
 
 // Standard error goes to its own file, so a test sees which stream a line took.
@@ -84,7 +80,7 @@ TEST(ServerCommandLine, HelpAndVersionAnswerAndEndWithoutStartingAServer) {
     std::string out;
     EXPECT_EQ(RunToEnd(args, out), 0) << args[0];
     EXPECT_EQ(out.rfind("Usage: vornaxdm_server [-OPTION VALUE]...\n", 0), 0u) << out;
-    for (const char* option : {"-port N", "-map NAME", "-bots N", "-log FILE", "--version", "status, kick SLOT"})
+    for (const char* option : {"-port N", "-map NAME", "-bots N", "-log FILE", "--version", "kick SLOT [MINUTES]", "-control PATH", "--send PATH"})
       EXPECT_NE(out.find(option), std::string::npos) << option;
     EXPECT_EQ(out.find("UDP initialized"), std::string::npos);
   }

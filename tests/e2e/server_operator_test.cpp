@@ -243,11 +243,11 @@ TEST(ServerOperator, ConsoleCommandsSteerALiveServerWithPlayersOn) {
   ASSERT_TRUE(play_until_console("bots: 1 wanted, 1 present"));
   EXPECT_TRUE(AnyLineMatches(ReadFile(dir / "ops.log"), ".*slot given up: slot 4 .* \\(bot\\), bot no longer wanted, frags [0-9]+"));
 
-  // kick SLOT: the slot is given up as a disconnect gives it up; Bob's client
-  // finds itself unknown and connects again.
+  // kick SLOT 0: the slot is given up as a disconnect gives it up, and the
+  // address is not kept out; Bob's client finds itself unknown and connects again.
   const uint8_t bob_slot = bob.slot();
   const int bob_refusals = bob.timesNotConnected();
-  server.input("kick " + std::to_string(bob_slot) + "\n");
+  server.input("kick " + std::to_string(bob_slot) + " 0\n");
   ASSERT_TRUE(play_until_console("kicking slot " + std::to_string(bob_slot) + " (Bob)\nBob disconnected!\n"));
   EXPECT_TRUE(AnyLineMatches(ReadFile(dir / "ops.log"),
                              ".*slot given up: slot " + std::to_string(bob_slot) + " \"Bob\" from 127\\.0\\.0\\.1:[0-9]+, kicked, frags [0-9]+"));
@@ -287,10 +287,11 @@ TEST(ServerOperator, ConsoleCommandsSteerALiveServerWithPlayersOn) {
   ASSERT_TRUE(play_until_console("frobnicate"));
   const std::string text = console();
   EXPECT_TRUE(Has(text, "map nowhere not changed to: not in the rotation, and maps/nowhere.vnxm not found\n"));
-  EXPECT_TRUE(Has(text, "usage: kick SLOT (a slot number 1..24, see status)\n"));
+  EXPECT_TRUE(Has(text, "usage: kick SLOT [MINUTES] (a slot number 1..24, see status; kept out 1 minute unless told)\n"));
   EXPECT_TRUE(Has(text, "slot 20 is free\n"));
   EXPECT_TRUE(Has(text, "usage: bots N (0..24)\n"));
-  EXPECT_TRUE(Has(text, "unknown command \"frobnicate\"; commands: status, kick SLOT, map NAME, next, bots N, quit\n"));
+  EXPECT_TRUE(Has(text, "unknown command \"frobnicate\"; commands: status, kick SLOT [MINUTES], map NAME, next, bots N, quit, say TEXT, "
+                             "ban ADDRESS [MINUTES], unban ADDRESS, bans, drain, help\n"));
   EXPECT_TRUE(server.running());
 
   // quit: a clean end, the map's end and the stop in the log.
