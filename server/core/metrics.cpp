@@ -14,6 +14,7 @@
 
 #include "protocol/protocol.h"
 #include "protocol/status_query.h"
+#include "server/core/bans.h"
 #include "server/core/maps.h"
 #include "server/core/msglog.h"
 #include "server/core/settings.h"
@@ -43,7 +44,6 @@ struct TickCounts {
   uint64_t log_lines;
   uint16_t log_index_seen;  // SV_LOGI at the last tick: it wraps, the count does not
   long long map_started_ns;
-  uint32_t bans;
 };
 TickCounts counts;
 
@@ -182,7 +182,7 @@ void AddGame(Page& page) {
            SV_SCOREBOARD * 0.030);
   page.header("vornaxdm_log_lines_total", "counter", "Lines added to the message log.");
   page.add("vornaxdm_log_lines_total %llu\n", static_cast<unsigned long long>(counts.log_lines));
-  AddGauge(page, "vornaxdm_bans", "Addresses banned now.", counts.bans);
+  AddGauge(page, "vornaxdm_bans", "Addresses banned now.", BAN_COUNT());
 }
 
 void AddServer(Page& page) {
@@ -408,7 +408,6 @@ void METRICS_POLL() {
 
 void METRICS_MAPSTARTED() { counts.map_started_ns = NowNs(); }
 
-void METRICS_SETBANS(uint32_t count) { counts.bans = count; }
 
 size_t METRICS_WRITEPAGE(char* out, size_t cap) {
   Page page{out, cap, 0};

@@ -35,8 +35,6 @@ void METRICS_TICKEND();
 void METRICS_POLL();
 // The current map started now (match time counts from here).
 void METRICS_MAPSTARTED();
-// The number of active bans, shown as a gauge.
-void METRICS_SETBANS(uint32_t count);
 
 // Writes the page into out; its length (cut at cap, never beyond).
 size_t METRICS_WRITEPAGE(char* out, size_t cap);

@@ -100,6 +100,7 @@ TEST(ServerHealth, TheProbeAnswersInOneLineWithItsExitCodes) {
 TEST(ServerHealth, TheMetricsPageCountsTheGameAndPassesPromtool) {
   TempDir dir;
   ChildProcess server;
+  server.input_pipe = true;  // the console, for a ban
   const uint16_t port = StartServer(server, {"-port", "0", "-bots", "2", "-metrics", "0"}, dir.path());
   ASSERT_NE(port, 0);
   const uint16_t metrics = MetricsPort(server);
@@ -131,6 +132,8 @@ TEST(ServerHealth, TheMetricsPageCountsTheGameAndPassesPromtool) {
   EXPECT_GT(Sample(page, "vornaxdm_ticks_total"), 20) << page;
   EXPECT_EQ(Sample(page, "vornaxdm_tick_duration_seconds_count"), Sample(page, "vornaxdm_ticks_total")) << page;
   EXPECT_EQ(Sample(page, "vornaxdm_bans"), 0) << page;
+  ASSERT_TRUE(server.input("ban 10.9.8.7\n"));
+  EXPECT_TRUE(WaitFor([&] { return Sample(HttpGet(metrics, "/metrics").body, "vornaxdm_bans") == 1; }, kPatience));
 
   EXPECT_EQ(HttpGet(metrics, "/").status, 404);
   EXPECT_EQ(HttpGet(metrics, "/metrics/x").status, 404);
