@@ -408,7 +408,6 @@ void METRICS_POLL() {
 
 void METRICS_MAPSTARTED() { counts.map_started_ns = NowNs(); }
 
-
 size_t METRICS_WRITEPAGE(char* out, size_t cap) {
   Page page{out, cap, 0};
   AddServer(page);

@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/display.h"
@@ -285,6 +287,32 @@ TEST(ServerHealth, TheSystemdUnitVerifies) {
             0)
       << remarks;
   EXPECT_EQ(remarks, "");
+
+  // The server takes every option ExecStart gives it, as systemd expands them.
+  const size_t exec = unit.find("ExecStart=") + 10;
+  std::string line = unit.substr(exec, unit.find('\n', exec) - exec);
+  const std::pair<std::string, std::string> expansions[] = {{"${VORNAXDM_NAME}", "Game"},
+                                                            {"$VORNAXDM_OPTIONS", "-port 0"},
+                                                            {"${LOGS_DIRECTORY}", dir.path()},
+                                                            {"${RUNTIME_DIRECTORY}", dir.path()},
+                                                            {"%i", "game1"}};
+  for (const auto& [from, to] : expansions)
+    for (size_t at = line.find(from); at != std::string::npos; at = line.find(from)) line.replace(at, from.size(), to);
+  std::vector<std::string> words;
+  for (size_t at = 0, end; at < line.size(); at = end + 1) {
+    end = std::min(line.find(' ', at), line.size());
+    words.push_back(line.substr(at, end - at));
+  }
+  ChildProcess server;
+  ASSERT_TRUE(
+      server.start(words[0], std::vector<std::string>(words.begin() + 1, words.end()), dir.path(), dir / "server.out"));
+  const uint16_t port = ServerPort(server);
+  ASSERT_NE(port, 0) << ReadFile(dir / "server.out");
+  EXPECT_EQ(ProbeExitCode(port), 0);
+  EXPECT_TRUE(FileExists(dir / "control"));
+  EXPECT_EQ(server.stop(), 0);
+  EXPECT_EQ(ReadFile(dir / "server.out").find("vornaxdm_server:"), std::string::npos) << ReadFile(dir / "server.out");
+  EXPECT_NE(ReadFile(dir / "game1.log").find("start: \"Game\", port "), std::string::npos);
 }
 
 }  // namespace
