@@ -10,6 +10,7 @@
 #include "client/core/labels.h"
 #include "client/core/platform.h"
 #include "client/core/scoreboard.h"
+#include "client/core/session.h"
 #include "protocol/rules.h"
 
 namespace {
@@ -100,7 +101,7 @@ void UpdateFps() {
   // divide by zero.
   const double total = std::max<uint32_t>(frame_time_total, 1);
   const long fps = static_cast<long>(1033.0 / total * kFpsFrames);
-  l_fps.setCaption(std::to_string(fps) + " v" + std::to_string(PROTOCOL_VERSION));
+  l_fps.setCaption(std::to_string(fps) + " v" + std::to_string(SessionVersion()));  // the protocol in use
   int w = 0, h = 0;
   PlatformClientSize(w, h);
   l_fps.left = w - l_fps.width;

@@ -390,8 +390,8 @@ void SendInput29(const InputFrame& newest) {
   std::copy(s.recent, s.recent + s.recent_count, m.frames);
   int code = 0;
   uint16_t angle = 0;
-  PendingFrameStep(code, angle);
-  NoteNumberedInput(m.sequence, code, angle);
+  const bool stepped = PendingFrameStep(code, angle);
+  NoteNumberedInput(m.sequence, stepped ? code : 0, angle);
   client_buf.clear();
   WriteInput29(client_buf, s.wire.token, m);
   Send();

@@ -90,6 +90,20 @@ TEST_F(ReconcileTest, OneNumberedInputAFrameAndLossOrReorderingCostNothingVisibl
   EXPECT_EQ(x, last_want_x) << "and every step was taken";
   EXPECT_GE(x, 1000 + 11 * 57);
   EXPECT_LE(InputsInFlight(), 3);
+  // Stopping: the inputs still on the way bring the server where the
+  // prediction already is, and nothing walks on.
+  FormKeyUp(cfg.key_forward);
+  const uint16_t stopped = local_x;
+  std::vector<std::vector<std::string>> on_the_way;  // three frames of round trip
+  for (int frame = 0; frame < 12; ++frame) {
+    on_the_way.push_back(Frame());
+    if (on_the_way.size() > 3) {
+      Tick(on_the_way.front());
+      on_the_way.erase(on_the_way.begin());
+    }
+  }
+  EXPECT_EQ(local_x, stopped);
+  EXPECT_EQ(x, stopped);
 }
 
 TEST_F(ReconcileTest, ADisagreementAndARespawnAreTakenOverAtOnce) {
