@@ -245,8 +245,6 @@ void LogBanner() {
   LogServerInfo(second);
 }
 
-bool HumanConnected() { return SV_CURCLIENTS > SV_BOTC; }
-
 }  // namespace
 
 uint16_t S2W(std::string_view text) { return static_cast<uint16_t>(ParseNumber(text)); }
@@ -256,14 +254,6 @@ uint8_t S2B(std::string_view text) { return static_cast<uint8_t>(ParseNumber(tex
 std::string B2S(uint8_t v) { return std::to_string(v); }
 
 std::string B2SYN(uint8_t v) { return v ? "yes" : "no"; }
-
-// Read-only: a file the server may read exists, also when it may not write it.
-bool EXISTFILE(const char* path) {
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
-}
 
 void SV_STARTPARAMS(int argc, char** argv) {
   // Pairs of option and value; an option without a value is ignored.
@@ -323,27 +313,6 @@ bool GAMESTART(int argc, char** argv) {
   LogBanner();
   SV_LOADCURMAP(1);
   return true;
-}
-
-void GAMECYCLE() {
-  GUARD_TICK();
-  NET_INPUT();
-  // Without a human client the game stands still: connects are still
-  // answered, but no bot moves, no clock runs and nothing is sent.
-  if (!HumanConnected()) return;
-  SV_OTHER();
-  SV_MAPITEMS();
-  SV_PLAYERS();
-  NET_OUTPUT();
-}
-
-void SV_OTHER() {
-  SV_BOTZ();
-  SV_PINGVAR = static_cast<uint16_t>(SV_PINGVAR + 1);
-  if (SV_SCOREBOARD > 0) {
-    SV_SCOREBOARD = static_cast<uint16_t>(SV_SCOREBOARD - 1);
-    if (SV_SCOREBOARD == 0) SV_MAPNEXT();
-  }
 }
 
 void SV_RESETALL() {

@@ -1,19 +1,16 @@
-// Server start-up, command line and the tick.
+// Server start-up, the command line and the reset of every module; the
+// tick it leads into is tick.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "protocol/shortstr.h"
+#include "server/core/tick.h"
 
 // The start-up sequence; false when the command line was refused, or the
 // socket or the control socket could not be brought up.
 bool GAMESTART(int argc, char** argv);
-// One tick: read every datagram, then, while a human is connected, the
-// simulation step and the snapshots.
-void GAMECYCLE();
-// Bots, tick counter and the end-of-match countdown; once per active tick.
-void SV_OTHER();
 
 // Reads the option pairs. An unknown option, an option without a value and
 // a number the parsing rules or range checks changed each give one warning
@@ -34,7 +31,6 @@ uint16_t S2W(std::string_view text);
 uint8_t S2B(std::string_view text);
 std::string B2S(uint8_t v);
 std::string B2SYN(uint8_t v);
-bool EXISTFILE(const char* path);
 
 // Every module of the server back to the state of a freshly started process
 // (settings, world, message log, map list, message buffer, bot generator).

@@ -27,12 +27,6 @@ constexpr uint8_t WRONG_ECHO_LIMIT = 4;
 
 bool ValidSlot(uint8_t slot) { return slot >= 1 && slot <= MAX_SLOTS; }
 
-uint8_t LowestFreeSlot() {
-  for (int s = 1; s <= MAX_SLOTS; ++s)
-    if (!SV_CLIENTSLIST[s].in_use) return static_cast<uint8_t>(s);
-  return 0;
-}
-
 void LogSlotEvent(uint8_t code, uint8_t slot) {
   SV_ADDMSG(EVENT_LINE(code, {slot}));
 }

@@ -22,7 +22,6 @@ uint8_t answer[STATUS_ANSWER_LIMIT];
 size_t answer_length = 0;
 uint32_t answer_built_at = 0;
 bool answer_built = false;
-uint32_t answers_sent = 0;
 constexpr size_t TOKEN_AT = 6;  // after the code, the magic word and the format
 
 void describeSlots() {
@@ -75,12 +74,9 @@ void NET_ANSWERSTATUS(const sockaddr_in& from, const uint8_t* bytes, size_t kept
   }
   for (size_t i = 0; i < 4; ++i) answer[TOKEN_AT + i] = static_cast<uint8_t>(token >> (8 * i));
   NET_SENDBYTES(from, answer, answer_length);
-  ++answers_sent;
 }
 
-uint32_t NET_STATUSANSWERS() { return answers_sent; }
 
 void NET_RESETSTATUS() {
-  answers_sent = 0;
   answer_built = false;
 }

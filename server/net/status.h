@@ -13,6 +13,4 @@
 // is a whole query and the limits allow, otherwise dropped. `kept` bytes of
 // it are at hand, `length` is its real length.
 void NET_ANSWERSTATUS(const sockaddr_in& from, const uint8_t* bytes, size_t kept, size_t length);
-// Answers sent since start-up (for tests and the operator).
-uint32_t NET_STATUSANSWERS();
 void NET_RESETSTATUS();

@@ -38,12 +38,6 @@ uint32_t DrawOneInFive() { return static_cast<uint32_t>((static_cast<uint64_t>(g
 
 int16_t S16(uint16_t v) { return static_cast<int16_t>(v); }
 
-uint8_t LowestFreeSlot() {
-  for (uint8_t k = 1; k <= MAX_SLOTS; ++k)
-    if (!SV_CLIENTSLIST[k].in_use) return k;
-  return 0;
-}
-
 void NameBot(ClientRecord& c, uint8_t number) {
   char digits[4];
   const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;

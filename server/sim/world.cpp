@@ -3,6 +3,12 @@
 #include <cstring>
 
 ClientRecord SV_CLIENTSLIST[MAX_SLOTS + 1];
+
+uint8_t LowestFreeSlot() {
+  for (int s = 1; s <= MAX_SLOTS; ++s)
+    if (!SV_CLIENTSLIST[s].in_use) return static_cast<uint8_t>(s);
+  return 0;
+}
 MapState SV_MAP;
 
 const uint8_t PLAYERMAXAMMO[3] = {0, 200, 30};

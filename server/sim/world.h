@@ -70,6 +70,8 @@ struct ClientRecord {
 
 // Slots 1..24; entry 0 is unused.
 extern ClientRecord SV_CLIENTSLIST[MAX_SLOTS + 1];
+// The lowest slot not in use, which a new client or bot takes; 0 when all are.
+uint8_t LowestFreeSlot();
 
 struct MapItem {
   uint16_t respawn;  // ticks until back; 0 = present
