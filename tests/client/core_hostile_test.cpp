@@ -77,20 +77,6 @@ TEST_F(HostileTest, ANameOfAnyLengthIsKeptButALabelShowsOnlyItsStart) {
   EXPECT_NE(ReadFile("config.cfg").find("name=" + huge + "\r\n"), std::string::npos);
 }
 
-// An 8-bit run-length picture of the given size whose data ends at once:
-// a few bytes that decode to width x height pixels.
-Bytes RleBomb(uint32_t width, uint32_t height) {
-  Bytes b = BmpBytes(1, 1, Solid(0), 8, {0x000000, 0xFFFFFF});
-  for (int i = 0; i < 4; ++i) {
-    b[18 + i] = static_cast<uint8_t>(width >> (8 * i));
-    b[22 + i] = static_cast<uint8_t>(height >> (8 * i));
-  }
-  b[30] = 1;  // BI_RLE8
-  b.resize(b.size() - 4);
-  b.insert(b.end(), {0, 1});  // end of picture
-  return b;
-}
-
 TEST_F(HostileTest, AbsurdPicturesAreRefusedBeforeDecodingAndAllShareOneBudget) {
   // 4096 x 4096 from 1 kB: too large on its own.
   WriteFile("sprites/wA.bmp", RleBomb(4096, 4096));

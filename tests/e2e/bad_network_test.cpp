@@ -32,7 +32,7 @@ const char* kArenaMap =
     "AAAAAAAAAAAAAAAAAAAA\n";
 
 TEST(BadNetwork, EveryLogLineArrivesOnceAndInOrderThroughLossAndReordering) {
-  if (!FileExists(BinaryPath("vornaxdm_server"))) GTEST_SKIP() << "server not built";
+  if (!ServerBuilt()) GTEST_SKIP() << "server not built";
   TempDir dir;
   WriteFile(dir / "maps/relayarena.vnxm", kArenaMap);
 

@@ -25,7 +25,6 @@ namespace {
 
 constexpr int kUdpIpHeader = 28;  // IPv4 20 + UDP 8 bytes per datagram
 
-bool ServerBuilt() { return FileExists(BinaryPath("vornaxdm_server")); }
 
 // Runs `frame` every 30 ms for `ms` milliseconds.
 void Play(int ms, const std::function<void()>& frame) {
@@ -116,7 +115,7 @@ TEST_F(HostileTraffic, EmptyDatagramsAtTheServerLeaveThePingAlone) {
 }
 
 TEST_F(HostileTraffic, EmptyDatagramsAtTheClientLeaveItsPingAlone) {
-  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "client not built";
+  if (!ClientBuilt()) GTEST_SKIP() << "client not built";
   ASSERT_NE(startServer({}), 0);
   ScriptedClient observer("Observer", 0, port_, ScriptedClient::kSpectate);
   ASSERT_TRUE(PlayUntil(3000, {&observer}, [&] { return observer.connected(); }));

@@ -53,7 +53,7 @@ void StartClient(ChildProcess& client, const std::string& dir, const std::vector
 }
 
 TEST(ScreenLayout, TheStartScreenFitsEveryWindowWidthInTheGamesOwnFonts) {
-  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  if (!ClientBuilt()) GTEST_SKIP() << "vornaxdm not built";
   for (const int ww : {640, 800, 1024}) {
     SCOPED_TRACE(ww);
     TempDir dir;
