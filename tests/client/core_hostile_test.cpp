@@ -22,7 +22,7 @@ TEST_F(HostileTest, EmptyDatagramsDoNotHideTheServersBehindThem) {
   for (int i = 0; i < 200; ++i) stranger.sendTo(local_port, "");
   server.sendTo(local_port, "");
   server.sendTo(local_port, Snapshot(5, {}, {}, OwnBlock{.slot = 3}));
-  SleepMs(20);
+  ASSERT_TRUE(WaitFor([] { return DatagramWaiting(local_port); }, 2000));
   ClientFrame();
   EXPECT_EQ(conn_state, CS_CONNECTED);
   EXPECT_EQ(my_slot, 3);
