@@ -39,7 +39,7 @@ TEST_F(HostileTest, ControlCharactersInNamesAndChatShowAsQuestionMarks) {
   EXPECT_EQ(log_lines.at(log_lines.size() - 3), "Eve?12.01 Bob connected!");
   EXPECT_EQ(log_lines.at(log_lines.size() - 2), "Eve?12.01 Bob: hi?Bob: I cheat??");
   EXPECT_EQ(l_anon.caption, "You were fragged by Eve?12.01 Bob!");
-  Deliver(Datagram().byte(MSG_GAMEINFO).word(0).raw(std::string("000000", 7)).str("map\r").str("Srv\n").byte(20)
+  Deliver(Datagram().byte(MSG_GAMEINFO).word(0).raw(std::string("000000\0", 7)).str("map\r").str("Srv\n").byte(20)
               .byte(0).byte(10).byte(1).byte(4).byte(0).str("Tab\tName"));
   EXPECT_EQ(players[4].name, "Tab?Name");
   EXPECT_EQ(l_sb_stat.caption.substr(0, 31), "server name: Srv?\rmap: map?  sc");

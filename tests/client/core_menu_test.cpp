@@ -10,8 +10,7 @@
 
 namespace {
 
-constexpr uint8_t UP = VK_UP, DOWN = VK_DOWN, LEFT = VK_LEFT, RIGHT = VK_RIGHT, ENTER = VK_RETURN, ESCAPE = VK_ESCAPE,
-                  BACKSPACE = VK_BACK;
+constexpr uint8_t UP = VK_UP, DOWN = VK_DOWN, LEFT = VK_LEFT, RIGHT = VK_RIGHT, ENTER = VK_RETURN, ESCAPE = VK_ESCAPE;
 
 // Item(l_mval, 6) is the value of item 6.
 std::string Item(const Label& label, size_t item) { return CaptionLines(label).at(item); }
