@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include "client/core/world.h"
 #include "client/presentation/assets.h"
@@ -104,6 +105,13 @@ void LoadMap(const std::string& text) {
   std::memcpy(map_text + 1, text.data(), std::min<size_t>(text.size(), MAP_TEXT_SIZE - 1));
   ClearMap();
   DecodeMap();
+}
+
+std::vector<std::string> CaptionLines(const Label& label) {
+  std::vector<std::string> out;
+  std::istringstream in(label.caption + "\r");
+  for (std::string line; std::getline(in, line, '\r');) out.push_back(line);
+  return out;
 }
 
 int LogCount(const std::string& line) { return static_cast<int>(std::count(log_lines.begin(), log_lines.end(), line)); }

@@ -83,6 +83,9 @@ std::string Snapshot29(uint64_t token, uint16_t tick, const std::vector<SnapEntr
 std::string MapText(const std::vector<std::string>& rows, const std::string& header = "000000");
 void LoadMap(const std::string& text);
 
+// The lines of a label's caption, split at CR.
+std::vector<std::string> CaptionLines(const Label& label);
+
 // How often the on-screen log holds this line.
 int LogCount(const std::string& line);
 

@@ -150,7 +150,7 @@ TEST_F(ConnectionTest, TheJoinKeyPressedBeforeTheGameInformationIsKeptAndSentAft
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(sent.back()[5], ACT_INFO);  // the information first
 
-  Deliver(Datagram().byte(MSG_GAMEINFO).word(0).raw(std::string("000000", 7)).str("m").str("s"));
+  Deliver(Datagram().byte(MSG_GAMEINFO).word(0).raw(std::string("000000\0", 7)).str("m").str("s"));
   ASSERT_FALSE(awaiting_info);
   peer.sendTo(local_port, Snapshot(12, {watching}, {}, OwnBlock{.slot = 3}));
   ClientFrame();

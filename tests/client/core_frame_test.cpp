@@ -18,10 +18,10 @@ class FrameTest : public ClientTest {
     ConnectFromArgument("127.0.0.1:" + std::to_string(peer.port()));
     SpeakOnly28(peer);
   }
-  // Lets the client take a datagram from the peer and answer in one frame.
+  // Puts a datagram from the peer in the client's socket, for its next frame.
   void Send(const std::string& bytes) {
     peer.sendTo(local_port, bytes);
-    SleepMs(20);
+    ASSERT_TRUE(WaitFor([] { return DatagramWaiting(local_port); }, 2000));
   }
   UdpPeer peer;
 };

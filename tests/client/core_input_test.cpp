@@ -34,30 +34,30 @@ class InputTest : public ClientTest {
 
 TEST_F(InputTest, KeyStatesCountFramesAndOneEventReachesOneFrame) {
   FormKeyDown('W');
-  EXPECT_EQ(key_state['W'], 1);
+  EXPECT_EQ(key_state[uint8_t{'W'}], 1);
   EXPECT_EQ(last_key, 'W');
   FormKeyDown('W');  // auto-repeat
-  EXPECT_EQ(key_state['W'], 1);
+  EXPECT_EQ(key_state[uint8_t{'W'}], 1);
   InputFrame();
-  EXPECT_EQ(key_state['W'], 2);
+  EXPECT_EQ(key_state[uint8_t{'W'}], 2);
   EXPECT_EQ(last_key, 0);
   for (int i = 0; i < 300; ++i) InputFrame();
-  EXPECT_EQ(key_state['W'], 255);
+  EXPECT_EQ(key_state[uint8_t{'W'}], 255);
   FormKeyUp('W');
-  EXPECT_EQ(key_state['W'], 0);
+  EXPECT_EQ(key_state[uint8_t{'W'}], 0);
 
   // A tap between two frames still reaches one frame as a new press.
   FormKeyDown('G');
   FormKeyUp('G');
   EXPECT_EQ(InputFrame(), ACT_SPECJOIN);
   EXPECT_EQ(InputFrame(), ACT_NONE);
-  EXPECT_EQ(key_state['G'], 0);
+  EXPECT_EQ(key_state[uint8_t{'G'}], 0);
   FormKeyDown('G');
   FormKeyUp('G');
   FormKeyDown('G');  // pressed again before the frame: held on
   InputFrame();
   InputFrame();
-  EXPECT_EQ(key_state['G'], 3);
+  EXPECT_EQ(key_state[uint8_t{'G'}], 3);
   FormKeyUp('G');
 
   Image2MouseDown(4);

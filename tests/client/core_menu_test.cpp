@@ -2,7 +2,6 @@
 // and what the menu's labels then show.
 #include <AL/al.h>
 
-#include <sstream>
 
 #include "client/core/config.h"
 #include "client/core/keys.h"
@@ -11,17 +10,10 @@
 
 namespace {
 
-constexpr uint8_t UP = VK_UP, DOWN = VK_DOWN, LEFT = VK_LEFT, RIGHT = VK_RIGHT, ENTER = VK_RETURN, ESCAPE = VK_ESCAPE,
-                  BACKSPACE = VK_BACK;
+constexpr uint8_t UP = VK_UP, DOWN = VK_DOWN, LEFT = VK_LEFT, RIGHT = VK_RIGHT, ENTER = VK_RETURN, ESCAPE = VK_ESCAPE;
 
-// The lines of a caption; Item(l_mval, 6) is the value of item 6.
-std::vector<std::string> Lines(const Label& label) {
-  std::vector<std::string> out;
-  std::istringstream in(label.caption + "\r");
-  for (std::string line; std::getline(in, line, '\r');) out.push_back(line);
-  return out;
-}
-std::string Item(const Label& label, size_t item) { return Lines(label).at(item); }
+// Item(l_mval, 6) is the value of item 6.
+std::string Item(const Label& label, size_t item) { return CaptionLines(label).at(item); }
 
 class Menu : public ClientTest {
  protected:
@@ -56,7 +48,7 @@ class Menu : public ClientTest {
 TEST_F(Menu, StartsOnTheTitleWithQuitSelectedAndTheSettingsShown) {
   EXPECT_TRUE(menu_open);
   EXPECT_EQ(menu_item, 0);
-  const auto names = Lines(l_mvar), values = Lines(l_mval);
+  const auto names = CaptionLines(l_mvar), values = CaptionLines(l_mval);
   ASSERT_EQ(names.size(), 22u);
   ASSERT_EQ(values.size(), 22u);
   EXPECT_EQ(names[0], "+Quit game");

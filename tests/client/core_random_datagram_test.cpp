@@ -81,7 +81,7 @@ TEST_F(RandomDatagramTest, NothingFromTheServerLeavesTheTables) {
     if (rng() % 4 == 0) awaiting_info = !awaiting_info;
     Deliver(Mutate(templates[rng() % templates.size()], rng));
     if (i % 50 == 0) {
-      key_state['W'] = key_state[1] = static_cast<uint8_t>(rng() % 3);
+      key_state[uint8_t{'W'}] = key_state[1] = static_cast<uint8_t>(rng() % 3);
       ProcessInput();
       NextViewPlayer();
       UpdateScoreboard();

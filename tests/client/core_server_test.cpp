@@ -44,12 +44,13 @@ class ServerTest : public ClientTest {
   }
   // Whether the server's console shows `line` after `after`.
   bool ServerShows(const std::string& line, const std::string& after = "") {
-    for (int i = 0; i < 100; ++i, SleepMs(30)) {
-      const std::string out = ReadFile("server.out");
-      const size_t start = out.find(after);
-      if (start != std::string::npos && out.find(line, start) != std::string::npos) return true;
-    }
-    return false;
+    return WaitFor(
+        [&] {
+          const std::string out = ReadFile("server.out");
+          const size_t start = out.find(after);
+          return start != std::string::npos && out.find(line, start) != std::string::npos;
+        },
+        3000);
   }
 
   ChildProcess server_;

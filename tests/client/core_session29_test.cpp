@@ -90,7 +90,7 @@ TEST_F(Session29Test, HandshakeThenTheTokenRidesEveryDatagramBothWays) {
   EXPECT_EQ(Field(inputs.back(), 14, 2), 10) << "the newest frame echoes the newest tick";
 
   // Game information and log lines only with the token.
-  const std::string info_body = Datagram().word(0).raw(std::string("000000", 7)).str("Map29").str("S").bytes();
+  const std::string info_body = Datagram().word(0).raw(std::string("000000\0", 7)).str("Map29").str("S").bytes();
   server.sendTo(local_port, Datagram().byte(MSG_GAMEINFO).raw(info_body));
   server.sendTo(local_port, Tokened(MSG_GAMEINFO, kToken + 1) + info_body);
   ClientFrame();
@@ -204,7 +204,7 @@ TEST_F(Session29Test, AServerThatSpeaksOnly28IsPlayedWith28UntilAnotherServerIsC
 TEST_F(Session29Test, OnlyTheServersPortWithTheTokenOrNonceIsBelieved) {
   players[2].name = "Ann";
   const uint64_t nonce = Handshake29(server, kToken, 2);
-  Deliver(Tokened(MSG_GAMEINFO, kToken) + Datagram().word(0).raw(std::string("000000", 7)).str("m").str("s").bytes());
+  Deliver(Tokened(MSG_GAMEINFO, kToken) + Datagram().word(0).raw(std::string("000000\0", 7)).str("m").str("s").bytes());
   ASSERT_FALSE(awaiting_info);
   UdpPeer forger;  // the server's address, another port
   const std::string fake_line =

@@ -22,7 +22,7 @@ TEST_F(SessionTest, OnlyTheServerIsHeardAndWhileConnectingOnlyRefusalsAndSnapsho
   Deliver("q", "10.0.0.1");
   Deliver("q");
   Deliver(Datagram().byte('p').byte(28));
-  Deliver(Datagram().byte('l').word(9).raw(std::string("000000", 7)).str("m").str("s"));
+  Deliver(Datagram().byte('l').word(9).raw(std::string("000000\0", 7)).str("m").str("s"));
   Deliver(Datagram().byte('m').word(3).byte(1).str(Line({6, 1})));
   Deliver("o");
   Deliver("z");

@@ -108,7 +108,7 @@ TEST_F(WorldTest, MovementGoesElevenUnitsInEightDirectionsAndSlidesAlongWalls) {
 
   // Diagonally into the wall at x 384: x stops 16 short, y goes on.
   std::fill(std::begin(key_state), std::end(key_state), 0);
-  key_state['W'] = 5;
+  key_state[uint8_t{'W'}] = 5;
   local_x = 360;
   local_y = 5 * 64 + 20;
   net_angle = 45;

@@ -2,7 +2,6 @@
 // taken or refused, the ping, and the list in the menu against real servers
 // on loopback, chosen and connected to with the keys.
 #include <cstdlib>
-#include <sstream>
 
 #include "client/core/server_list.h"
 #include "client/presentation/audio.h"
@@ -14,13 +13,6 @@
 namespace {
 
 constexpr uint8_t DOWN = 40, ENTER = 13, ESCAPE = 27;
-
-std::vector<std::string> Lines(const Label& label) {
-  std::vector<std::string> out;
-  std::istringstream in(label.caption + "\r");
-  for (std::string line; std::getline(in, line, '\r');) out.push_back(line);
-  return out;
-}
 
 TEST(ServerListPorts, ListsAndRangesWithinLimits) {
   std::vector<uint16_t> ports;
@@ -215,10 +207,10 @@ TEST_F(InGameServerList, OpensFromTheLastMenuLineAndConnectsToTheChosenServer) {
   Tap(ENTER);
   ASSERT_TRUE(server_list_open);
   EXPECT_EQ(conn_state, CS_IDLE);
-  ASSERT_TRUE(FramesUntil([] { return Lines(l_mvar).size() == 3 && ServerListEntries().size() == 2 &&
+  ASSERT_TRUE(FramesUntil([] { return CaptionLines(l_mvar).size() == 3 && ServerListEntries().size() == 2 &&
                                       ServerListEntries()[0].answered; }))
       << l_mvar.caption;
-  auto names = Lines(l_mvar), values = Lines(l_mval);
+  auto names = CaptionLines(l_mvar), values = CaptionLines(l_mval);
   EXPECT_EQ(names[0], " Server list (Esc: back)");
   EXPECT_EQ(names[1], "+SavedOne");
   EXPECT_EQ(names[2], " LanOne");
@@ -230,8 +222,8 @@ TEST_F(InGameServerList, OpensFromTheLastMenuLineAndConnectsToTheChosenServer) {
   Tap(ESCAPE);
   EXPECT_FALSE(server_list_open);
   EXPECT_TRUE(menu_open);
-  EXPECT_EQ(Lines(l_mvar).size(), 22u);
-  EXPECT_EQ(Lines(l_mvar)[21], "+Server list");
+  EXPECT_EQ(CaptionLines(l_mvar).size(), 22u);
+  EXPECT_EQ(CaptionLines(l_mvar)[21], "+Server list");
 
   Tap(ENTER);
   ASSERT_TRUE(FramesUntil([] { return ServerListEntries().size() == 2; }));

@@ -13,7 +13,7 @@ namespace {
 constexpr int kUdpIpHeader = 28;  // IPv4 20 + UDP 8 bytes per datagram
 
 TEST(Bandwidth, OneClientInAFullGameOfBots) {
-  if (!FileExists(BinaryPath("vornaxdm_server"))) GTEST_SKIP() << "server not built";
+  if (!ServerBuilt()) GTEST_SKIP() << "server not built";
   TempDir dir;
   std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", dir.path() + "/maps");
   ChildProcess server;

@@ -50,7 +50,7 @@ TEST(ClientProgram, AHostNameReachesTheServerAndTheSavedServerStays) {
 // The client runs in a network namespace of its own (unshare -n), where no
 // name server can be reached: the look-up fails without leaving the machine.
 TEST(ClientProgram, ANameThatDoesNotResolveIsReportedAndNothingIsSent) {
-  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  if (!ClientBuilt()) GTEST_SKIP() << "vornaxdm not built";
   if (std::system("unshare -n true >/dev/null 2>&1") != 0) GTEST_SKIP() << "no network namespace to be had";
   TempDir dir;
   WriteFile(dir / "config.cfg", kSavedConfig);
@@ -78,7 +78,7 @@ std::string Answer(const std::vector<std::string>& args, int& exit_code) {
 }
 
 TEST(ClientProgram, HelpAndVersionAnswerAndExit) {
-  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  if (!ClientBuilt()) GTEST_SKIP() << "vornaxdm not built";
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"--frames", "5", "--help"}}) {
     int code = -1;
@@ -105,7 +105,7 @@ TEST(ClientProgram, HelpAndVersionAnswerAndExit) {
 // SDL falls back to a driver without a screen; only a user who asks for it
 // (the tests name SDL_VIDEODRIVER=dummy) gets a game nobody sees.
 TEST(ClientProgram, WithoutADisplayItSaysSoAndExits) {
-  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  if (!ClientBuilt()) GTEST_SKIP() << "vornaxdm not built";
   TempDir dir;
   ChildProcess client;
   client.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", "XDG_RUNTIME_DIR=" + dir.path(),
@@ -119,7 +119,7 @@ TEST(ClientProgram, WithoutADisplayItSaysSoAndExits) {
 
 // Here config.cfg is a folder: no one, not even root, can write the file.
 TEST(ClientProgram, AConfigThatCannotBeWrittenIsReported) {
-  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  if (!ClientBuilt()) GTEST_SKIP() << "vornaxdm not built";
   TempDir dir;
   std::filesystem::create_directory(dir / "config.cfg");
   ChildProcess client;

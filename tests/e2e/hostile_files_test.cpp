@@ -17,8 +17,6 @@
 
 namespace {
 
-bool ClientBuilt() { return FileExists(BinaryPath("vornaxdm")); }
-
 // Peak resident memory of a running process in kB, from /proc.
 long PeakKb(pid_t pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -37,33 +35,6 @@ int RunClientFrames(const std::string& dir, long& peak_kb) {
   for (long long end = NowMs() + 60000; client.running() && NowMs() < end; SleepMs(20))
     peak_kb = std::max(peak_kb, PeakKb(client.pid()));
   return client.wait(60000);
-}
-
-// An 8-bit run-length BMP of the given size whose data ends at once: 68
-// bytes that stand for width x height pixels.
-std::string RleBomb(uint32_t width, uint32_t height) {
-  std::string b = "BM";
-  auto put = [&b](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<char>(v >> (8 * i)));
-  };
-  put(54 + 8 + 2, 4);
-  put(0, 4);
-  put(54 + 8, 4);  // pixel data after a palette of two colours
-  put(40, 4);
-  put(width, 4);
-  put(height, 4);
-  put(1, 2);
-  put(8, 2);
-  put(1, 4);  // BI_RLE8
-  put(2, 4);
-  put(2835, 4);
-  put(2835, 4);
-  put(2, 4);
-  put(0, 4);
-  put(0x000000, 4);
-  put(0xFFFFFF, 4);
-  b += std::string("\0\1", 2);  // end of picture
-  return b;
 }
 
 TEST(HostileFiles, ANameOf200000CharactersStartsKeepsItAndStaysSmall) {
@@ -105,7 +76,7 @@ TEST(HostileFiles, RunLengthBombsAreRefusedBeforeTheyAreDecoded) {
 }
 
 TEST(HostileFiles, AFifoADeviceAndAnEndlessFileAsMapsNeitherHoldUpNorStopTheServer) {
-  if (!FileExists(BinaryPath("vornaxdm_server"))) GTEST_SKIP() << "server not built";
+  if (!ServerBuilt()) GTEST_SKIP() << "server not built";
   TempDir dir;
   WriteFile(dir / "maps/endless.vnxm", "000000\n");
   ASSERT_EQ(truncate((dir / "maps/endless.vnxm").c_str(), 1LL << 32), 0);  // 4 GB, sparse

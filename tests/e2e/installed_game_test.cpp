@@ -44,7 +44,7 @@ uint64_t ChangeTimes(const std::string& folder) {
 TEST(Installed, ThePackagesDesktopFilesValidateAndTheServerInstallsAlone) {
   if (!OnPath("cmake")) GTEST_SKIP() << "cmake is not installed";
   const std::string generated = std::string(VORNAX_BINARY_DIR) + "/dist/generated";
-  if (!FileExists(BinaryPath("vornaxdm")) || !FileExists(generated + "/stamp")) GTEST_SKIP() << "game not built";
+  if (!ClientBuilt() || !FileExists(generated + "/stamp")) GTEST_SKIP() << "game not built";
   TempDir dir;
   const uint64_t before = ChangeTimes(generated);
   ASSERT_EQ(Install(dir, dir / "all"), "");

@@ -112,10 +112,9 @@ struct Game {
   }
 };
 
-bool Built() { return FileExists(BinaryPath("vornaxdm")) && FileExists(BinaryPath("vornaxdm_server")); }
 
 TEST(Rejoin, AfterAMapChangeAndAKickTheClientIsBackWithoutConnectionLost) {
-  if (!Built()) GTEST_SKIP() << "programs not built";
+  if (!ProgramsBuilt()) GTEST_SKIP() << "programs not built";
   Game game;
   ASSERT_TRUE(game.start());
   ASSERT_TRUE(game.inGame());
@@ -128,7 +127,7 @@ TEST(Rejoin, AfterAMapChangeAndAKickTheClientIsBackWithoutConnectionLost) {
 }
 
 TEST(Rejoin, ALostFirstInputCostsNoConnectionLost) {
-  if (!Built()) GTEST_SKIP() << "programs not built";
+  if (!ProgramsBuilt()) GTEST_SKIP() << "programs not built";
   Game game;
   std::atomic<int> inputs_seen{0};
   const long long start = NowMs();

@@ -47,19 +47,14 @@ Screen ReadDump(const std::string& text) {
   return screen;
 }
 
-void StartClient(ChildProcess& client, const std::string& dir, const std::vector<std::string>& args) {
-  client.env = {"SDL_VIDEODRIVER=dummy", "ALSOFT_DRIVERS=null"};
-  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"), args, dir, dir + "/client.out"));
-}
-
 TEST(ScreenLayout, TheStartScreenFitsEveryWindowWidthInTheGamesOwnFonts) {
-  if (!FileExists(BinaryPath("vornaxdm"))) GTEST_SKIP() << "vornaxdm not built";
+  if (!ClientBuilt()) GTEST_SKIP() << "vornaxdm not built";
   for (const int ww : {640, 800, 1024}) {
     SCOPED_TRACE(ww);
     TempDir dir;
     WriteFile(dir / "config.cfg", "ww=" + std::to_string(ww) + "\r\n");
     ChildProcess client;
-    StartClient(client, dir.path(), {"--frames", "5", "--dump-labels", dir / "labels.txt"});
+    ASSERT_TRUE(StartGame(client, dir.path(), {"--frames", "5", "--dump-labels", dir / "labels.txt"}));
     ASSERT_EQ(client.wait(60000), 0) << ReadFile(dir / "client.out");
     const Screen screen = ReadDump(ReadFile(dir / "labels.txt"));
     ASSERT_EQ(screen.width, ww);
@@ -96,8 +91,8 @@ TEST(ScreenLayout, TeamTotalsShowAfterConnectingToATeamGame) {
   const uint16_t port = StartServer(server, {"-port", "47930", "-teams", "1", "-bots", "2"}, dir.path());
   ASSERT_NE(port, 0);
   ChildProcess client;
-  StartClient(client, dir.path(),
-              {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", dir / "labels.txt"});
+  ASSERT_TRUE(StartGame(client, dir.path(),
+                        {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", dir / "labels.txt"}));
   LabelBox totals;
   EXPECT_TRUE(WaitFor(
       [&] {

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <functional>
-#include <sstream>
 
 #include "protocol/status_query.h"
 #include "support/process.h"
@@ -14,21 +13,13 @@
 
 namespace {
 
-bool Built() { return FileExists(BinaryPath("vornaxdm")) && FileExists(BinaryPath("vornaxdm_server")); }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
-bool Has(const std::string& line, const std::string& part) { return line.find(part) != std::string::npos; }
 
 class ServerListCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Built()) GTEST_SKIP() << "the programs are not built";
+    if (!ProgramsBuilt()) GTEST_SKIP() << "the programs are not built";
   }
 
   // The full server: two places, both taken.
@@ -89,7 +80,7 @@ TEST_F(ServerListCommand, NamedServersAreListedInTheirOrder) {
   UdpPeer silent;  // gets the query and never answers
   ASSERT_TRUE(PlayUntil(60000, [&] { return ann_->connected() && bob_->connected() && fighter_->countdown() > 0; }));
   ASSERT_EQ(List({At(full_port_), "localhost:" + std::to_string(ending_port_), At(silent.port())}), 0) << output_;
-  const auto lines = Lines(output_);
+  const auto lines = SplitLines(output_);
   ASSERT_EQ(lines.size(), 4u) << output_;
   EXPECT_TRUE(Has(lines[0], "Name") && Has(lines[0], "Map") && Has(lines[0], "Players") && Has(lines[0], "Ping"));
   EXPECT_TRUE(Has(lines[1], "FullHouse") && Has(lines[1], "DefMap") && Has(lines[1], " 2/2 ") &&
@@ -121,7 +112,7 @@ TEST_F(ServerListCommand, TheLanIsAskedWhenNoServerIsNamed) {
   const std::string ports =
       std::to_string(silent.port()) + "," + std::to_string(full_port_) + "," + std::to_string(ending_port_);
   ASSERT_EQ(List({}, {"VORNAXDM_LAN_ADDRESS=127.0.0.1", "VORNAXDM_LAN_PORTS=" + ports}), 0) << output_;
-  const auto lines = Lines(output_);
+  const auto lines = SplitLines(output_);
   ASSERT_EQ(lines.size(), 3u) << output_;
   EXPECT_TRUE(Has(lines[1], "LastRound")) << output_;
   EXPECT_TRUE(Has(lines[2], "FullHouse") && Has(lines[2], " 2/2 ")) << output_;
@@ -167,7 +158,7 @@ TEST_F(ServerListCommand, AnswersFromElsewhereAreNotListedAndControlCharactersAr
     stand_in.sendTo(client, answer, WriteStatusAnswer(s, answer));
   };
   ASSERT_EQ(List({At(stand_in.port())}), 0) << output_;
-  const auto lines = Lines(output_);
+  const auto lines = SplitLines(output_);
   ASSERT_EQ(lines.size(), 2u) << output_;
   EXPECT_TRUE(Has(lines[1], "Evil?]0;pwned???2J??") && Has(lines[1], "M???") && Has(lines[1], " 1/8 ")) << lines[1];
   for (char c : output_) {

@@ -26,9 +26,7 @@
 
 namespace {
 
-bool ServerBuilt() { return FileExists(BinaryPath("vornaxdm_server")); }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // `vornaxdm_server --send socket words...`: the exit code, the output in out.
 int Send(const std::string& socket, const std::vector<std::string>& words, std::string* out = nullptr) {

@@ -16,7 +16,6 @@
 
 namespace {
 
-bool ServerBuilt() { return FileExists(BinaryPath("vornaxdm_server")); }
 
 std::string Text(const ShortStr& s) { return std::string(s.ch, s.len); }
 

@@ -159,7 +159,7 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   long long started = NowMs();
 
   TempDir dir;
-  const std::string d = dir.path();
+  const std::string& d = dir.path();
   ASSERT_EQ(std::system((BinaryPath("assetgen") + " " + d + " >/dev/null").c_str()), 0);
   std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", d + "/maps");
   // One missing sound: the client must say so in outlog.txt.
@@ -283,7 +283,7 @@ TEST(Window, FullscreenKeepsTheFourByThreePictureBetweenBarsAndGivesTheWindowBac
   for (const char* binary : {"vornaxdm", "vornaxdm_server", "assetgen"})
     if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
   TempDir dir;
-  const std::string d = dir.path();
+  const std::string& d = dir.path();
   ASSERT_EQ(std::system((BinaryPath("assetgen") + " " + d + " >/dev/null").c_str()), 0);
   std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", d + "/maps");
 

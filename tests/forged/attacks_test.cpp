@@ -211,7 +211,10 @@ TEST_F(Forged, HijackFromThePlayersOwnPortChangesNothing) {
   ASSERT_TRUE(PlayUntil(5000, {&observer}, [&] { return observer.connected(); }));
   ChildProcess game;
   ASSERT_GE(join(game, "Victim", port_, [&] { observer.frame(); }), 0);
-  const auto [slot, game_port] = seatOf("Victim");
+  const std::pair<uint8_t, uint16_t> seat = seatOf("Victim");
+  // Plain variables: clang before 16 cannot capture a structured binding.
+  const uint8_t slot = seat.first;
+  const uint16_t game_port = seat.second;
   ASSERT_TRUE(PlayUntil(5000, {&observer}, [&] { return observer.player(slot).state == PS_SPECTATOR; }));
   const int victim_lines = Count(opsLog(), "Victim");
   for (uint64_t k = 1; k <= 5; ++k) {

@@ -220,7 +220,7 @@ TEST_F(Protocol, GameInformationCarriesTheMapTextExactlyAtMostEvery15Ticks) {
   GAMECYCLE();
   const std::string expected = Datagram()
                                    .byte(MSG_GAMEINFO).word(SV_CLIENTSLIST[2].log_ack)
-                                   .raw(std::string("000000\r ArA \rB@ aA\ry 0 o\rAh19A\r ApA ", 37))
+                                   .raw(std::string("000000\r ArA \rB@ aA\ry 0 o\rAh19A\r ApA \0", 37))
                                    .str("DefMap").str("Vornax:dm Server")
                                    .byte(20).byte(0).byte(10).byte(2)
                                    .byte(1).byte(3).str("Oth")

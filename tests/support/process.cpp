@@ -235,6 +235,37 @@ int CountLines(const std::string& text, const std::string& pattern) {
   return n;
 }
 
+bool ServerBuilt() { return FileExists(BinaryPath("vornaxdm_server")); }
+bool ClientBuilt() { return FileExists(BinaryPath("vornaxdm")); }
+bool ProgramsBuilt() { return ServerBuilt() && ClientBuilt(); }
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string RleBomb(uint32_t width, uint32_t height) {
+  std::string b = "BM";
+  auto put = [&b](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  put(54 + 8 + 2, 4);
+  put(0, 4);
+  put(54 + 8, 4);  // pixel data after a palette of two colours
+  put(40, 4);
+  put(width, 4);
+  put(height, 4);
+  put(1, 2);
+  put(8, 2);
+  put(1, 4);  // BI_RLE8
+  put(2, 4);
+  put(2835, 4);
+  put(2835, 4);
+  put(2, 4);
+  put(0, 4);
+  put(0x000000, 4);
+  put(0xFFFFFF, 4);
+  b += std::string("\0\1", 2);  // end of picture
+  return b;
+}
+
 bool StartGame(ChildProcess& game, const std::string& dir, const std::vector<std::string>& args) {
   game.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"};
   return game.start(BinaryPath("vornaxdm"), args, dir, dir + "/client.out");

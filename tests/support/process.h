@@ -67,6 +67,11 @@ uint16_t ServerPort(ChildProcess& server, int timeout_ms = 3000);
 // Starts the real server in dir, its output in dir/server.out; its port, or 0.
 uint16_t StartServer(ChildProcess& server, const std::vector<std::string>& args, const std::string& dir = ".");
 
+// Whether the build made the server, the game, or both.
+bool ServerBuilt();
+bool ClientBuilt();
+bool ProgramsBuilt();
+
 // Starts the real game in dir without a screen or sound card
 // (SDL_VIDEODRIVER=dummy, ALSOFT_DRIVERS=null), its output in dir/client.out.
 bool StartGame(ChildProcess& game, const std::string& dir, const std::vector<std::string>& args);
@@ -91,6 +96,11 @@ std::string ReadFile(const std::string& path);
 std::vector<std::string> SplitLines(const std::string& text);
 // How many complete lines of a text the regular expression matches whole.
 int CountLines(const std::string& text, const std::string& pattern);
+// Whether text holds part anywhere.
+bool Has(const std::string& text, const std::string& part);
+// An 8-bit run-length BMP of the given size whose data ends at once: 64
+// bytes that stand for width x height pixels.
+std::string RleBomb(uint32_t width, uint32_t height);
 // Creates the missing directories on the way.
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);

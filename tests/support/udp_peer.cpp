@@ -6,6 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+
 sockaddr_in LoopbackAddress(uint16_t port) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -60,4 +63,18 @@ std::vector<std::string> UdpPeer::drain(int code) const {
   for (std::string d = receive(); !d.empty(); d = receive())
     if (code < 0 || static_cast<uint8_t>(d[0]) == code) out.push_back(d);
   return out;
+}
+
+bool DatagramWaiting(uint16_t port) {
+  std::ifstream table("/proc/self/net/udp");
+  std::string line;
+  std::getline(table, line);  // the heading
+  while (std::getline(table, line)) {
+    unsigned local_port = 0, receive_queue = 0;
+    // "  sl: local_address:port rem_address:port st tx_queue:rx_queue ..."
+    if (std::sscanf(line.c_str(), " %*u: %*x:%x %*x:%*x %*x %*x:%x", &local_port, &receive_queue) == 2 &&
+        local_port == port && receive_queue > 0)
+      return true;
+  }
+  return false;
 }

@@ -34,3 +34,8 @@ class UdpPeer {
 };
 
 sockaddr_in LoopbackAddress(uint16_t port);
+
+// Whether a datagram waits unread in the UDP socket bound to this port, as
+// the kernel's table of this network namespace shows it: a test sees its
+// datagram reach a socket it does not own without taking it.
+bool DatagramWaiting(uint16_t port);
