@@ -37,7 +37,6 @@ struct ByteBudget {
 };
 constexpr ByteBudget kFullChallenges{GUARD_CHALLENGE_BYTES, 2 * GUARD_CHALLENGE_BYTES};
 constexpr ByteBudget kFullReplies{GUARD_REPLY_BYTES, 2 * GUARD_REPLY_BYTES};
-constexpr ByteBudget kFullSnapshots{GUARD_HALFOPEN_BYTES, 2 * GUARD_HALFOPEN_BYTES};
 
 struct AddressKey {
   char text[ADDRESS_LIMIT];
@@ -97,7 +96,6 @@ RateWindow entries;
 RateWindow status_answers;
 ByteBudget challenge_budget = kFullChallenges;
 ByteBudget reply_budget = kFullReplies;
-ByteBudget snapshot_budget = kFullSnapshots;
 bool reported = false;
 uint32_t last_report = 0;
 
@@ -160,7 +158,6 @@ void GUARD_RESET() {
   status_answers = RateWindow{};
   challenge_budget = kFullChallenges;
   reply_budget = kFullReplies;
-  snapshot_budget = kFullSnapshots;
   reported = false;
   last_report = 0;
 }
@@ -169,16 +166,12 @@ void GUARD_TICK() {
   ++GUARD_CYCLE;
   challenge_budget.refill();
   reply_budget.refill();
-  snapshot_budget.refill();
   if (!reported || GUARD_CYCLE - last_report >= GUARD_SECOND) ReportRefusals();
 }
 
 bool GUARD_SPENDUNPROVEN(uint16_t length, Unproven what) {
   const uint32_t cost = (length + GUARD_HEADER_BYTES) * GUARD_SECOND;
-  ByteBudget& budget = what == Unproven::Challenge ? challenge_budget
-                       : what == Unproven::Reply   ? reply_budget
-                                                   : snapshot_budget;
-  return budget.spend(cost);
+  return (what == Unproven::Challenge ? challenge_budget : reply_budget).spend(cost);
 }
 
 Entry GUARD_ADMITENTRY(const ShortStr& address, int held) {

@@ -24,18 +24,18 @@ void GUARD_RESET();
 void GUARD_TICK();
 
 // Bytes sent to addresses that have not proven themselves, each datagram
-// counted with 28 bytes of IP and UDP headers, in three shares that cannot
-// take from each other: 4,000 a second for the challenges of version 29,
-// 2,000 for other replies ("server full", "bad version", "not connected")
-// and 3,000 for the snapshots of version-28 half-open slots. So a flood of
-// one kind leaves the others their share, and all of it stays under
+// counted with 28 bytes of IP and UDP headers, in two shares that cannot
+// take from each other: 2,000 a second for the challenges of version 29, and
+// 7,500 for everything else (refusals, "not connected" and the snapshots of
+// version-28 half-open slots, which a crowd of honest version-28 players
+// coming back after a map change needs at once). So a flood of connects
+// of one version leaves the other its share, and all of it stays under
 // 10 kB/s. True (and spent) when a datagram of `length` bytes still fits
 // this tick.
 enum class Unproven : uint8_t { Challenge, Reply, HalfOpenSnapshot };
-constexpr uint32_t GUARD_CHALLENGE_BYTES = 4000;
-constexpr uint32_t GUARD_REPLY_BYTES = 2000;
-constexpr uint32_t GUARD_HALFOPEN_BYTES = 3000;
-constexpr uint32_t GUARD_UNPROVEN_BYTES = GUARD_CHALLENGE_BYTES + GUARD_REPLY_BYTES + GUARD_HALFOPEN_BYTES;
+constexpr uint32_t GUARD_CHALLENGE_BYTES = 2000;
+constexpr uint32_t GUARD_REPLY_BYTES = 7500;  // replies and half-open snapshots
+constexpr uint32_t GUARD_UNPROVEN_BYTES = GUARD_CHALLENGE_BYTES + GUARD_REPLY_BYTES;
 constexpr uint32_t GUARD_HEADER_BYTES = 28;
 bool GUARD_SPENDUNPROVEN(uint16_t length, Unproven what = Unproven::Reply);
 
