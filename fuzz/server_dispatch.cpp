@@ -51,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (length > size - p) length = size - p;
     NET_CLEARBUFFER();
     std::memcpy(NET_BUF.receiveArea(), data + p, length);
+    NET_BUF.received(static_cast<uint16_t>(length));
     p += length;
     NET_HANDLEDATAGRAM(ShortStr(SENDERS[control & 7]), PORTS[control & 7], static_cast<uint16_t>(length));
     if (control & 0x10) SV_SCORELIMITHIT();
