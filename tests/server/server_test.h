@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "server/core/console.h"
@@ -84,6 +85,11 @@ class ServerTest : public ::testing::Test {
   void ResetServer();
   // The real start-up with these arguments, on a port the system picks.
   void startServer(std::vector<std::string> args = {});
+  // A fresh server with these options instead of the one running.
+  void restart(std::vector<std::string> args) {
+    ResetServer();
+    startServer(std::move(args));
+  }
   // Everything the console has shown since the last reset.
   std::string consoleText();
   void ticks(int n) {

@@ -16,10 +16,6 @@ class Handshake : public ServerTest {
     ServerTest::SetUp();
     startServer();
   }
-  void restart(std::vector<std::string> args) {
-    ResetServer();
-    startServer(std::move(args));
-  }
   // The cookie of the challenge that answers a connect without one; 0 when none came.
   static uint64_t challenge(const Peer& peer, uint64_t nonce = kNonce) {
     peer.send(Connect29Message("Eve", nonce));

@@ -18,10 +18,6 @@ class Strangers : public ServerTest {
     ServerTest::SetUp();
     startServer();
   }
-  void restart(std::vector<std::string> args) {
-    ResetServer();
-    startServer(std::move(args));
-  }
   // An input that echoes the newest snapshot the peer received, as a client's does.
   static void enter(const Peer& peer) { peer.send(InputMessage(LastSnapshotTick(peer), 0, ACT_NONE, 0, 0, 0)); }
   static int count(const std::string& text, const std::string& part) {
