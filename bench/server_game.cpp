@@ -21,10 +21,10 @@
 #include "protocol/msgbuf.h"
 #include "protocol/protocol.h"
 #include "server/core/console.h"
-#include "server/core/maps.h"
-#include "server/core/msglog.h"
-#include "server/core/settings.h"
 #include "server/core/startup.h"
+#include "server/net/net_settings.h"
+#include "server/sim/maps.h"
+#include "server/sim/msglog.h"
 #include "server/sim/world.h"
 #include "tests/server/game_maps.h"
 

@@ -14,12 +14,12 @@
 
 #include "protocol/protocol.h"
 #include "server/core/console.h"
-#include "server/core/msglog.h"
-#include "server/core/settings.h"
 #include "server/core/startup.h"
+#include "server/net/net_settings.h"
 #include "server/net/netproto.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
+#include "server/sim/msglog.h"
 #include "server/sim/rules.h"
 #include "server/sim/world.h"
 

@@ -14,11 +14,12 @@
 
 #include "protocol/protocol.h"
 #include "server/core/console.h"
-#include "server/core/maps.h"
-#include "server/core/settings.h"
+#include "server/core/rotation.h"
 #include "server/core/startup.h"
 #include "server/net/netproto.h"
 #include "server/net/udp.h"
+#include "server/sim/maps.h"
+#include "server/sim/match_settings.h"
 #include "server/sim/world.h"
 #include "tests/support/server_world.h"
 

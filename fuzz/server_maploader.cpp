@@ -8,10 +8,10 @@
 #include <filesystem>
 
 #include "protocol/messages.h"
-#include "server/core/maps.h"
 #include "server/core/startup.h"
 #include "server/net/netproto.h"
 #include "server/net/udp.h"
+#include "server/sim/maps.h"
 #include "server/sim/world.h"
 
 namespace {

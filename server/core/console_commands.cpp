@@ -13,13 +13,14 @@
 #include <ctime>
 
 #include "protocol/protocol.h"
-#include "server/core/bans.h"
 #include "server/core/console.h"
-#include "server/core/event_line.h"
-#include "server/core/msglog.h"
-#include "server/core/maps.h"
-#include "server/core/settings.h"
+#include "server/core/rotation.h"
+#include "server/net/bans.h"
 #include "server/net/sessions.h"
+#include "server/sim/event_line.h"
+#include "server/sim/maps.h"
+#include "server/sim/match_settings.h"
+#include "server/sim/msglog.h"
 #include "server/sim/world.h"
 
 namespace {

@@ -14,11 +14,12 @@
 
 #include "protocol/protocol.h"
 #include "protocol/status_query.h"
-#include "server/core/bans.h"
-#include "server/core/maps.h"
-#include "server/core/msglog.h"
-#include "server/core/settings.h"
+#include "server/net/bans.h"
+#include "server/net/net_settings.h"
 #include "server/net/net_stats.h"
+#include "server/sim/maps.h"
+#include "server/sim/match_settings.h"
+#include "server/sim/msglog.h"
 #include "server/sim/world.h"
 
 namespace {

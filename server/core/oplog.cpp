@@ -9,8 +9,9 @@
 #include <ctime>
 
 #include "server/core/console.h"
-#include "server/core/maps.h"
-#include "server/core/settings.h"
+#include "server/net/net_settings.h"
+#include "server/sim/maps.h"
+#include "server/sim/match_settings.h"
 #include "server/sim/world.h"
 
 namespace {

@@ -9,27 +9,48 @@
 #include <cstring>
 
 #include "protocol/protocol.h"
-#include "server/core/bans.h"
 #include "server/core/console.h"
 #include "server/core/console_commands.h"
 #include "server/core/control.h"
-#include "server/core/event_line.h"
-#include "server/core/maps.h"
+#include "server/core/log_echo.h"
 #include "server/core/metrics.h"
-#include "server/core/msglog.h"
 #include "server/core/oplog.h"
-#include "server/core/settings.h"
+#include "server/net/bans.h"
 #include "server/net/cookie.h"
 #include "server/net/guard.h"
+#include "server/net/net_settings.h"
 #include "server/net/net_stats.h"
 #include "server/net/netproto.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
 #include "server/sim/bots.h"
+#include "server/sim/event_line.h"
+#include "server/sim/hooks.h"
+#include "server/sim/maps.h"
+#include "server/sim/match_settings.h"
+#include "server/sim/msglog.h"
 #include "server/sim/rules.h"
 #include "server/sim/world.h"
 
 namespace {
+
+// ---- What the game and the network layer tell the program ----
+
+void MapStarted() {
+  OPLOG_MAPSTART();
+  METRICS_MAPSTARTED();
+}
+
+void ConnectLayers() {
+  SV_HOOKS = ServerHooks{CON_WRITELINE,  OPLOG_LINE,    CON_WAITENTER, SC_LOGMESS,
+                         OPLOG_CONNECT, OPLOG_SLOTGIVENUP, MapStarted};
+}
+
+// Connected from the start, so nothing the lower layers say before the first
+// reset is lost.
+struct LayersAtStart {
+  LayersAtStart() { ConnectLayers(); }
+} layers_at_start;
 
 // ---- Numbers of the command line ----
 
@@ -298,6 +319,7 @@ void SV_CHECKVARS() {
 }
 
 bool GAMESTART(int argc, char** argv) {
+  ConnectLayers();
   CON_CLEAR();
   SV_CLEARLOG();
   DEFAULTMAPS();
@@ -319,7 +341,9 @@ void SV_RESETALL() {
   NET_RESET();
   GUARD_RESET();
   CON_RESET();
-  SV_RESETSETTINGS();
+  ConnectLayers();
+  NET_RESETSETTINGS();
+  SV_RESETMATCHSETTINGS();
   SV_RESETWORLD();
   SV_CLEARLOG();
   DEFAULTMAPS();

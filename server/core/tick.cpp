@@ -1,11 +1,11 @@
 #include "server/core/tick.h"
 
-#include "server/core/maps.h"
-#include "server/core/settings.h"
+#include "server/core/rotation.h"
 #include "server/net/guard.h"
 #include "server/net/netproto.h"
 #include "server/net/sessions.h"
 #include "server/sim/bots.h"
+#include "server/sim/maps.h"
 #include "server/sim/rules.h"
 
 namespace {

@@ -5,10 +5,10 @@
 
 #include "protocol/messages.h"
 #include "protocol/protocol.h"
-#include "server/core/bans.h"
-#include "server/core/console.h"
-#include "server/core/settings.h"
+#include "server/net/bans.h"
+#include "server/net/net_settings.h"
 #include "server/net/udp.h"
+#include "server/sim/hooks.h"
 
 uint32_t GUARD_CYCLE;
 
@@ -141,7 +141,7 @@ void ReportRefusals() {
   char line[64];
   const int n = std::snprintf(line, sizeof line, "%u connect attempts refused from %.*s", most->refused,
                               static_cast<int>(most->key.len), most->key.text);
-  CON_WRITELINE(std::string_view(line, n > 0 && n < static_cast<int>(sizeof line) ? static_cast<size_t>(n) : 0));
+  SV_HOOKS.console_line(std::string_view(line, n > 0 && n < static_cast<int>(sizeof line) ? static_cast<size_t>(n) : 0));
   most->refused = 0;
   reported = true;
   last_report = GUARD_CYCLE;

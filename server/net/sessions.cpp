@@ -2,13 +2,12 @@
 
 #include "protocol/messages.h"
 #include "protocol/protocol.h"
-#include "server/core/event_line.h"
-#include "server/core/msglog.h"
-#include "server/core/oplog.h"
-#include "server/core/settings.h"
 #include "server/net/cookie.h"
 #include "server/net/guard.h"
 #include "server/net/netproto.h"
+#include "server/sim/event_line.h"
+#include "server/sim/hooks.h"
+#include "server/sim/msglog.h"
 #include "server/sim/rules.h"
 #include "server/sim/world.h"
 
@@ -32,9 +31,6 @@ void LogSlotEvent(uint8_t code, uint8_t slot) {
 }
 
 void StartSession(ClientRecord& c, const ShortStr& address, uint16_t port) {
-  c.in_use = 1;
-  c.joined = 0;
-  c.is_bot = 0;
   c.address = address;
   c.address.cut(ADDRESS_LIMIT);
   c.port = port;
@@ -60,11 +56,8 @@ void ClearHalfOpen(ClientRecord& c) {
 
 // A half-open slot ends without a word: nobody was told it came.
 void DropHalfOpen(uint8_t slot) {
-  ClientRecord& c = SV_CLIENTSLIST[slot];
-  --SV_CURCLIENTS;
-  if (c.joined) --SV_CURPLAYERS;
-  c.in_use = 0;
-  ClearHalfOpen(c);
+  VacateSlot(slot);
+  ClearHalfOpen(SV_CLIENTSLIST[slot]);
 }
 
 bool IsHalfOpen(int s) { return SV_CLIENTSLIST[s].in_use && SV_CLIENTSLIST[s].half_open; }
@@ -158,11 +151,11 @@ uint8_t PLAYER_NEW(const ShortStr& address, uint16_t port) {
   if (SV_CURCLIENTS >= MAX_SLOTS) return 0;
   uint8_t slot = LowestFreeSlot();
   if (slot == 0) return 0;
+  OccupySlot(slot, false);
   StartSession(SV_CLIENTSLIST[slot], address, port);
   NET_RESETINPUTS(slot);
   ClearHalfOpen(SV_CLIENTSLIST[slot]);
   PLAYER_RESPAWN(slot);
-  ++SV_CURCLIENTS;
   return slot;
 }
 
@@ -196,7 +189,7 @@ void PLAYER_ENTER(uint8_t slot) {
   // The newest line logged before the client came is sent too, then its own.
   c.log_ack = static_cast<uint16_t>(SV_LOGI - 1);
   SV_ADDMSG(EVENT_LINE(EV_CONNECT, {slot, c.team}, c.name.view()));
-  OPLOG_CONNECT(slot);
+  SV_HOOKS.player_connected(slot);
 }
 
 void PLAYER_REPEATCONNECT(uint8_t slot) {
@@ -254,17 +247,14 @@ void PLAYER_REMOVE(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   if (!c.in_use) return;
   if (c.half_open) return DropHalfOpen(slot);
-  --SV_CURCLIENTS;
-  if (c.joined) --SV_CURPLAYERS;
-  c.in_use = 0;
+  VacateSlot(slot);
   // The name stays in the record, so the line still shows who left.
   LogSlotEvent(EV_DISCONNECT, slot);
-  if (c.is_bot) --SV_BOTC;
 }
 
 void PLAYER_GIVEUP(uint8_t slot, const char* reason) {
   if (!ValidSlot(slot)) return;
-  OPLOG_SLOTGIVENUP(slot, reason);
+  SV_HOOKS.slot_given_up(slot, reason);
   PLAYER_REMOVE(slot);
 }
 

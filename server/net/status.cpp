@@ -3,11 +3,12 @@
 #include <arpa/inet.h>
 
 #include "protocol/status_query.h"
-#include "server/core/maps.h"
-#include "server/core/settings.h"
 #include "server/net/guard.h"
+#include "server/net/net_settings.h"
 #include "server/net/sessions.h"
 #include "server/net/udp.h"
+#include "server/sim/maps.h"
+#include "server/sim/match_settings.h"
 #include "server/sim/world.h"
 
 namespace {

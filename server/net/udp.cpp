@@ -17,13 +17,13 @@
 #include "protocol/messages.h"
 #include "protocol/protocol.h"
 #include "protocol/status_query.h"
-#include "server/core/console.h"
-#include "server/core/settings.h"
 #include "server/net/cookie.h"
 #include "server/net/guard.h"
-#include "server/net/netproto.h"
+#include "server/net/net_settings.h"
 #include "server/net/net_stats.h"
+#include "server/net/netproto.h"
 #include "server/net/status.h"
+#include "server/sim/hooks.h"
 #include "server/sim/world.h"
 
 MessageBuffer NET_BUF;
@@ -255,8 +255,8 @@ bool Resolve(const ShortStr& address, uint16_t port, sockaddr_in& out) {
 }
 
 bool StartFailed(const char* message) {
-  CON_WRITELINE(message);
-  CON_WAITENTER();
+  SV_HOOKS.console_line(message);
+  SV_HOOKS.wait_for_operator();
   NET_STOP();
   return false;
 }
@@ -307,7 +307,7 @@ bool NET_START() {
   if (!BindFirstFreePort()) return StartFailed("UDP initialization failed! [ bind() ]");
   RememberBoundPort();
   std::string line = "UDP initialized! UDP port: " + std::to_string(NET_PORT);
-  CON_WRITELINE(line);
+  SV_HOOKS.console_line(line);
   return true;
 }
 

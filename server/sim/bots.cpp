@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <random>
 
-#include "server/core/msglog.h"
-#include "server/core/oplog.h"
-#include "server/core/settings.h"
 #include "server/sim/combat.h"
-#include "server/core/event_line.h"
+#include "server/sim/event_line.h"
+#include "server/sim/hooks.h"
+#include "server/sim/match_settings.h"
 #include "server/sim/movement.h"
+#include "server/sim/msglog.h"
 #include "server/sim/rules.h"
 #include "server/sim/world.h"
 
@@ -93,9 +93,7 @@ void SV_ADDBOT() {
   const uint8_t k = LowestFreeSlot();
   if (k == 0) return;
   ClientRecord& c = SV_CLIENTSLIST[k];
-  c.in_use = 1;
-  c.joined = 0;  // joins through its own spectate toggle on its first tick
-  c.is_bot = 1;
+  OccupySlot(k, true);  // joins through its own spectate toggle on its first tick
   c.frags = 0;
   c.log_ack = SV_LOGI;
   c.specjoin_wait = c.chat_wait = c.log_wait = c.info_wait = 0;
@@ -107,13 +105,12 @@ void SV_ADDBOT() {
   c.version = PROTOCOL_VERSION;  // no session of a client before it
   c.token = 0;
   c.tick_offset = 0;
-  c.team = SV_BOTC % NUM_TEAMS;  // successive bots spread over the four teams
-  NameBot(c, static_cast<uint8_t>(SV_BOTC + 1));
+  // Successive bots spread over the four teams; SV_BOTC counts this one.
+  c.team = (SV_BOTC - 1) % NUM_TEAMS;
+  NameBot(c, SV_BOTC);
   SV_ADDMSG(EVENT_LINE(EV_CONNECT, {k, c.team}, c.name.view()));
-  OPLOG_CONNECT(k);
+  SV_HOOKS.player_connected(k);
   PLAYER_RESPAWN(k);
-  ++SV_CURCLIENTS;
-  ++SV_BOTC;
 }
 
 void BOT_CODE(uint8_t slot) {

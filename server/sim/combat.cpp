@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "server/core/msglog.h"
-#include "server/core/settings.h"
-#include "server/core/event_line.h"
+#include "server/sim/event_line.h"
+#include "server/sim/match_settings.h"
 #include "server/sim/movement.h"
+#include "server/sim/msglog.h"
 #include "server/sim/rules.h"
 #include "server/sim/world.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "server/core/settings.h"
+#include "server/sim/match_settings.h"
 #include "server/sim/world.h"
 
 namespace {

@@ -1,13 +1,14 @@
 #include "server/sim/rules.h"
 
-#include "server/core/maps.h"
-#include "server/core/msglog.h"
-#include "server/core/settings.h"
-#include "server/core/event_line.h"
+#include "server/sim/event_line.h"
+#include "server/sim/maps.h"
+#include "server/sim/match_settings.h"
+#include "server/sim/msglog.h"
 #include "server/sim/world.h"
 
 namespace {
 
+constexpr uint16_t MATCH_END_TICKS = 495;
 constexpr uint8_t kFullHealth = 100;  // pick-ups never raise health or armour past it
 constexpr uint16_t kPickupHalf = 32;  // an item is reached strictly within 32 on both axes
 constexpr uint8_t kSpecJoinCooldown = 90;
@@ -77,6 +78,8 @@ void EndMatch(const ShortStr& line) {
 
 }  // namespace
 
+void SV_SCORELIMITHIT() { SV_SCOREBOARD = MATCH_END_TICKS; }
+
 void PLAYER_ITEMS(uint8_t slot) {
   ClientRecord& c = SV_CLIENTSLIST[slot];
   for (int i = 1; i <= MAX_ITEMS; ++i) {
@@ -121,12 +124,10 @@ void PLAYER_SPECJOIN(uint8_t slot) {
   PLAYER_RESPAWN(slot);
   c.frags = 0;
   if (c.joined) {
-    c.joined = 0;
-    --SV_CURPLAYERS;
+    SetJoined(slot, false);
     SV_ADDMSG(EVENT_LINE(EV_LEAVE, {slot}));
   } else if (SV_CURPLAYERS < SV_MAXPLAYERS) {
-    c.joined = 1;
-    ++SV_CURPLAYERS;
+    SetJoined(slot, true);
     SV_ADDMSG(EVENT_LINE(EV_JOIN, {slot}));
   }
   // A refused join costs the cooldown too.

@@ -10,3 +10,5 @@ void PLAYER_SPECJOIN(uint8_t slot);
 // Score check right after a kill credited to the shooter.
 void PLAYER_SCORECHECK(uint8_t shooter);
 void SV_TEAMSCORE();
+// The match is won: the scoreboard shows for 495 ticks, then the next map comes.
+void SV_SCORELIMITHIT();

@@ -73,6 +73,22 @@ extern ClientRecord SV_CLIENTSLIST[MAX_SLOTS + 1];
 // The lowest slot not in use, which a new client or bot takes; 0 when all are.
 uint8_t LowestFreeSlot();
 
+// Counts of the slots: only the three functions below change them, together
+// with the flags they count.
+extern uint8_t SV_CURCLIENTS;  // occupied slots, humans and bots
+extern uint8_t SV_CURPLAYERS;  // joined slots
+extern uint8_t SV_BOTC;        // bots present
+// The slot is taken, by a client or a bot, as a spectator.
+void OccupySlot(uint8_t slot, bool bot);
+// The slot is free again, whoever held it.
+void VacateSlot(uint8_t slot);
+// The slot joins the game, or leaves it for the spectators.
+void SetJoined(uint8_t slot, bool joined);
+
+// The clocks.
+extern uint16_t SV_PINGVAR;     // tick counter, wraps
+extern uint16_t SV_SCOREBOARD;  // end-of-match countdown in ticks, 0 while a match runs
+
 struct MapItem {
   uint16_t respawn;  // ticks until back; 0 = present
   uint16_t x, y;     // a cell centre
@@ -110,5 +126,6 @@ extern const uint16_t ITEMSP_RESPT[10];
 // PS_NONE .. PS_FIRING for a slot.
 uint8_t PLAYER_STATE(uint8_t slot);
 
-// Empties every slot record and the map (border ring walls, open floor).
+// Empties every slot record, the counts, the clocks and the map (border ring
+// walls, open floor).
 void SV_RESETWORLD();

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "server/core/maps.h"
+#include "server/sim/maps.h"
 #include "server/sim/world.h"
 
 namespace {

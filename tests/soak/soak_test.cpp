@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "server/core/console.h"
-#include "server/core/msglog.h"
 #include "server/core/startup.h"
+#include "server/net/net_settings.h"
 #include "server/net/udp.h"
+#include "server/sim/msglog.h"
 #include "support/process.h"
 #include "support/scripted_client.h"
 #include "support/server_world.h"

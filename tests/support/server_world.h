@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "server/core/settings.h"
 #include "server/net/sessions.h"
+#include "server/sim/match_settings.h"
 #include "server/sim/world.h"
 
 // The first broken rule, "" when all hold.

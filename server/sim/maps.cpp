@@ -1,4 +1,4 @@
-#include "server/core/maps.h"
+#include "server/sim/maps.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,13 +10,7 @@
 #include <string>
 
 #include "protocol/shipped_data.h"
-#include "server/core/console.h"
-#include "server/core/metrics.h"
-#include "server/core/oplog.h"
-#include "server/core/settings.h"
-#include "server/core/startup.h"
-#include "server/net/guard.h"
-#include "server/net/sessions.h"
+#include "server/sim/hooks.h"
 #include "server/sim/world.h"
 
 MapEntry SV_MAPL[MAP_LIST_SIZE + 1];
@@ -30,7 +24,6 @@ constexpr char BUILTIN_TEXT[] = "000000\r ArA \rB@ aA\ry 0 o\rAh19A\r ApA ";
 
 constexpr int FIRST_ROW_POSITION = MAP_HEADER_LENGTH + 1;
 constexpr int LINE_LIMIT = 255;
-constexpr uint16_t MATCH_END_TICKS = 495;
 // A map keeps at most 4222 bytes of text; a file is read no further than
 // this, however long its lines, so loading always ends quickly.
 constexpr long MAP_FILE_READ_LIMIT = 64 * 1024;
@@ -157,7 +150,7 @@ FILE* OpenMapFile(const std::string& path, const char*& why) {
   struct stat st{};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
-    CON_WRITELINE(path + " is not a regular file: map not loaded");
+    SV_HOOKS.console_line(path + " is not a regular file: map not loaded");
     why = "not a regular file";
     return nullptr;
   }
@@ -251,39 +244,11 @@ uint8_t MAP_FIND(std::string_view name) {
   return 0;
 }
 
+bool MAP_INUSE(uint8_t entry) { return ValidEntry(entry) && !IsFree(SV_MAPL[entry]); }
+
 void SV_LOADCURMAP(uint8_t entry) {
-  if (!ValidEntry(entry) || IsFree(SV_MAPL[entry])) return;
+  if (!MAP_INUSE(entry)) return;
   ClearCurrentMap(entry);
   ForEachCell(SV_MAPL[entry].text, PlaceCell);
-  OPLOG_MAPSTART();
-  METRICS_MAPSTARTED();
+  SV_HOOKS.map_started();
 }
-
-void SV_KICKALL() {
-  // Everybody reconnects within about a second; nobody is throttled for it.
-  GUARD_EXPECTREJOINS();
-  for (int s = 1; s <= MAX_SLOTS; ++s) PLAYER_GIVEUP(static_cast<uint8_t>(s), SLOT_MAPCHANGE);
-}
-
-void SV_CHANGEMAP(uint8_t entry) {
-  if (!ValidEntry(entry) || IsFree(SV_MAPL[entry])) return;
-  OPLOG_MAPEND();
-  SV_KICKALL();
-  SV_SCOREBOARD = 0;
-  SV_LOADCURMAP(entry);
-}
-
-void SV_MAPNEXT() {
-  int current = ValidEntry(SV_MAP.map_index) ? SV_MAP.map_index : MAP_LIST_SIZE;
-  int next = current;
-  for (int step = 1; step <= MAP_LIST_SIZE; ++step) {
-    int m = (current - 1 + step) % MAP_LIST_SIZE + 1;
-    if (!IsFree(SV_MAPL[m])) {
-      next = m;
-      break;
-    }
-  }
-  SV_CHANGEMAP(static_cast<uint8_t>(next));
-}
-
-void SV_SCORELIMITHIT() { SV_SCOREBOARD = MATCH_END_TICKS; }

@@ -1,16 +1,13 @@
-#include "server/core/msglog.h"
+#include "server/core/log_echo.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "protocol/protocol.h"
+#include "protocol/weapons.h"
 #include "server/core/console.h"
 #include "server/core/oplog.h"
 #include "server/sim/world.h"
-#include "protocol/weapons.h"
-
-ShortStr SV_LOG[LOG_LINES];
-uint16_t SV_LOGI;
 
 namespace {
 
@@ -134,18 +131,6 @@ constexpr EventPrinter EVENT_PRINTERS[EV_SERVERINFO + 1] = {
 };
 
 }  // namespace
-
-void SV_CLEARLOG() {
-  for (auto& line : SV_LOG) line.clear();
-  SV_LOGI = 0;
-}
-
-void SV_ADDMSG(const ShortStr& line) {
-  SV_LOGI = static_cast<uint16_t>(SV_LOGI + 1);
-  for (int k = LOG_LINES - 2; k >= 0; --k) SV_LOG[k + 1] = SV_LOG[k];
-  SV_LOG[0] = line;
-  SC_LOGMESS(line);
-}
 
 void SC_LOGMESS(const ShortStr& line) {
   if (line.empty()) return;

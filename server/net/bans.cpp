@@ -1,4 +1,4 @@
-#include "server/core/bans.h"
+#include "server/net/bans.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "server/core/oplog.h"
+#include "server/sim/hooks.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ void NoteRefusal(time_t& last_line, unsigned long& refused, const char* address,
   char line[128];
   std::snprintf(line, sizeof line, "connect refused from %s: %s (%lu attempts since the last such line)", address, why,
                 refused);
-  OPLOG_LINE(line);
+  SV_HOOKS.oplog_line(line);
   last_line = now;
   refused = 0;
 }

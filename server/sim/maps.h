@@ -1,4 +1,5 @@
-// Map files, the 24-entry map rotation and the current map.
+// The map list of the rotation (24 entries), map files, and loading an
+// entry as the current map. Changing maps is the program's: server/core/rotation.h.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +27,7 @@ const char* MAPFROMFILE(const ShortStr& name);
 int MAP_SPAWNCOUNT(uint8_t entry);
 // The rotation entry of that name, 0 when there is none.
 uint8_t MAP_FIND(std::string_view name);
+// Whether the entry holds a map (a valid entry that is not free).
+bool MAP_INUSE(uint8_t entry);
+// The entry becomes the current map: walls, items and spawn points.
 void SV_LOADCURMAP(uint8_t entry);
-void SV_KICKALL();
-// The map change: the current map ends, every slot is given up, the
-// end-of-match countdown stops and the entry becomes the current map.
-void SV_CHANGEMAP(uint8_t entry);
-void SV_MAPNEXT();
-void SV_SCORELIMITHIT();

@@ -1,5 +1,6 @@
-// The message log: the newest 97 event lines, numbered from 1, printed on
-// the console as they are appended.
+// The message log: the newest 97 event lines, numbered from 1. Each line
+// appended is handed to SV_HOOKS.message_logged, which the program prints
+// (server/core/log_echo.h).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,3 @@ extern uint16_t SV_LOGI;            // lines appended so far = number of the new
 
 void SV_CLEARLOG();
 void SV_ADDMSG(const ShortStr& line);
-// Turns a line into its display text and prints it (nothing for an empty
-// line or an unknown event code).
-void SC_LOGMESS(const ShortStr& line);
