@@ -27,7 +27,6 @@
 #include "server/sim/world.h"
 
 MessageBuffer NET_BUF;
-bool NET_MUTED = false;
 
 namespace {
 
@@ -377,14 +376,14 @@ uint16_t NET_LASTINPORT() { return ntohs(NET_SADDR.sin_port); }
 
 void NET_SEND(const ShortStr& address, uint16_t port) {
   sockaddr_in to;
-  if (NET_MUTED || NET_SOCKET < 0 || !Resolve(address, port, to)) return;
+  if (NET_SOCKET < 0 || !Resolve(address, port, to)) return;
   // A failed send is simply lost, like a datagram lost on the way.
   (void)sendto(NET_SOCKET, NET_BUF.bytes(), NET_BUF.length(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
   NET_COUNTSENT(NET_BUF.bytes()[0]);
 }
 
 void NET_SENDBYTES(const sockaddr_in& to, const uint8_t* bytes, size_t length) {
-  if (NET_MUTED || NET_SOCKET < 0) return;
+  if (NET_SOCKET < 0) return;
   (void)sendto(NET_SOCKET, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
   NET_COUNTSENT(bytes[0]);
 }
@@ -416,7 +415,7 @@ void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* head, u
 }
 
 void NET_BATCHSEND() {
-  if (NET_MUTED || NET_SOCKET < 0) return;
+  if (NET_SOCKET < 0) return;
   int sent = 0;
   while (sent < batch.count) {
     int n = sendmmsg(NET_SOCKET, batch.messages + sent, static_cast<unsigned>(batch.count - sent), 0);
@@ -430,7 +429,6 @@ void NET_BATCHSEND() {
 void NET_RESET() {
   NET_STOP();
   NET_BUF.clear();
-  NET_MUTED = false;
   batch.count = 0;
   ResetQueue();
   draw_state = 0x9E3779B9u;

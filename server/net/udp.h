@@ -53,9 +53,6 @@ void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* head, u
                   const uint8_t* tail, uint8_t tail_length);
 void NET_BATCHSEND();
 
-// Benchmarks build every datagram but skip the system calls while this is set.
-extern bool NET_MUTED;
-
 // Closes the socket if one is open and clears the buffer and the batch.
 void NET_RESET();
 // The socket handle, for tests that need to know whether one is open.
