@@ -20,6 +20,7 @@
 #include "server/net/udp.h"
 #include "server/sim/maps.h"
 #include "server/sim/match_settings.h"
+#include "server/sim/rules.h"
 #include "server/sim/world.h"
 #include "tests/support/server_world.h"
 
