@@ -39,6 +39,10 @@ struct SnapshotBatch {
   uint16_t common_length = 0;
   int count = 0;
   sockaddr_in to[NET_BATCH_LIMIT];
+  // What to[i] was resolved from: the receivers of one tick come in the same
+  // order tick after tick, so the text is parsed again only when it changes.
+  // Empty while to[i] holds nothing valid.
+  ShortStr resolved[NET_BATCH_LIMIT];
   uint8_t heads[NET_BATCH_LIMIT][NET_HEAD_LIMIT];
   uint8_t tails[NET_BATCH_LIMIT][NET_TAIL_LIMIT];
   iovec parts[NET_BATCH_LIMIT][3];
@@ -254,6 +258,13 @@ bool Resolve(const ShortStr& address, uint16_t port, sockaddr_in& out) {
   return inet_pton(AF_INET, address.c_str(), &out.sin_addr) == 1;
 }
 
+// Copies bytes that were written one by one a moment ago, one by one too:
+// memcpy reads them several at a time, and such a read of bytes still
+// waiting in the store buffer stalls until they reach the cache.
+void CopyJustWritten(uint8_t* to, const uint8_t* from, uint8_t n) {
+  for (uint8_t k = 0; k < n; ++k) to[k] = from[k];
+}
+
 bool StartFailed(const char* message) {
   CON_WRITELINE(message);
   CON_WAITENTER();
@@ -398,11 +409,15 @@ void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* head, u
                   const uint8_t* tail, uint8_t tail_length) {
   if (batch.count >= NET_BATCH_LIMIT) return;
   int i = batch.count;
-  if (!Resolve(address, port, batch.to[i])) return;
+  if (!(batch.resolved[i] == address && batch.to[i].sin_port == htons(port))) {
+    batch.resolved[i].clear();
+    if (!Resolve(address, port, batch.to[i])) return;
+    batch.resolved[i] = address;
+  }
   if (head_length > NET_HEAD_LIMIT) head_length = NET_HEAD_LIMIT;
   if (tail_length > NET_TAIL_LIMIT) tail_length = NET_TAIL_LIMIT;
-  std::memcpy(batch.heads[i], head, head_length);
-  std::memcpy(batch.tails[i], tail, tail_length);
+  CopyJustWritten(batch.heads[i], head, head_length);
+  CopyJustWritten(batch.tails[i], tail, tail_length);
   batch.parts[i][0] = iovec{batch.heads[i], head_length};
   batch.parts[i][1] = iovec{const_cast<uint8_t*>(NET_BUF.bytes()), batch.common_length};
   batch.parts[i][2] = iovec{batch.tails[i], tail_length};
@@ -432,6 +447,7 @@ void NET_RESET() {
   NET_BUF.clear();
   NET_MUTED = false;
   batch.count = 0;
+  for (ShortStr& r : batch.resolved) r.clear();
   ResetQueue();
   draw_state = 0x9E3779B9u;
   NET_RESETSTATUS();
