@@ -384,15 +384,16 @@ void WriteGameInfo(const ClientRecord& c) {
 // The head and tail of one receiver's snapshot, written after the common
 // part and handed to the batch.
 void AddSnapshotReceiver(uint8_t slot, uint16_t common_end) {
-  const ClientRecord& c = SV_CLIENTSLIST[slot];
-  // Head and tail are written one after the other past the common part; the
-  // batch copies both from there.
+  ClientRecord& c = SV_CLIENTSLIST[slot];
+  uint8_t head[1 + TOKEN_SIZE + 2];
   NET_BUF.pos = common_end;
   WriteSnapshotHead(NET_BUF, SessionOf(c), static_cast<uint16_t>(SV_PINGVAR + c.tick_offset));
-  const uint16_t tail_start = NET_BUF.pos;
+  const uint8_t head_length = static_cast<uint8_t>(NET_BUF.pos - common_end);
+  for (uint8_t i = 0; i < head_length; ++i) head[i] = NET_BUF.data[common_end + i];
+  NET_BUF.pos = common_end;
   WriteSnapshotTail(NET_BUF, c.version, TailOf(slot));
-  NET_BATCHADD(c.address, c.port, NET_BUF.data + common_end, static_cast<uint8_t>(tail_start - common_end),
-               NET_BUF.data + tail_start, static_cast<uint8_t>(NET_BUF.pos - tail_start));
+  NET_BATCHADD(c.address, c.port, head, head_length, NET_BUF.data + common_end,
+               static_cast<uint8_t>(NET_BUF.pos - common_end));
 }
 
 }  // namespace

@@ -258,13 +258,6 @@ bool Resolve(const ShortStr& address, uint16_t port, sockaddr_in& out) {
   return inet_pton(AF_INET, address.c_str(), &out.sin_addr) == 1;
 }
 
-// Copies bytes that were written one by one a moment ago, one by one too:
-// memcpy reads them several at a time, and such a read of bytes still
-// waiting in the store buffer stalls until they reach the cache.
-void CopyJustWritten(uint8_t* to, const uint8_t* from, uint8_t n) {
-  for (uint8_t k = 0; k < n; ++k) to[k] = from[k];
-}
-
 bool StartFailed(const char* message) {
   CON_WRITELINE(message);
   CON_WAITENTER();
@@ -416,8 +409,8 @@ void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* head, u
   }
   if (head_length > NET_HEAD_LIMIT) head_length = NET_HEAD_LIMIT;
   if (tail_length > NET_TAIL_LIMIT) tail_length = NET_TAIL_LIMIT;
-  CopyJustWritten(batch.heads[i], head, head_length);
-  CopyJustWritten(batch.tails[i], tail, tail_length);
+  std::memcpy(batch.heads[i], head, head_length);
+  std::memcpy(batch.tails[i], tail, tail_length);
   batch.parts[i][0] = iovec{batch.heads[i], head_length};
   batch.parts[i][1] = iovec{const_cast<uint8_t*>(NET_BUF.bytes()), batch.common_length};
   batch.parts[i][2] = iovec{batch.tails[i], tail_length};
