@@ -43,31 +43,21 @@ void MessageBuffer::readString(ShortStr& out) {
   for (int i = 0; i < n; ++i) out.push(static_cast<char>(data[pos++]));
 }
 
-void MessageBuffer::writeByte(uint8_t v) {
-  if (pos > kSize) {
-    overflowed = true;
-    return;
-  }
-  data[pos++] = v;
-}
-
-void MessageBuffer::writeWord(uint16_t v) {
-  if (pos > kSize - 1) {
-    overflowed = true;
-    return;
-  }
-  data[pos] = static_cast<uint8_t>(v & 0xFF);
-  data[pos + 1] = static_cast<uint8_t>(v >> 8);
-  pos = static_cast<uint16_t>(pos + 2);
-}
-
 void MessageBuffer::writeQuad(uint64_t v) {
   for (int i = 0; i < 8; ++i) writeByte(static_cast<uint8_t>(v >> (8 * i)));
 }
 
+// One bounds check, then a copy to a local pointer: writing byte by byte
+// through writeByte reloads `pos` after every store (a byte store may alias
+// it), which made log batches slow.
 void MessageBuffer::writeString(const char* s, uint8_t len) {
   writeByte(len);
-  for (int i = 0; i < len; ++i) writeByte(static_cast<uint8_t>(s[i]));
+  const int room = pos <= kSize ? kSize + 1 - pos : 0;
+  const int n = len < room ? len : room;
+  uint8_t* out = data + pos;
+  for (int i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(s[i]);
+  pos = static_cast<uint16_t>(pos + n);
+  if (n < len) overflowed = true;
 }
 
 void MessageBuffer::padTo(uint16_t length) {

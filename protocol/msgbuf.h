@@ -29,6 +29,8 @@ class MessageBuffer {
   uint64_t readQuad();  // 8 bytes, low byte first
   void readString(ShortStr& out);
 
+  // The writers every message uses are defined below, in this header: they
+  // run for every byte of every snapshot, so they must be inlined.
   void writeByte(uint8_t v);
   void writeWord(uint16_t v);
   void writeQuad(uint64_t v);
@@ -55,3 +57,21 @@ class MessageBuffer {
   bool bad_read = false;
   uint8_t data[kSize + 1] = {};  // data[0] is never used
 };
+
+inline void MessageBuffer::writeByte(uint8_t v) {
+  if (pos > kSize) {
+    overflowed = true;
+    return;
+  }
+  data[pos++] = v;
+}
+
+inline void MessageBuffer::writeWord(uint16_t v) {
+  if (pos > kSize - 1) {
+    overflowed = true;
+    return;
+  }
+  data[pos] = static_cast<uint8_t>(v & 0xFF);
+  data[pos + 1] = static_cast<uint8_t>(v >> 8);
+  pos = static_cast<uint16_t>(pos + 2);
+}

@@ -38,6 +38,10 @@ struct SnapshotBatch {
   uint16_t common_length = 0;
   int count = 0;
   sockaddr_in to[NET_BATCH_LIMIT];
+  // What to[i] was resolved from: the receivers of one tick come in the same
+  // order tick after tick, so the text is parsed again only when it changes.
+  // Empty while to[i] holds nothing valid.
+  ShortStr resolved[NET_BATCH_LIMIT];
   uint8_t heads[NET_BATCH_LIMIT][NET_HEAD_LIMIT];
   uint8_t tails[NET_BATCH_LIMIT][NET_TAIL_LIMIT];
   iovec parts[NET_BATCH_LIMIT][3];
@@ -397,7 +401,11 @@ void NET_BATCHADD(const ShortStr& address, uint16_t port, const uint8_t* head, u
                   const uint8_t* tail, uint8_t tail_length) {
   if (batch.count >= NET_BATCH_LIMIT) return;
   int i = batch.count;
-  if (!Resolve(address, port, batch.to[i])) return;
+  if (!(batch.resolved[i] == address && batch.to[i].sin_port == htons(port))) {
+    batch.resolved[i].clear();
+    if (!Resolve(address, port, batch.to[i])) return;
+    batch.resolved[i] = address;
+  }
   if (head_length > NET_HEAD_LIMIT) head_length = NET_HEAD_LIMIT;
   if (tail_length > NET_TAIL_LIMIT) tail_length = NET_TAIL_LIMIT;
   std::memcpy(batch.heads[i], head, head_length);
@@ -430,6 +438,7 @@ void NET_RESET() {
   NET_STOP();
   NET_BUF.clear();
   batch.count = 0;
+  for (ShortStr& r : batch.resolved) r.clear();
   ResetQueue();
   draw_state = 0x9E3779B9u;
   NET_RESETSTATUS();

@@ -140,6 +140,17 @@ TEST(Messages, BufferRemembersOverflowAndReadsPastTheDatagram) {
   EXPECT_TRUE(b.overflowed);
   b.clear();
   EXPECT_TRUE(b.ok());
+  // A string that just fits, then one cut short: its length byte stays whole.
+  b.pos = MessageBuffer::kSize - 5;
+  b.writeString(ShortStr("abcde"));
+  EXPECT_TRUE(b.ok());
+  b.pos = MessageBuffer::kSize - 2;
+  b.writeString(ShortStr("vwxyz"));
+  EXPECT_EQ(b.length(), MessageBuffer::kSize);
+  EXPECT_EQ(b.data[MessageBuffer::kSize - 2], 5);
+  EXPECT_EQ(b.data[MessageBuffer::kSize], 'w');
+  EXPECT_TRUE(b.overflowed);
+  b.clear();
   MessageBuffer r = Received("m\x05", false);
   r.readByte();
   r.readByte();
