@@ -181,10 +181,14 @@ TEST_F(GeneratedAssets, WallTexturesAreDistinctShadedTiles) {
   }
 }
 
-TEST_F(GeneratedAssets, BillboardsKeepTheirCornerColourAsBackground) {
+// Every billboard's corner colour is its background; it stands on the
+// floor or, as some decorations do (never one to walk through), hangs from
+// the ceiling. Effects of kinds 0 and 1 float where they happen.
+TEST_F(GeneratedAssets, BillboardsKeepTheirCornerColourAsBackgroundAndStandOrHang) {
   std::vector<std::string> names = Lettered("d", 'a', 'z');
   for (const auto& list : {Numbered("it", 0, 9, ".bmp"), SkinNames(), EffectNames()})
     names.insert(names.end(), list.begin(), list.end());
+  int hung = 0;
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     const Picture p = Sprite(name);
@@ -194,32 +198,16 @@ TEST_F(GeneratedAssets, BillboardsKeepTheirCornerColourAsBackground) {
     const double background = Share(p, p.Corner());
     EXPECT_GT(background, 0.3) << "the corner colour is not the background";
     EXPECT_LT(background, 0.97) << "almost nothing drawn";
-  }
-}
-
-TEST_F(GeneratedAssets, BillboardsStandOnTheFloorOrHangFromTheCeiling) {
-  std::vector<std::string> standing = Numbered("it", 0, 9, ".bmp");
-  for (const std::string& n : SkinNames()) standing.push_back(n);
-  for (const std::string& n : Numbered("e2_", 0, 3, ".bmp")) standing.push_back(n);
-  int hung = 0;
-  for (const std::string& name : Lettered("d", 'a', 'z')) {
-    const Picture p = Sprite(name);
-    if (p.Corner() != kMagenta) {
-      standing.push_back(name);
-      continue;
+    if (name[0] == 'd' && p.Corner() == kMagenta) {
+      ++hung;
+      EXPECT_LE(ContentRows(p).first, 1) << "a hanging picture reaches the ceiling";
+      EXPECT_TRUE(name[1] >= 'e') << "walk-through decorations stand on the floor";
+    } else if (name.rfind("e0_", 0) != 0 && name.rfind("e1_", 0) != 0) {
+      EXPECT_NE(p.Corner(), kMagenta);
+      EXPECT_GE(ContentRows(p).second, p.height - 4) << "the foot is not at the bottom of the picture";
     }
-    SCOPED_TRACE(name);
-    ++hung;
-    EXPECT_LE(ContentRows(p).first, 1) << "a hanging picture reaches the ceiling";
-    EXPECT_TRUE(name[1] >= 'e') << "walk-through decorations stand on the floor";
   }
   EXPECT_GE(hung, 3);
-  for (const std::string& name : standing) {
-    SCOPED_TRACE(name);
-    const Picture p = Sprite(name);
-    EXPECT_NE(p.Corner(), kMagenta);
-    EXPECT_GE(ContentRows(p).second, p.height - 4) << "the foot is not at the bottom of the picture";
-  }
 }
 
 TEST_F(GeneratedAssets, SkinsShowFourTeamsAndMoveBetweenFrames) {
