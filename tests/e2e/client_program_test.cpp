@@ -1,6 +1,6 @@
 // The real client program's command line and start-up: --connect with a
-// host name reaches the server and leaves the saved server in config.cfg
-// alone, a name that does not resolve is reported and nothing is sent;
+// host name reaches the server (a team game: its totals show) and leaves the
+// saved server in config.cfg alone, a name that does not resolve is reported and nothing is sent;
 // --help and --version answer; without a display the game does not run
 // unseen; a config.cfg that cannot be written is reported.
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/display.h"
 #include "support/process.h"
 
 namespace {
@@ -28,18 +29,27 @@ void StartClient(ChildProcess& client, const std::string& dir, const std::vector
   ASSERT_TRUE(client.start(program, all, dir, dir + "/client.out"));
 }
 
-TEST(ClientProgram, AHostNameReachesTheServerAndTheSavedServerStays) {
+// The game the name leads to is a team game: the team totals show as soon
+// as the game information is in.
+TEST(ClientProgram, AHostNameReachesTheServerItsTeamTotalsShowAndTheSavedServerStays) {
   for (const char* binary : {"vornaxdm", "vornaxdm_server"})
     if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
   TempDir dir;
   ChildProcess server;
-  const uint16_t port = StartServer(server, {"-port", "0", "-name", "ByName"}, dir.path());
+  const uint16_t port = StartServer(server, {"-port", "0", "-name", "ByName", "-teams", "1", "-bots", "2"}, dir.path());
   ASSERT_NE(port, 0);
   WriteFile(dir / "config.cfg", kSavedConfig);
   ChildProcess client;
-  StartClient(client, dir.path(), {"--connect", "localhost:" + std::to_string(port), "--frames", "3000"});
+  StartClient(client, dir.path(),
+              {"--connect", "localhost:" + std::to_string(port), "--frames", "3000", "--dump-labels", "labels.txt"});
   EXPECT_TRUE(WaitFor([&] { return server.output().find("Named connected!") != std::string::npos; }, 60000))
       << server.output();
+  std::string totals;
+  EXPECT_TRUE(WaitFor(
+      [&] { return (totals = LabelLine(ReadFile(dir / "labels.txt"), "l_sb_ts")).rfind("l_sb_ts 1 teams scores:", 0) == 0; },
+      60000))
+      << ReadFile(dir / "labels.txt");
+  EXPECT_NE(totals.find("MU : "), std::string::npos) << totals;
   client.stop();
   EXPECT_EQ(server.stop(), 0);
   const std::string config = ReadFile(dir / "config.cfg");

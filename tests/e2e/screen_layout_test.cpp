@@ -1,5 +1,5 @@
 // The real client's labels as its own fonts measure them, at the window
-// widths the width setting allows, and the team totals after --connect.
+// widths the width setting allows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -81,29 +81,6 @@ TEST(ScreenLayout, TheStartScreenFitsEveryWindowWidthInTheGamesOwnFonts) {
     EXPECT_EQ(items.height % lines, 0);
     EXPECT_LE(items.height / lines, 19);
   }
-}
-
-TEST(ScreenLayout, TeamTotalsShowAfterConnectingToATeamGame) {
-  for (const char* binary : {"vornaxdm", "vornaxdm_server"})
-    if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
-  TempDir dir;
-  ChildProcess server;
-  const uint16_t port = StartServer(server, {"-port", "47930", "-teams", "1", "-bots", "2"}, dir.path());
-  ASSERT_NE(port, 0);
-  ChildProcess client;
-  ASSERT_TRUE(StartGame(client, dir.path(),
-                        {"--connect", "127.0.0.1:" + std::to_string(port), "--dump-labels", dir / "labels.txt"}));
-  LabelBox totals;
-  EXPECT_TRUE(WaitFor(
-      [&] {
-        totals = ReadDump(ReadFile(dir / "labels.txt")).labels["l_sb_ts"];
-        return totals.visible && totals.caption.find("teams scores:") == 0;
-      },
-      60000))
-      << ReadFile(dir / "labels.txt");
-  EXPECT_NE(totals.caption.find("MU : "), std::string::npos) << totals.caption;
-  client.stop();
-  EXPECT_EQ(server.stop(), 0);
 }
 
 }  // namespace

@@ -171,7 +171,7 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   ASSERT_FALSE(display.empty()) << "no X display could be started";
   ChildProcess server;
   const uint16_t port =
-      StartServer(server, {"-port", "47400", "-map", "arena", "-bots", "2", "-name", "Window Test Server"}, d);
+      StartServer(server, {"-port", "0", "-map", "arena", "-bots", "2", "-name", "Window Test Server"}, d);
   ASSERT_NE(port, 0);
 
   ChildProcess client;
@@ -292,7 +292,7 @@ TEST(Window, FullscreenKeepsTheFourByThreePictureBetweenBarsAndGivesTheWindowBac
   const std::string display = StartXvfb(xvfb, d, 1280, 720);
   ASSERT_FALSE(display.empty()) << "no X display could be started";
   ChildProcess server;  // no bots: only the mouse changes the picture
-  const uint16_t port = StartServer(server, {"-port", "47450", "-map", "arena", "-bots", "0"}, d);
+  const uint16_t port = StartServer(server, {"-port", "0", "-map", "arena", "-bots", "0"}, d);
   ASSERT_NE(port, 0);
   ChildProcess client;
   constexpr int kPatience = 60000;
