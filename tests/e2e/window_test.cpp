@@ -156,7 +156,6 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
     if (!OnPath(program)) GTEST_SKIP() << program << " is not installed";
   for (const char* binary : {"vornaxdm", "vornaxdm_server", "assetgen"})
     if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
-  long long started = NowMs();
 
   TempDir dir;
   const std::string& d = dir.path();
@@ -259,7 +258,6 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
 
   // Shots were heard.
   EXPECT_GT(PeakLevel(d + "/sound.wav"), 0.02) << "the captured sound is silent";
-  EXPECT_LT(NowMs() - started, 300000);
 }
 
 // The window's size as the window system has it.
