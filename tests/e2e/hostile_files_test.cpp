@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/asset_names.h"
 #include "support/process.h"
 #include "support/udp_peer.h"
 #include "support/wire.h"
@@ -44,16 +45,9 @@ TEST(HostileFiles, ALongNameAndRunLengthBombsStartKeepTheNameRefuseTheBombsAndSt
   TempDir dir;
   const std::string name(200000, 'n');
   WriteFile(dir / "config.cfg", "name=" + name + "\r\nsv=0\r\n");
-  std::vector<std::string> big = {"hudpanel", "hud_team_0", "hud_team_1", "hud_team_2", "hud_team_3"};
-  for (int w = 1; w <= 5; ++w) {
-    big.push_back("hud_w" + std::to_string(w));
-    for (int f = 0; f < 2; ++f) big.push_back("hud_g" + std::to_string(w) + "_" + std::to_string(f));
-  }
-  for (char c = 'A'; c <= 'Z'; ++c) big.push_back(std::string("w") + c);
-  for (const std::string& n : big) WriteFile(dir / ("sprites/" + n + ".bmp"), RleBomb(4096, 4096));
-  for (int t = 0; t < 4; ++t)
-    for (int f = 0; f < 30; ++f)
-      WriteFile(dir / ("sprites/skin_" + std::to_string(t) + "_" + std::to_string(f) + ".bmp"), RleBomb(1024, 1024));
+  for (const auto& list : {HudNames(".bmp"), Lettered("w", 'A', 'Z', ".bmp")})
+    for (const std::string& n : list) WriteFile(dir / ("sprites/" + n), RleBomb(4096, 4096));
+  for (const std::string& n : SkinNames(".bmp")) WriteFile(dir / ("sprites/" + n), RleBomb(1024, 1024));
   long peak_kb = 0;
   EXPECT_EQ(RunClientFrames(dir.path(), peak_kb), 0) << ReadFile(dir / "client.out");
   std::printf("client with a 200,000-character name and 166 run-length bombs of 68 bytes: peak %ld kB\n", peak_kb);
