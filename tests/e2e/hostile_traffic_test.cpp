@@ -9,11 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <set>
-#include <sstream>
 
 #include "e2e/flood.h"
 #include "support/process.h"
@@ -31,27 +28,6 @@ uint8_t SlotNamed(const ScriptedClient& observer, const std::string& name) {
   for (const LoggedLine& l : observer.log())
     if (l.text.size() >= 3 && l.text[0] == EV_CONNECT && l.text.substr(3) == name)
       return static_cast<uint8_t>(l.text[1]);
-  return 0;
-}
-
-// The local port of the one UDP socket a process holds, from /proc; 0
-// while it has none.
-uint16_t UdpPortOf(pid_t pid) {
-  std::set<std::string> inodes;
-  std::error_code ignored;
-  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
-    const std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
-    if (target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
-  }
-  std::ifstream table("/proc/net/udp");
-  std::string line;
-  std::getline(table, line);  // the heading
-  while (std::getline(table, line)) {
-    std::istringstream fields(line);
-    std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
-    fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
-    if (inodes.count(inode)) return static_cast<uint16_t>(std::stoul(local.substr(local.find(':') + 1), nullptr, 16));
-  }
   return 0;
 }
 
