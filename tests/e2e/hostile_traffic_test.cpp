@@ -67,13 +67,14 @@ TEST_F(HostileTraffic, EmptyDatagramsAtTheServerAndTheClientLeaveThePingsAlone) 
   Flood at_client({.from = "127.0.0.3", .to_port = client_port, .per_second = 2000, .milliseconds = 4000});
   struct Pings {
     const char* who;
+    uint8_t slot;
     int worst = 0, frames = 0;
     long total = 0;
-  } pings[2] = {{"the server's own player"}, {"the flooded client"}};
+  } pings[2] = {{"the server's own player", observer.slot()}, {"the flooded client", slot}};
   const int snapshots_before = observer.snapshots();
   PlayFor(4000, {&observer}, [&] {
     for (Pings& p : pings) {
-      const int ping = observer.player(&p == pings ? observer.slot() : slot).ping;
+      const int ping = observer.player(p.slot).ping;
       p.worst = std::max(p.worst, ping);
       p.total += ping;
       ++p.frames;
