@@ -38,28 +38,11 @@ class StatusQuery : public ::testing::Test {
   ChildProcess server_;
 };
 
-TEST_F(StatusQuery, AnIdleServerTellsItsSettings) {
-  const uint16_t port = Start({"-name", "Quiz Hall", "-score", "7", "-maxplayers", "12", "-teams", "1"});
-  UdpPeer peer;
-  auto s = Ask(peer, port, 0xA1B2C3D4u);
-  ASSERT_TRUE(s);
-  EXPECT_EQ(s->token, 0xA1B2C3D4u);
-  EXPECT_EQ(Text(s->name), "Quiz Hall");
-  EXPECT_FALSE(Text(s->map).empty());
-  EXPECT_EQ(s->team_play, 1);
-  EXPECT_EQ(s->score_limit, 7);
-  EXPECT_EQ(s->players, 0);
-  EXPECT_EQ(s->max_players, 12);
-  EXPECT_EQ(s->countdown_seconds, 0);
-  EXPECT_EQ(Text(s->version), GAME_VERSION);
-  EXPECT_EQ(s->protocol, PROTOCOL_VERSION);
-  EXPECT_EQ(s->entry_count, 0);
-}
-
 // Nothing shorter than the whole query is answered, however well it starts,
-// and nothing with another magic word or format.
-TEST_F(StatusQuery, OnlyWholeQueriesAreAnswered) {
-  const uint16_t port = Start({});
+// and nothing with another magic word or format. An idle server tells its
+// settings.
+TEST_F(StatusQuery, OnlyWholeQueriesAreAnsweredWithTheSettings) {
+  const uint16_t port = Start({"-name", "Quiz Hall", "-score", "7", "-maxplayers", "12", "-teams", "1"});
   UdpPeer peer;
   SendQuery(peer, port, 1, STATUS_HEADER_SIZE);
   SendQuery(peer, port, 2, STATUS_QUERY_SIZE - 1);
@@ -72,13 +55,24 @@ TEST_F(StatusQuery, OnlyWholeQueriesAreAnswered) {
   peer.sendTo(LoopbackAddress(port), wrong, sizeof wrong);
   // The server reads in order: the first answer is to the last, whole query.
   size_t largest = 0;
-  SendQuery(peer, port, 5, STATUS_QUERY_SIZE);
+  SendQuery(peer, port, 0xA1B2C3D4u, STATUS_QUERY_SIZE);
   SendQuery(peer, port, 6, STATUS_QUERY_SIZE + 300);
   auto got = Answers(peer, 3000, 2, &largest);
   ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[0].token, 5u);
+  EXPECT_EQ(got[0].token, 0xA1B2C3D4u);
   EXPECT_EQ(got[1].token, 6u);
   EXPECT_LT(largest, STATUS_QUERY_SIZE);
+  const ServerStatus& s = got[0];
+  EXPECT_EQ(Text(s.name), "Quiz Hall");
+  EXPECT_FALSE(Text(s.map).empty());
+  EXPECT_EQ(s.team_play, 1);
+  EXPECT_EQ(s.score_limit, 7);
+  EXPECT_EQ(s.players, 0);
+  EXPECT_EQ(s.max_players, 12);
+  EXPECT_EQ(s.countdown_seconds, 0);
+  EXPECT_EQ(Text(s.version), GAME_VERSION);
+  EXPECT_EQ(s.protocol, PROTOCOL_VERSION);
+  EXPECT_EQ(s.entry_count, 0);
 }
 
 // Two players and 22 bots fill every place: every slot is listed, and the
