@@ -116,6 +116,14 @@ std::vector<std::string> CaptionLines(const Label& label) {
 
 int LogCount(const std::string& line) { return static_cast<int>(std::count(log_lines.begin(), log_lines.end(), line)); }
 
+bool LoggedStart(const std::string& start) {
+  return std::any_of(log_lines.begin(), log_lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+}
+
+void Frames(int n) {
+  for (int i = 0; i < n; ++i) ClientFrame();
+}
+
 void Press(uint8_t key, uint8_t character) {
   FormKeyDown(key);
   if (character != 0) FormKeyPress(character);

@@ -86,8 +86,12 @@ void LoadMap(const std::string& text);
 // The lines of a label's caption, split at CR.
 std::vector<std::string> CaptionLines(const Label& label);
 
-// How often the on-screen log holds this line.
+// How often the on-screen log holds this line; whether a line starts so.
 int LogCount(const std::string& line);
+bool LoggedStart(const std::string& start);
+
+// `n` frames of the client.
+void Frames(int n);
 
 // Key presses as the window reports them; Tap presses and releases in one frame.
 void Press(uint8_t key, uint8_t character = 0);

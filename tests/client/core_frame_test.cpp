@@ -90,14 +90,14 @@ TEST_F(FrameTest, ConnectRequestGoesOutOnceEvery33FramesWithTheScoreboard) {
   EXPECT_EQ(peer.receive(1000), ConnectMessage("Tester", 2));
   EXPECT_EQ(log_lines.back(), "Trying connect to 127.0.0.1:" + std::to_string(peer.port()));
   EXPECT_EQ(l_sb_s.caption, "score \r");
-  for (int i = 0; i < 32; ++i) ClientFrame();
+  Frames(32);
   EXPECT_TRUE(peer.drain().empty());
   ClientFrame();
   EXPECT_EQ(peer.receive(1000)[0], 'f');
 
   // Refusals change nothing: the request goes on once a second.
   Send("q");
-  for (int i = 0; i < 33; ++i) ClientFrame();
+  Frames(33);
   EXPECT_EQ(LogCount("Server ful"), 1);
   EXPECT_EQ(conn_state, CS_CONNECTING);
   EXPECT_EQ(peer.drain().size(), 1u);

@@ -9,6 +9,7 @@
 #include "client/presentation/assets.h"
 #include "client/presentation/menu.h"
 #include "client_test.h"
+#include "support/asset_names.h"
 
 namespace {
 
@@ -85,11 +86,7 @@ TEST_F(HostileTest, AbsurdPicturesAreRefusedBeforeDecodingAndAllShareOneBudget) 
   EXPECT_EQ(LogCount("sprites/wA.bmp is too large, not loaded!"), 1);
   EXPECT_EQ(wall_textures[0].width, 1);
   // 1024 x 1024 each, one to the picture: the budget takes eight of them.
-  const std::vector<std::string> hud = {"hudpanel", "hud_team_0", "hud_team_1", "hud_team_2", "hud_team_3",
-                                        "hud_g1_0", "hud_g1_1",   "hud_g2_0",   "hud_g2_1",   "hud_g3_0",
-                                        "hud_g3_1", "hud_g4_0",   "hud_g4_1",   "hud_g5_0",   "hud_g5_1",
-                                        "hud_w1",   "hud_w2",     "hud_w3",     "hud_w4",     "hud_w5"};
-  for (const std::string& name : hud) WriteFile("sprites/" + name + ".bmp", RleBomb(1024, 1024));
+  for (const std::string& name : HudNames(".bmp")) WriteFile("sprites/" + name, RleBomb(1024, 1024));
   ResetPictureBudget();
   log_lines.clear();
   LoadHudImages();

@@ -104,22 +104,22 @@ TEST_F(Menu, ArrowsMoveAndChangeValuesWithinTheirLimitsClickingEvenAtTheEnds) {
   EXPECT_EQ(Item(l_mval, 5), "Soldat+");
 }
 
-TEST_F(Menu, HeldDownRepeatsFromTheFourteenthFrameAfterThePress) {
+// A held Down moves in the press frame, then every frame from the 14th after
+// it; a held Left on the volume from the 9th, clicking only once.
+TEST_F(Menu, HeldKeysRepeatDownFromTheFourteenthFrameLeftOnVolumeFromTheNinthClickingOnce) {
   Press(DOWN);
   std::vector<int> items;
   for (int frame = 0; frame < 18; ++frame) {
     ClientFrame();
     items.push_back(menu_item);
   }
-  // Moves in the press frame, then every frame from the 14th after it.
   EXPECT_EQ(items, (std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 3, 4, 5}));
   FormKeyUp(DOWN);
   ClientFrame();
   EXPECT_EQ(menu_item, 5);
-}
 
-TEST_F(Menu, HeldLeftOnVolumeRepeatsFromTheNinthFrameAndClicksOnlyOnce) {
   Select(6);
+  Clicked();
   cfg.sv = 50;
   Press(LEFT);
   std::vector<int> volumes;

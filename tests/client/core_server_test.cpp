@@ -58,10 +58,14 @@ class ServerTest : public ClientTest {
   std::unique_ptr<ScriptedClient> other_;
 };
 
-TEST_F(ServerTest, ConnectJoinMoveChatAndDisconnect) {
-  StartServer({"-name", "CoreTest"});
+// Version 29 against a server that refuses 28: the game joins with a session
+// token, its numbered inputs are applied and it leaves with the token.
+TEST_F(ServerTest, ConnectWithASessionTokenJoinMoveChatAndDisconnect) {
+  StartServer({"-name", "CoreTest", "-legacy", "0"});
   StartClient("Tester");
   ASSERT_TRUE(PlayUntil([] { return conn_state == CS_CONNECTED && !awaiting_info; }, 300)) << ReadFile("server.out");
+  EXPECT_EQ(SessionVersion(), PROTOCOL_SESSIONS);
+  EXPECT_EQ(LogCount("The server speaks only protocol 28: playing without a session token"), 0);
   EXPECT_EQ(map_name, "DefMap");
   EXPECT_EQ(server_name, "CoreTest");
   EXPECT_EQ(l_sb_stat.caption.rfind("server name: CoreTest\rmap: DefMap  scorelimit: ", 0), 0u) << l_sb_stat.caption;
@@ -75,6 +79,7 @@ TEST_F(ServerTest, ConnectJoinMoveChatAndDisconnect) {
   ASSERT_TRUE(PlayUntil([] { return Logged("Tester has joined the game!"); }, 100));
   EXPECT_EQ(local_x, 160);  // the one spawn point, cell (2, 3)
   EXPECT_EQ(local_y, 224);
+  const uint16_t applied = AppliedInputSequence();
 
   // Ten frames east, predicted at once; the server then reports the same
   // place, so the prediction stands. A frame whose input must wait for the
@@ -90,6 +95,7 @@ TEST_F(ServerTest, ConnectJoinMoveChatAndDisconnect) {
       << players[my_slot].x << "," << players[my_slot].y;
   Play(10);
   EXPECT_EQ(local_x, walked_to);
+  EXPECT_GT(static_cast<uint16_t>(AppliedInputSequence() - applied), 10);
 
   Tap(cfg.key_chat);
   ASSERT_TRUE(chat_active);
@@ -170,22 +176,6 @@ TEST_F(ServerTest, AServerThatDiesIsNoticedAndARestartedOneIsJoinedAgain) {
   ASSERT_TRUE(PlayUntil([] { return conn_state == CS_CONNECTED && !awaiting_info; }, 400));
   EXPECT_EQ(server_name, "Second");
   ASSERT_TRUE(PlayUntil([] { return players[my_slot].state >= PS_ALIVE; }, 300)) << ReadFile("server.out");
-}
-
-// Version 29 against the real server, here one that refuses 28: the game
-// joins with a session token, its numbered inputs are applied and it
-// leaves with the token.
-TEST_F(ServerTest, TheGameJoinsWithASessionTokenWhereVersion28IsRefused) {
-  StartServer({"-legacy", "0"});
-  StartClient("Tester");
-  ASSERT_TRUE(PlayUntil([] { return conn_state == CS_CONNECTED && !awaiting_info; }, 300)) << ReadFile("server.out");
-  EXPECT_EQ(SessionVersion(), PROTOCOL_SESSIONS);
-  EXPECT_EQ(LogCount("The server speaks only protocol 28: playing without a session token"), 0);
-  ASSERT_TRUE(JoinGame()) << ReadFile("server.out");
-  ASSERT_TRUE(PlayUntil([] { return AppliedInputSequence() > 10; }, 100));
-  conn_state = CS_IDLE;
-  SendDisconnect();
-  EXPECT_TRUE(ServerShows("Tester disconnected!")) << ReadFile("server.out");
 }
 
 }  // namespace

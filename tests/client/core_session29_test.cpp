@@ -17,9 +17,6 @@ class Session29Test : public ClientTest {
     menu_open = false;
     ConnectFromArgument("127.0.0.1:" + std::to_string(server.port()));
   }
-  void Frames(int n) {
-    for (int i = 0; i < n; ++i) ClientFrame();
-  }
   // Connects made in each of `n` frames: 1 or 0 per frame.
   std::string ConnectsPerFrame(int n) {
     std::string pattern;

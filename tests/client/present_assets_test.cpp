@@ -1,6 +1,7 @@
 // Loading walls, sprites and HUD pictures from files the tests write.
 #include "client/presentation/assets.h"
 #include "client_test.h"
+#include "support/asset_names.h"
 
 namespace {
 
@@ -79,14 +80,9 @@ TEST_F(AssetLoading, MissingWallsAndHudPicturesAreLoggedInLoadOrderAndStandInAsO
 
   // With every file there, nothing is logged.
   log_lines.clear();
-  for (char c = 'A'; c <= 'Z'; ++c) WriteBmp(std::string("sprites/w") + c + ".bmp", 2, 2, Solid(1));
+  for (const auto& list : {Lettered("w", 'A', 'Z', ".bmp"), HudNames(".bmp")})
+    for (const std::string& name : list) WriteBmp("sprites/" + name, 2, 2, Solid(1));
   WriteBmp("sprites/hudpanel.bmp", 320, 40, Solid(0x303030));
-  for (int t = 0; t < 4; ++t) WriteBmp("sprites/hud_team_" + std::to_string(t) + ".bmp", 2, 2, Solid(1));
-  for (int w = 1; w <= 5; ++w) {
-    WriteBmp("sprites/hud_w" + std::to_string(w) + ".bmp", 2, 2, Solid(1));
-    for (int f = 0; f < 2; ++f)
-      WriteBmp("sprites/hud_g" + std::to_string(w) + "_" + std::to_string(f) + ".bmp", 2, 2, Solid(1));
-  }
   LoadWallTextures();
   LoadHudImages();
   LoadSpriteImages();

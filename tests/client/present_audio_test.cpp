@@ -4,13 +4,11 @@
 #include "client/presentation/audio.h"
 #include "client/presentation/renderer.h"
 #include "client_test.h"
+#include "support/asset_names.h"
 
 namespace {
 
-const char* const SOUND_NAMES[20] = {"snd_ammo",   "snd_chat",   "snd_health", "snd_armor",  "snd_score",
-                                     "snd_spawn",  "snd_mmove",  "snd_g1",     "snd_g2",     "snd_g3",
-                                     "snd_g4",     "snd_g5",     "snd_skinD0", "snd_skinP0", "snd_skinD1",
-                                     "snd_skinP1", "snd_skinD2", "snd_skinP2", "snd_skinD3", "snd_skinP3"};
+const std::vector<std::string> SOUND_NAMES = SoundNames();
 
 // One second of a quiet tone, long enough to still play when checked.
 Bytes Tone() {
@@ -42,7 +40,7 @@ class Audio : public ClientTest {
     ClientTest::TearDown();
   }
   void StartWithAllSounds() {
-    for (const char* name : SOUND_NAMES) WriteFile(std::string("sounds/") + name + ".wav", Tone());
+    for (const std::string& name : SOUND_NAMES) WriteFile("sounds/" + name + ".wav", Tone());
     InitAudio();
     ASSERT_TRUE(AudioReady()) << "OpenAL's null output should give a device";
   }
@@ -53,7 +51,7 @@ TEST_F(Audio, MissingAndUndecodableSoundsAreLoggedInLoadOrderAndSilent) {
   WriteFile("sounds/snd_ammo.wav", Tone());
   InitAudio();
   ASSERT_EQ(log_lines.size(), 19u);
-  for (int i = 1; i < 20; ++i) EXPECT_EQ(log_lines[i - 1], std::string("sounds/") + SOUND_NAMES[i] + ".wav not found!");
+  for (int i = 1; i < 20; ++i) EXPECT_EQ(log_lines[i - 1], "sounds/" + SOUND_NAMES[i] + ".wav not found!");
   EXPECT_NE(snd_ammo, 0u);
   EXPECT_EQ(snd_chat, 0u);
   EXPECT_EQ(snd_skinP[3], 0u);
@@ -124,7 +122,7 @@ TEST_F(Audio, SourcesFollowPlayersAndTheListenerFollowsTheCamera) {
 }
 
 TEST_F(Audio, WithoutADeviceTheGameIsSilentAndCarriesOn) {
-  for (const char* name : SOUND_NAMES) WriteFile(std::string("sounds/") + name + ".wav", Tone());
+  for (const std::string& name : SOUND_NAMES) WriteFile("sounds/" + name + ".wav", Tone());
   WriteFile("sounds/snd_chat.wav", "");
   EXPECT_FALSE(InitAudioDevice("no such sound device"));
   EXPECT_FALSE(AudioReady());

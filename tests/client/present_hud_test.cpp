@@ -48,7 +48,9 @@ TEST_F(Hud, SpectatingWithoutAFollowedPlayerLeavesTheOverlayWhite) {
   EXPECT_EQ(Overlay(5, 235), 0xFFFFFFu);
 }
 
-TEST_F(Hud, LivingPlayerSeesGunPanelAndIcons) {
+// Dead, a player has no gun; out-of-range values from the snapshot are drawn
+// in range and left as they came.
+TEST_F(Hud, LivingPlayerSeesGunPanelAndIconsADeadOneNoGun) {
   players[1].state = PS_ALIVE;
   players[1].gun = 3;
   players[1].team = 2;
@@ -70,6 +72,16 @@ TEST_F(Hud, LivingPlayerSeesGunPanelAndIcons) {
   players[1].fire_pose = 2;
   DrawHud();
   EXPECT_EQ(Overlay(131, 150), 0x0000C3u);
+
+  players[1].state = PS_DEAD;
+  players[1].gun = 9;
+  players[1].team = 6;
+  DrawHud();
+  EXPECT_EQ(players[1].gun, 9);  // drawn as weapon 5 and team 2
+  EXPECT_EQ(players[1].team, 6);
+  EXPECT_EQ(Overlay(131, 150), 0xFFFFFFu);
+  EXPECT_EQ(Overlay(218, 206), 0x000500u);
+  EXPECT_EQ(Overlay(278, panel_top + 14), 0x300000u);
 }
 
 // Characters written in the HUD colour from x on, up to the next number:
@@ -112,17 +124,6 @@ TEST_F(Hud, NumbersShowOwnValuesOrDashesWhenFollowingSomeoneElse) {
   EXPECT_EQ(TextCells(59, 116), 4);
   EXPECT_EQ(TextCells(116, 168), 4);
   EXPECT_EQ(TextCells(168, 218), 4);
-}
-
-TEST_F(Hud, DeadPlayerHasNoGunAndOutOfRangeValuesAreDrawnInRange) {
-  players[1].state = PS_DEAD;
-  players[1].gun = 9;
-  players[1].team = 6;
-  DrawHud();
-  EXPECT_EQ(players[1].gun, 9);  // drawn as weapon 5 and team 2, left as the snapshot gave them
-  EXPECT_EQ(players[1].team, 6);
-  EXPECT_EQ(Overlay(131, 150), 0xFFFFFFu);
-  EXPECT_EQ(Overlay(218, 206), 0x000500u);
 }
 
 TEST_F(Hud, PicturesLargerThanTheOverlayAreClipped) {

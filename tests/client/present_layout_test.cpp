@@ -89,6 +89,8 @@ TEST_F(LayoutTest, TitleAndMenuFitEveryWindowWidthWithoutOverlapping) {
     Start(ww);
     ASSERT_EQ(cw_, ww);
     ASSERT_TRUE(menu_open && l_mcpt.visible && l_mvar.visible);
+    EXPECT_LE(std::abs(l_mcpt.left + l_mcpt.width / 2 - cw_ / 2), 1);  // the title centred
+    EXPECT_EQ(l_mcpt.top, ch_ / 15);
     EXPECT_EQ(Lines(l_mvar.caption), Lines(l_mval.caption));
     for (int extra = 0; extra < 2; ++extra) {  // the menu as it is, and with one more line
       EXPECT_TRUE(Inside("l_mcpt", l_mcpt, cw_, ch_));
@@ -115,7 +117,6 @@ TEST_F(LayoutTest, TheDesignSizesStandWhereTheWindowHasRoomForThem) {
   Start(1024);
   EXPECT_EQ(l_mcpt.font, FONT_TITLE);
   EXPECT_EQ(l_mcpt.height, 59);
-  EXPECT_EQ(l_mcpt.top, 768 / 15);
   EXPECT_EQ(l_mvar.font, FONT_MENU);
   EXPECT_EQ(l_mvar.height, 19 * Lines(l_mvar.caption));
   EXPECT_EQ(l_mvar.top, 768 / 2 - l_mvar.height / 2 + 45);  // the centred place, untouched
@@ -149,7 +150,7 @@ TEST_F(LayoutTest, LogScoreboardChatFrameRateAndAnnouncementStayInside) {
 
     // The frame rate at the right edge, above the HUD panel.
     EXPECT_EQ(l_fps.left + l_fps.width, cw_);
-    EXPECT_LE(l_fps.top + l_fps.height, HudPanelTop(ch_));
+    EXPECT_EQ(l_fps.top + l_fps.height, HudPanelTop(ch_));
     EXPECT_EQ(HudPanelTop(ch_), 200 * ch_ / 240);
 
     // The longest chat line shows its end inside the window.

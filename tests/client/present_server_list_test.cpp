@@ -51,72 +51,34 @@ TEST(ServerListTargets, TheEnvironmentPointsDiscoveryElsewhere) {
   unsetenv("VORNAXDM_LAN_PORTS");
 }
 
-// A stand-in server: only an answer with the token of a recent query, whole
-// and well formed, is taken; the ping is the time since that query.
-TEST(ServerListAnswers, OnlyWholeAnswersToOurQueriesCount) {
-  UdpPeer server;
-  ASSERT_TRUE(ServerListStart());
-  ServerListAddNamed("127.0.0.1", server.port());
-  ServerListSend(1000);
-  uint8_t query[STATUS_QUERY_SIZE + 1];
-  sockaddr_in client{};
-  ASSERT_EQ(server.receiveInto(query, sizeof query, 3000, &client), static_cast<int>(STATUS_QUERY_SIZE));
-  uint32_t token = 0;
-  ASSERT_TRUE(ReadStatusQuery(query, STATUS_QUERY_SIZE, STATUS_QUERY_SIZE, token));
-
-  ServerStatus s;
-  s.name.assign("Stand\x01In");
-  s.map.assign("DefMap");
-  s.players = 3;
-  s.max_players = 8;
-  uint8_t answer[STATUS_ANSWER_LIMIT];
-  s.token = token + 1;  // not ours
-  server.sendTo(client, answer, WriteStatusAnswer(s, answer));
-  s.token = token;
-  const size_t length = WriteStatusAnswer(s, answer);
-  server.sendTo(client, answer, length - 1);  // cut short
-  answer[0] = 'q';
-  server.sendTo(client, answer, length);  // not an answer
-  answer[0] = MSG_STATUSANSWER;
-  server.sendTo(client, answer, length);
-  int taken = 0;
-  for (int i = 0; i < 100 && taken < 4; ++i) {
-    ServerListWait(50);
-    taken += ServerListPoll(1042);
-  }
-  ASSERT_EQ(taken, 4);
-  const auto& entries = ServerListEntries();
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_TRUE(entries[0].answered);
-  // 42 ms by the caller's clock, less the time the answer waited unread.
-  EXPECT_LE(entries[0].ping_ms, 42u);
-  const ServerListColumns c = ServerListTexts(entries[0]);
-  EXPECT_EQ(c.name, "Stand?In");
-  EXPECT_EQ(c.players, "3/8");
-  EXPECT_EQ(c.ping, std::to_string(entries[0].ping_ms) + " ms");
-  ServerListStop();
-}
-
 uint32_t QueryToken(const UdpPeer& peer, sockaddr_in& client) {
   uint8_t query[STATUS_QUERY_SIZE + 1];
   uint32_t token = 0;
   const int n = peer.receiveInto(query, sizeof query, 3000, &client);
+  EXPECT_EQ(n, static_cast<int>(STATUS_QUERY_SIZE));
   EXPECT_TRUE(n > 0 && ReadStatusQuery(query, STATUS_QUERY_SIZE, static_cast<size_t>(n), token));
   return token;
 }
 
-void Answer(const UdpPeer& from, const sockaddr_in& client, uint32_t token, const std::string& name) {
+// An answer with this token and name, `cut` bytes short, under this code.
+void Answer(const UdpPeer& from, const sockaddr_in& client, uint32_t token, const std::string& name, size_t cut = 0,
+            uint8_t code = MSG_STATUSANSWER) {
   ServerStatus s;
   s.token = token;
   s.name.assign(name);
+  s.players = 3;
+  s.max_players = 8;
   uint8_t answer[STATUS_ANSWER_LIMIT];
-  from.sendTo(client, answer, WriteStatusAnswer(s, answer));
+  const size_t length = WriteStatusAnswer(s, answer) - cut;
+  answer[0] = code;
+  from.sendTo(client, answer, length);
 }
 
-// Answers count only from the address and port asked, with the token of
-// the query sent there, the first of a round only; the LAN query's token
-// only from the LAN ports. Text from answers shows no control character.
-TEST(ServerListAnswers, ForgedAndRepeatedAnswersAreNotListed) {
+// Answers count only whole, from the address and port asked, with the token
+// of the query sent there, the first of a round only; the LAN query's token
+// only from the LAN ports. Text from answers shows no control character, and
+// the ping is the time since the query.
+TEST(ServerListAnswers, OnlyTheFirstWholeAnswerToOurOwnQueryIsListed) {
   UdpPeer server, neighbour, lan, stranger;
   ASSERT_TRUE(ServerListStart());
   ServerListAddNamed("127.0.0.1", server.port());
@@ -129,6 +91,9 @@ TEST(ServerListAnswers, ForgedAndRepeatedAnswersAreNotListed) {
   const uint32_t lan_token = QueryToken(lan, client);
   EXPECT_NE(server_token, neighbour_token);
   EXPECT_NE(server_token, lan_token);
+  Answer(server, client, server_token + 1, "Not our token");
+  Answer(server, client, server_token, "Cut short", 1);
+  Answer(server, client, server_token, "Not an answer", 0, 'q');
   Answer(neighbour, client, server_token, "Posing as the server");
   Answer(stranger, client, server_token, "Stranger");
   Answer(stranger, client, lan_token, "Stranger on the LAN");
@@ -139,14 +104,20 @@ TEST(ServerListAnswers, ForgedAndRepeatedAnswersAreNotListed) {
   Answer(lan, client, lan_token, "LanTwo");
   Answer(neighbour, client, neighbour_token, "Neighbour");
   int taken = 0;
-  for (int i = 0; i < 100 && taken < 9; ++i) {
+  for (int i = 0; i < 100 && taken < 12; ++i) {
     ServerListWait(50);
-    taken += ServerListPoll(1010);
+    taken += ServerListPoll(1042);
   }
-  ASSERT_EQ(taken, 9);
+  ASSERT_EQ(taken, 12);
   const auto& entries = ServerListEntries();
   ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(ServerListTexts(entries[0]).name, "Real??[2J???1");
+  EXPECT_TRUE(entries[0].answered);
+  // 42 ms by the caller's clock, less the time the answer waited unread.
+  EXPECT_LE(entries[0].ping_ms, 42u);
+  const ServerListColumns c = ServerListTexts(entries[0]);
+  EXPECT_EQ(c.name, "Real??[2J???1");
+  EXPECT_EQ(c.players, "3/8");
+  EXPECT_EQ(c.ping, std::to_string(entries[0].ping_ms) + " ms");
   EXPECT_EQ(ServerListTexts(entries[1]).name, "Neighbour");
   EXPECT_EQ(ServerListTexts(entries[2]).name, "LanOne");
   EXPECT_EQ(entries[2].port, lan.port());

@@ -18,23 +18,17 @@ TEST(Bandwidth, OneClientInAFullGameOfBots) {
   std::filesystem::copy(std::string(VORNAX_SOURCE_DIR) + "/maps", dir.path() + "/maps");
   ChildProcess server;
   const uint16_t port =
-      StartServer(server, {"-port", "47500", "-map", "castle", "-bots", "23", "-maxplayers", "24", "-score", "200"},
+      StartServer(server, {"-port", "0", "-map", "castle", "-bots", "23", "-maxplayers", "24", "-score", "200"},
                   dir.path());
   ASSERT_NE(port, 0);
 
   ScriptedClient player("Measured", 0, port);
   // Two seconds to connect, join and let the bots arrive, then ten measured.
-  for (int f = 0; f < 66; ++f) {
-    player.frame();
-    SleepMs(30);
-  }
+  PlayFor(2000, {&player});
   long in0 = player.bytesReceived(), din0 = player.datagramsReceived();
   long out0 = player.bytesSent(), dout0 = player.datagramsSent();
   long long start = NowMs();
-  while (NowMs() - start < 10000) {
-    player.frame();
-    SleepMs(30);
-  }
+  PlayFor(10000, {&player});
   double seconds = (NowMs() - start) / 1000.0;
   double down = ((player.bytesReceived() - in0) + kUdpIpHeader * (player.datagramsReceived() - din0)) / seconds;
   double up = ((player.bytesSent() - out0) + kUdpIpHeader * (player.datagramsSent() - dout0)) / seconds;

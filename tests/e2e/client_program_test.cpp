@@ -1,6 +1,6 @@
 // The real client program's command line and start-up: --connect with a
-// host name reaches the server and leaves the saved server in config.cfg
-// alone, a name that does not resolve is reported and nothing is sent;
+// host name reaches the server (a team game: its totals show) and leaves the
+// saved server in config.cfg alone, a name that does not resolve is reported and nothing is sent;
 // --help and --version answer; without a display the game does not run
 // unseen; a config.cfg that cannot be written is reported.
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/display.h"
 #include "support/process.h"
 
 namespace {
@@ -28,18 +29,27 @@ void StartClient(ChildProcess& client, const std::string& dir, const std::vector
   ASSERT_TRUE(client.start(program, all, dir, dir + "/client.out"));
 }
 
-TEST(ClientProgram, AHostNameReachesTheServerAndTheSavedServerStays) {
+// The game the name leads to is a team game: the team totals show as soon
+// as the game information is in.
+TEST(ClientProgram, AHostNameReachesTheServerItsTeamTotalsShowAndTheSavedServerStays) {
   for (const char* binary : {"vornaxdm", "vornaxdm_server"})
     if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
   TempDir dir;
   ChildProcess server;
-  const uint16_t port = StartServer(server, {"-port", "47900", "-name", "ByName"}, dir.path());
+  const uint16_t port = StartServer(server, {"-port", "0", "-name", "ByName", "-teams", "1", "-bots", "2"}, dir.path());
   ASSERT_NE(port, 0);
   WriteFile(dir / "config.cfg", kSavedConfig);
   ChildProcess client;
-  StartClient(client, dir.path(), {"--connect", "localhost:" + std::to_string(port), "--frames", "3000"});
+  StartClient(client, dir.path(),
+              {"--connect", "localhost:" + std::to_string(port), "--frames", "3000", "--dump-labels", "labels.txt"});
   EXPECT_TRUE(WaitFor([&] { return server.output().find("Named connected!") != std::string::npos; }, 60000))
       << server.output();
+  std::string totals;
+  EXPECT_TRUE(WaitFor(
+      [&] { return (totals = LabelLine(ReadFile(dir / "labels.txt"), "l_sb_ts")).rfind("l_sb_ts 1 teams scores:", 0) == 0; },
+      60000))
+      << ReadFile(dir / "labels.txt");
+  EXPECT_NE(totals.find("MU : "), std::string::npos) << totals;
   client.stop();
   EXPECT_EQ(server.stop(), 0);
   const std::string config = ReadFile(dir / "config.cfg");
@@ -65,11 +75,11 @@ TEST(ClientProgram, ANameThatDoesNotResolveIsReportedAndNothingIsSent) {
   EXPECT_NE(config.find("\r\nsvip=127.0.0.9\r\nsvport=4242\r\n"), std::string::npos) << config;
 }
 
-// Without a screen: an answer to --help or --version never needs one.
+// The client without a screen: its output, and whether it wrote config.cfg.
 std::string Answer(const std::vector<std::string>& args, int& exit_code) {
   TempDir dir;
   ChildProcess client;
-  client.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER="};
+  client.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", "XDG_RUNTIME_DIR=" + dir.path(), "ALSOFT_DRIVERS=null"};
   if (!client.start(BinaryPath("vornaxdm"), args, dir.path())) return "";
   exit_code = client.wait(30000);
   std::string out = client.output();
@@ -77,7 +87,10 @@ std::string Answer(const std::vector<std::string>& args, int& exit_code) {
   return out;
 }
 
-TEST(ClientProgram, HelpAndVersionAnswerAndExit) {
+// An answer to --help or --version never needs a screen. SDL falls back to
+// a driver without one; only a user who asks for it (the tests name
+// SDL_VIDEODRIVER=dummy) gets a game nobody sees.
+TEST(ClientProgram, HelpAndVersionAnswerAndExitWithoutADisplayWhereTheGameSaysItNeedsOne) {
   if (!ClientBuilt()) GTEST_SKIP() << "vornaxdm not built";
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"--frames", "5", "--help"}}) {
@@ -93,6 +106,10 @@ TEST(ClientProgram, HelpAndVersionAnswerAndExit) {
   int code = -1;
   EXPECT_EQ(Answer({"--version"}, code), "vornaxdm 1.0.0, protocol versions 28 and 29\n");
   EXPECT_EQ(code, 0);
+  const std::string refused = Answer({"--frames", "100"}, code);
+  EXPECT_EQ(refused.rfind("No display found: the game needs a window", 0), 0u) << refused;
+  EXPECT_EQ(refused.find("(config.cfg written)"), std::string::npos);
+  EXPECT_EQ(code, 1);
   // Where a value stands, --help is a value like any other: here the name
   // of the file a game that starts writes its labels to.
   TempDir dir;
@@ -100,21 +117,6 @@ TEST(ClientProgram, HelpAndVersionAnswerAndExit) {
   StartClient(client, dir.path(), {"--frames", "3", "--dump-labels", "--help"});
   EXPECT_EQ(client.wait(60000), 0);
   EXPECT_NE(ReadFile(dir / "--help").find("l_log "), std::string::npos);
-}
-
-// SDL falls back to a driver without a screen; only a user who asks for it
-// (the tests name SDL_VIDEODRIVER=dummy) gets a game nobody sees.
-TEST(ClientProgram, WithoutADisplayItSaysSoAndExits) {
-  if (!ClientBuilt()) GTEST_SKIP() << "vornaxdm not built";
-  TempDir dir;
-  ChildProcess client;
-  client.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", "XDG_RUNTIME_DIR=" + dir.path(),
-                "ALSOFT_DRIVERS=null"};
-  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"), {"--frames", "100"}, dir.path(), dir / "client.out"));
-  EXPECT_EQ(client.wait(60000), 1);
-  EXPECT_NE(ReadFile(dir / "client.out").find("No display found: the game needs a window"), std::string::npos)
-      << ReadFile(dir / "client.out");
-  EXPECT_FALSE(FileExists(dir / "config.cfg"));
 }
 
 // Here config.cfg is a folder: no one, not even root, can write the file.

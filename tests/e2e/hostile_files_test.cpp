@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/asset_names.h"
 #include "support/process.h"
 #include "support/udp_peer.h"
 #include "support/wire.h"
@@ -29,45 +30,29 @@ long PeakKb(pid_t pid) {
 // and the most memory it held while running.
 int RunClientFrames(const std::string& dir, long& peak_kb) {
   ChildProcess client;
-  client.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"};
-  if (!client.start(BinaryPath("vornaxdm"), {"--frames", "66"}, dir, dir + "/client.out")) return -1;
+  if (!StartGame(client, dir, {"--frames", "66"})) return -1;
   peak_kb = 0;
   for (long long end = NowMs() + 60000; client.running() && NowMs() < end; SleepMs(20))
     peak_kb = std::max(peak_kb, PeakKb(client.pid()));
   return client.wait(60000);
 }
 
-TEST(HostileFiles, ANameOf200000CharactersStartsKeepsItAndStaysSmall) {
+// A name of 200,000 characters in config.cfg, and run-length pictures that
+// would decode to gigabytes: walls and HUD pictures of 4096 x 4096 each (too
+// large on their own), sprites of 1024 x 1024 (too many together).
+TEST(HostileFiles, ALongNameAndRunLengthBombsStartKeepTheNameRefuseTheBombsAndStaySmall) {
   if (!ClientBuilt()) GTEST_SKIP() << "client not built";
   TempDir dir;
   const std::string name(200000, 'n');
   WriteFile(dir / "config.cfg", "name=" + name + "\r\nsv=0\r\n");
+  for (const auto& list : {HudNames(".bmp"), Lettered("w", 'A', 'Z', ".bmp")})
+    for (const std::string& n : list) WriteFile(dir / ("sprites/" + n), RleBomb(4096, 4096));
+  for (const std::string& n : SkinNames(".bmp")) WriteFile(dir / ("sprites/" + n), RleBomb(1024, 1024));
   long peak_kb = 0;
   EXPECT_EQ(RunClientFrames(dir.path(), peak_kb), 0) << ReadFile(dir / "client.out");
-  std::printf("client with a 200,000-character name: peak %ld kB\n", peak_kb);
+  std::printf("client with a 200,000-character name and 166 run-length bombs of 68 bytes: peak %ld kB\n", peak_kb);
   EXPECT_LT(peak_kb, 400 * 1024);  // it was 4 GB, or a crash
   EXPECT_NE(ReadFile(dir / "config.cfg").find("name=" + name + "\r\n"), std::string::npos);
-}
-
-TEST(HostileFiles, RunLengthBombsAreRefusedBeforeTheyAreDecoded) {
-  if (!ClientBuilt()) GTEST_SKIP() << "client not built";
-  TempDir dir;
-  // Walls and HUD pictures of 4096 x 4096 each (too large on their own),
-  // sprites of 1024 x 1024 (too many together).
-  std::vector<std::string> big = {"hudpanel", "hud_team_0", "hud_team_1", "hud_team_2", "hud_team_3"};
-  for (int w = 1; w <= 5; ++w) {
-    big.push_back("hud_w" + std::to_string(w));
-    for (int f = 0; f < 2; ++f) big.push_back("hud_g" + std::to_string(w) + "_" + std::to_string(f));
-  }
-  for (char c = 'A'; c <= 'Z'; ++c) big.push_back(std::string("w") + c);
-  for (const std::string& n : big) WriteFile(dir / ("sprites/" + n + ".bmp"), RleBomb(4096, 4096));
-  for (int t = 0; t < 4; ++t)
-    for (int f = 0; f < 30; ++f)
-      WriteFile(dir / ("sprites/skin_" + std::to_string(t) + "_" + std::to_string(f) + ".bmp"), RleBomb(1024, 1024));
-  long peak_kb = 0;
-  EXPECT_EQ(RunClientFrames(dir.path(), peak_kb), 0) << ReadFile(dir / "client.out");
-  std::printf("client with 166 run-length bombs of 68 bytes: peak %ld kB\n", peak_kb);
-  EXPECT_LT(peak_kb, 400 * 1024);
   const std::string outlog = ReadFile(dir / "outlog.txt");
   EXPECT_NE(outlog.find("sprites/hudpanel.bmp is too large, not loaded!"), std::string::npos) << outlog;
   EXPECT_NE(outlog.find("sprites/wZ.bmp is too large, not loaded!"), std::string::npos);
@@ -82,18 +67,16 @@ TEST(HostileFiles, AFifoADeviceAndAnEndlessFileAsMapsNeitherHoldUpNorStopTheServ
   ASSERT_EQ(truncate((dir / "maps/endless.vnxm").c_str(), 1LL << 32), 0);  // 4 GB, sparse
   ASSERT_EQ(mkfifo((dir / "maps/pipe.vnxm").c_str(), 0644), 0);
   ASSERT_EQ(symlink("/dev/zero", (dir / "maps/zero.vnxm").c_str()), 0);
+  // Held up by a map, the server would not say its port within StartServer's
+  // wait, nor end within stop()'s before it is killed.
   ChildProcess server;
-  const long long started = NowMs();
   const uint16_t port =
       StartServer(server, {"-port", "0", "-map", "pipe", "-map", "zero", "-map", "endless"}, dir.path());
   ASSERT_NE(port, 0) << ReadFile(dir / "server.out");
-  EXPECT_LT(NowMs() - started, 3000);
   const std::string out = ReadFile(dir / "server.out");
   EXPECT_NE(out.find("maps/pipe.vnxm is not a regular file: map not loaded\n"), std::string::npos) << out;
   EXPECT_NE(out.find("maps/zero.vnxm is not a regular file: map not loaded\n"), std::string::npos) << out;
-  const long long stopping = NowMs();
   EXPECT_EQ(server.stop(3000), 0);
-  EXPECT_LT(NowMs() - stopping, 2000);
 }
 
 TEST(HostileFiles, AHangUpEndsTheGameWithADisconnectAndTheSettingsSaved) {
@@ -101,9 +84,7 @@ TEST(HostileFiles, AHangUpEndsTheGameWithADisconnectAndTheSettingsSaved) {
   TempDir dir;
   UdpPeer server;
   ChildProcess client;
-  client.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "ALSOFT_DRIVERS=null"};
-  ASSERT_TRUE(client.start(BinaryPath("vornaxdm"), {"--connect", "127.0.0.1:" + std::to_string(server.port())},
-                           dir.path(), dir / "client.out"));
+  ASSERT_TRUE(StartGame(client, dir.path(), {"--connect", "127.0.0.1:" + std::to_string(server.port())}));
   std::string first;
   uint16_t client_port = 0;
   for (long long end = NowMs() + 20000; first.empty() && NowMs() < end;) first = server.receive(200, &client_port);

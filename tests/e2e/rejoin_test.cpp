@@ -18,6 +18,7 @@
 #include "e2e/relay.h"
 #include "protocol/protocol.h"
 #include "support/process.h"
+#include "support/wire.h"
 
 namespace {
 
@@ -34,15 +35,10 @@ const char* kRoom =
 struct ClientWatch {
   std::atomic<int> alive_snapshots{0}, not_connected{0}, inputs{0};
   std::atomic<int> slot{0};
-  // Version 29 puts the token after the code byte and one word after the
-  // snapshot's six-byte tail; the client's connect says which it speaks.
-  int head = 0, tail = 6;
+  bool version29 = false;  // the client's connect says which it speaks
   void arrived(bool to_server, const uint8_t* d, int len) {
     if (to_server) {
-      if (len >= 2 && d[0] == MSG_CONNECT) {
-        head = d[1] >= 29 ? 8 : 0;
-        tail = d[1] >= 29 ? 8 : 6;
-      }
+      if (len >= 2 && d[0] == MSG_CONNECT) version29 = d[1] >= 29;
       if (len >= 1 && d[0] == MSG_INPUT) ++inputs;
       return;
     }
@@ -50,15 +46,10 @@ struct ClientWatch {
       ++not_connected;
       alive_snapshots = 0;
     }
-    if (len < head + 6 + tail || d[0] != MSG_SNAPSHOT) return;
-    const uint8_t me = d[len - tail];
-    slot = me;
-    int at = head + 6;
-    for (int i = 0, n = d[head + 5]; i < n && at + 3 <= len; ++i) {
-      const uint8_t s = d[at], state = d[at + 1];
-      at += 3 + (state >= PS_DEAD ? 1 : 0) + (state >= PS_ALIVE ? 6 : 0) + (state >= PS_FIRING ? 1 : 0);
-      if (s == me && state >= PS_ALIVE) ++alive_snapshots;
-    }
+    const OwnEntry own = ReadOwnEntry(std::string(reinterpret_cast<const char*>(d), static_cast<size_t>(len)), version29);
+    if (!own.snapshot) return;
+    slot = own.slot;
+    if (own.alive) ++alive_snapshots;
   }
 };
 
@@ -103,13 +94,7 @@ struct Game {
     if (!inGame()) return -1;
     return NowMs() - sent;
   }
-  int connectionLostLines() {
-    const std::string log = ReadFile(dir / "outlog.txt");
-    int n = 0;
-    for (size_t at = log.find("Connection lost"); at != std::string::npos; at = log.find("Connection lost", at + 1))
-      ++n;
-    return n;
-  }
+  int connectionLostLines() { return Occurrences(ReadFile(dir / "outlog.txt"), "Connection lost"); }
 };
 
 

@@ -233,12 +233,6 @@ class NotifySocket {
   std::string name_, heard_;
 };
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 TEST(ServerHealth, TheServiceManagerHearsReadyKeepAlivesAndStopping) {
   TempDir dir;
   NotifySocket manager(dir / "notify", false);
@@ -250,7 +244,7 @@ TEST(ServerHealth, TheServiceManagerHearsReadyKeepAlivesAndStopping) {
   // Ready means bound and answering.
   const uint16_t port = ServerPort(server);
   EXPECT_EQ(ProbeExitCode(port), 0);
-  EXPECT_TRUE(WaitFor([&] { return Count(manager.heard(), "WATCHDOG=1") >= 2; }, kPatience)) << manager.heard();
+  EXPECT_TRUE(WaitFor([&] { return Occurrences(manager.heard(), "WATCHDOG=1") >= 2; }, kPatience)) << manager.heard();
   EXPECT_EQ(manager.heard().rfind("READY=1\nWATCHDOG=1\n", 0), 0u) << manager.heard();
   EXPECT_EQ(server.stop(), 0);
   EXPECT_EQ(manager.heard().substr(manager.heard().size() - 11), "STOPPING=1\n") << manager.heard();

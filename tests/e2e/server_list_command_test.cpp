@@ -36,19 +36,15 @@ class ServerListCommand : public ::testing::Test {
     ASSERT_NE(ending_port_, 0);
     fighter_ = std::make_unique<ScriptedClient>("Fighter", 0, ending_port_, ScriptedClient::kFight);
   }
-  void Frame() {
-    for (ScriptedClient* c : {ann_.get(), bob_.get(), fighter_.get()})
-      if (c) c->frame();
-    if (also_) also_();
-  }
+  // The players' frames and the stand-in's turn, every 30 ms.
   bool PlayUntil(int ms, const std::function<bool()>& done) {
-    const long long end = NowMs() + ms;
-    while (NowMs() < end) {
-      Frame();
-      if (done()) return true;
-      SleepMs(30);
-    }
-    return false;
+    std::vector<ScriptedClient*> players;
+    for (ScriptedClient* c : {ann_.get(), bob_.get(), fighter_.get()})
+      if (c) players.push_back(c);
+    return ::PlayUntil(ms, players, [&] {
+      if (also_) also_();
+      return done();
+    });
   }
   // Runs the client with --list while the players go on playing; its exit code.
   int List(const std::vector<std::string>& hosts, const std::vector<std::string>& env = {}) {

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <string>
@@ -21,6 +22,7 @@
 #include "protocol/status_query.h"
 #include "support/process.h"
 #include "support/scripted_client.h"
+#include "support/status_ask.h"
 #include "support/udp_peer.h"
 #include "support/wire.h"
 
@@ -70,11 +72,7 @@ char ConnectReply(const UdpPeer& peer, uint16_t port, const std::string& name) {
 
 bool StatusAnswered(uint16_t port) {
   UdpPeer asker;
-  uint8_t query[STATUS_QUERY_SIZE];
-  WriteStatusQuery(7, query);
-  asker.sendTo(LoopbackAddress(port), query, sizeof query);
-  const std::string answer = asker.receive(5000);
-  return !answer.empty() && answer[0] == static_cast<char>(MSG_STATUSANSWER);
+  return Ask(asker, port, 7, 5000) != nullptr;
 }
 
 bool EveryLineStamped(const std::string& log) {
@@ -319,6 +317,7 @@ TEST(ServerService, EveryCommandOverTheControlSocketWithBansThatOutliveARestart)
   EXPECT_EQ(server->stop(), 0);
 }
 
+// The end of the match is told in seconds to the status query meanwhile.
 TEST(ServerService, DrainLetsTheMatchEndThenStops) {
   if (!ServerBuilt()) GTEST_SKIP();
   TempDir dir;
@@ -332,6 +331,15 @@ TEST(ServerService, DrainLetsTheMatchEndThenStops) {
   UdpPeer late("127.0.0.4");
   EXPECT_EQ(ConnectReply(late, port, "Late"), static_cast<char>(MSG_SERVERFULL));
   // The bots play the match out; the server ends by itself after it.
+  ASSERT_TRUE(PlayUntil(60000, {&ann}, [&] { return ann.countdown() > 0; }));
+  UdpPeer asker;
+  const auto status = Ask(asker, port, 77);
+  ASSERT_TRUE(status);
+  EXPECT_GT(status->countdown_seconds, 0);
+  EXPECT_LE(status->countdown_seconds, 15);
+  int best = 0;
+  for (int i = 0; i < status->entry_count; ++i) best = std::max<int>(best, status->entries[i].frags);
+  EXPECT_GE(best, 1);
   EXPECT_TRUE(PlayUntil(60000, {&ann}, [&] { return !server.running(); }));
   EXPECT_EQ(server.wait(5000), 0);
   bool announced = false;

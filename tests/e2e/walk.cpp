@@ -12,6 +12,7 @@
 
 #include "protocol/protocol.h"
 #include "support/process.h"
+#include "support/wire.h"
 
 namespace {
 
@@ -43,32 +44,20 @@ struct OwnSnapshot {
 
 uint16_t Word(const uint8_t* d, int at) { return static_cast<uint16_t>(d[at] | d[at + 1] << 8); }
 
-// Where the fields lie in each version: version 29 puts the session token
-// after the code byte, sends the newest input frame after its acknowledgement,
-// sequence and count, and ends a snapshot with the sequence applied.
+// Where an input's fields lie in each version: version 29 puts the session
+// token after the code byte and sends the newest frame after its
+// acknowledgement, sequence and count.
 struct Layout {
-  int input_size_min, input_frame, snapshot_count, snapshot_tail;
+  int input_size_min, input_frame;
+  bool version29;
 };
-constexpr Layout kLayout28{12, 1, 5, 6};
-constexpr Layout kLayout29{23, 14, 13, 8};
+constexpr Layout kLayout28{12, 1, false};
+constexpr Layout kLayout29{23, 14, true};
 
-// The receiver's own entry of a snapshot: its slot is the first byte of the
-// tail.
 bool ParseOwn(const uint8_t* d, int len, const Layout& l, OwnSnapshot& own) {
-  if (len < l.snapshot_count + 1 + l.snapshot_tail || d[0] != MSG_SNAPSHOT) return false;
-  const uint8_t me = d[len - l.snapshot_tail];
-  int at = l.snapshot_count + 1;
-  own = OwnSnapshot{false, 0, 0, 0, NowMs()};
-  for (int i = 0, n = d[l.snapshot_count]; i < n && at + 3 <= len; ++i) {
-    const uint8_t slot = d[at], state = d[at + 1], ping = d[at + 2];
-    at += 3;
-    if (state >= PS_DEAD) ++at;
-    if (state >= PS_ALIVE && at + 6 <= len && slot == me)
-      own = OwnSnapshot{true, Word(d, at), Word(d, at + 2), ping, own.ms};
-    if (state >= PS_ALIVE) at += 6;
-    if (state >= PS_FIRING) ++at;
-  }
-  return true;
+  const OwnEntry e = ReadOwnEntry(std::string(reinterpret_cast<const char*>(d), static_cast<size_t>(len)), l.version29);
+  own = OwnSnapshot{e.alive, e.x, e.y, e.ping, NowMs()};
+  return e.snapshot;
 }
 
 // What the relay sees of the walker (link 0): its inputs as they leave it,
@@ -277,7 +266,7 @@ WalkFigures MeasureWalk(const WalkRun& run, int seconds, uint32_t seed) {
   TempDir dir;
   WriteFile(dir / "maps/openroom.vnxm", OpenRoom());
   ChildProcess server;
-  const uint16_t port = StartServer(server, {"-port", "47800", "-map", "openroom", "-name", "Walk"}, dir.path());
+  const uint16_t port = StartServer(server, {"-port", "0", "-map", "openroom", "-name", "Walk"}, dir.path());
   if (port == 0) return f;
 
   Recorder recorder;

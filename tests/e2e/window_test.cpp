@@ -156,7 +156,6 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
     if (!OnPath(program)) GTEST_SKIP() << program << " is not installed";
   for (const char* binary : {"vornaxdm", "vornaxdm_server", "assetgen"})
     if (!FileExists(BinaryPath(binary))) GTEST_SKIP() << binary << " not built";
-  long long started = NowMs();
 
   TempDir dir;
   const std::string& d = dir.path();
@@ -171,7 +170,7 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
   ASSERT_FALSE(display.empty()) << "no X display could be started";
   ChildProcess server;
   const uint16_t port =
-      StartServer(server, {"-port", "47400", "-map", "arena", "-bots", "2", "-name", "Window Test Server"}, d);
+      StartServer(server, {"-port", "0", "-map", "arena", "-bots", "2", "-name", "Window Test Server"}, d);
   ASSERT_NE(port, 0);
 
   ChildProcess client;
@@ -259,7 +258,6 @@ TEST(Window, AJoinedPlayerWalksFiresAndSeesTheGame) {
 
   // Shots were heard.
   EXPECT_GT(PeakLevel(d + "/sound.wav"), 0.02) << "the captured sound is silent";
-  EXPECT_LT(NowMs() - started, 300000);
 }
 
 // The window's size as the window system has it.
@@ -292,7 +290,7 @@ TEST(Window, FullscreenKeepsTheFourByThreePictureBetweenBarsAndGivesTheWindowBac
   const std::string display = StartXvfb(xvfb, d, 1280, 720);
   ASSERT_FALSE(display.empty()) << "no X display could be started";
   ChildProcess server;  // no bots: only the mouse changes the picture
-  const uint16_t port = StartServer(server, {"-port", "47450", "-map", "arena", "-bots", "0"}, d);
+  const uint16_t port = StartServer(server, {"-port", "0", "-map", "arena", "-bots", "0"}, d);
   ASSERT_NE(port, 0);
   ChildProcess client;
   constexpr int kPatience = 60000;

@@ -91,12 +91,6 @@ std::string Junk(uint64_t noise) {
 }
 std::string Loopback(int a, int b = 0) { return "127.0." + std::to_string(b) + "." + std::to_string(a); }
 
-int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 class Forged : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -134,7 +128,7 @@ class Forged : public ::testing::Test {
     long long said = 0;
     return PlayUntil(15000, all, [&] {
       if (NowMs() - said > 2000) who.say(text), said = NowMs();
-      return Count(opsLog(), mark) > 0;
+      return Occurrences(opsLog(), mark) > 0;
     });
   }
   // Starts the real game as `name` and waits until the operator's log shows
@@ -216,7 +210,7 @@ TEST_F(Forged, HijackFromThePlayersOwnPortChangesNothing) {
   const uint8_t slot = seat.first;
   const uint16_t game_port = seat.second;
   ASSERT_TRUE(PlayUntil(5000, {&observer}, [&] { return observer.player(slot).state == PS_SPECTATOR; }));
-  const int victim_lines = Count(opsLog(), "Victim");
+  const int victim_lines = Occurrences(opsLog(), "Victim");
   for (uint64_t k = 1; k <= 5; ++k) {
     for (const WireSession& session : {WireSession{28, 0}, WireSession{29, Noise(k)}, WireSession{29, 0}}) {
       for (const std::string& bytes :
@@ -232,8 +226,8 @@ TEST_F(Forged, HijackFromThePlayersOwnPortChangesNothing) {
   const int seen = observer.snapshots();
   ASSERT_TRUE(PlayUntil(5000, {&observer}, [&] { return observer.snapshots() > seen + 10; }));
   const std::string log = opsLog();
-  EXPECT_EQ(Count(log, "cheating"), 0) << log;
-  EXPECT_EQ(Count(log, "Victim"), victim_lines) << log;
+  EXPECT_EQ(Occurrences(log, "cheating"), 0) << log;
+  EXPECT_EQ(Occurrences(log, "Victim"), victim_lines) << log;
   EXPECT_EQ(observer.player(slot).state, PS_SPECTATOR);
   EXPECT_TRUE(listed("Victim"));
   EXPECT_TRUE(game.running());
@@ -258,9 +252,9 @@ TEST_F(Forged, TheGameBelievesOnlyItsServer) {
   forge("127.0.0.1", port_, {28, 0}, "ForgedNoToken");
   forge("127.0.0.1", port_, {29, Noise(7)}, "ForgedGuessedToken");
   ASSERT_TRUE(sayLogged(observer, {&observer}, "sentinel after the forgeries", "sentinel after"));
-  ASSERT_TRUE(PlayUntil(15000, {&observer}, [&] { return Count(eventLog("Reader"), "sentinel after") > 0; }))
+  ASSERT_TRUE(PlayUntil(15000, {&observer}, [&] { return Occurrences(eventLog("Reader"), "sentinel after") > 0; }))
       << "the event log froze: " << eventLog("Reader");
-  EXPECT_EQ(Count(eventLog("Reader"), "Forged"), 0) << eventLog("Reader");
+  EXPECT_EQ(Occurrences(eventLog("Reader"), "Forged"), 0) << eventLog("Reader");
   EXPECT_EQ(connects("Reader"), 1);
   EXPECT_TRUE(listed("Reader"));
 }
@@ -301,10 +295,10 @@ TEST_F(Forged, TheServerListTakesOnlyAnswersToItsQueries) {
                 .bytes = StatusAnswerBytes(token, "ImpostorLater")});
   ASSERT_EQ(list.wait(10000), 0);
   const std::string out = list.output();
-  EXPECT_EQ(Count(out, "RealServer"), 1) << out;
-  EXPECT_EQ(Count(out, "Fake"), 0) << out;
-  EXPECT_EQ(Count(out, "Impostor"), 0) << out;
-  EXPECT_EQ(Count(out, "Liar?[2J???"), 1) << out;
+  EXPECT_EQ(Occurrences(out, "RealServer"), 1) << out;
+  EXPECT_EQ(Occurrences(out, "Fake"), 0) << out;
+  EXPECT_EQ(Occurrences(out, "Impostor"), 0) << out;
+  EXPECT_EQ(Occurrences(out, "Liar?[2J???"), 1) << out;
   for (unsigned char c : out)
     EXPECT_TRUE(c == '\n' || (c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F))) << "raw byte " << int(c);
 }
@@ -335,11 +329,11 @@ TEST_F(Forged, NamesAndChatCannotForgeOperatorLogLines) {
       << log;
   // The tricky name stands only quoted and escaped, wherever it stands.
   const std::string quoted = R"("x\" from 10.9.9.9:1")";
-  EXPECT_EQ(Count(log, "10.9.9.9"), Count(log, quoted)) << log;
+  EXPECT_EQ(Occurrences(log, "10.9.9.9"), Occurrences(log, quoted)) << log;
   std::string map_end;
   for (const std::string& line : SplitLines(log))
     if (line.find(" map end: ") != std::string::npos) map_end = line;
-  EXPECT_TRUE(Count(map_end, "\"connect\"") == 1 && Count(map_end, quoted) == 1) << map_end;
+  EXPECT_TRUE(Occurrences(map_end, "\"connect\"") == 1 && Occurrences(map_end, quoted) == 1) << map_end;
   EXPECT_TRUE(admin.drain().empty());
 }
 
@@ -505,57 +499,6 @@ TEST_F(Forged, StatusQueriesAreAnsweredUnderAFloodFromSixtyAddresses) {
   std::printf("status queries under %.0f forged queries/s from 60 addresses: %zu of %d answered\n", rate,
               answered.size(), kQueries);
   EXPECT_GE(answered.size() * 10, size_t{kQueries} * 9);
-}
-
-// A server that speaks only 28: the real one behind a stand-in that answers
-// any other version with MSG_BADVERSION 28 and passes everything else on.
-TEST_F(Forged, TheGameFallsBackTo28AgainstAServerThatSpeaksOnly28) {
-  ASSERT_NE(startServer({}), 0);
-  UdpPeer front, back;
-  sockaddr_in game_address{};
-  int refused = 0;
-  auto relay = [&] {
-    uint8_t bytes[2048];
-    sockaddr_in from{};
-    for (int n; (n = front.receiveInto(bytes, sizeof bytes, 0, &from)) >= 0;) {
-      game_address = from;
-      if (n >= 2 && bytes[0] == MSG_CONNECT && bytes[1] != PROTOCOL_VERSION) {
-        ++refused;
-        front.sendTo(from, "p\x1c", 2);
-      } else {
-        back.sendTo(LoopbackAddress(port_), bytes, static_cast<size_t>(n));
-      }
-    }
-    for (int n; (n = back.receiveInto(bytes, sizeof bytes)) >= 0;) front.sendTo(game_address, bytes, static_cast<size_t>(n));
-  };
-  ChildProcess game;
-  ASSERT_GE(join(game, "Elder", front.port(), relay), 0) << "the game never came in with 28";
-  EXPECT_TRUE(WaitFor([&] { return relay(), Count(eventLog("Elder"), "Connected!") > 0; }, 10000)) << eventLog("Elder");
-  EXPECT_GE(refused, 1) << "the game never asked for 29";
-  EXPECT_EQ(Count(eventLog("Elder"), "The server speaks only protocol 28: playing without a session token"), 1)
-      << eventLog("Elder");
-  EXPECT_TRUE(listed("Elder"));
-}
-
-// A client written to version 28 plays as it always did while 28 is
-// accepted, and is told the server's version when it is not.
-TEST_F(Forged, AVersion28ClientPlaysWithLegacyOnAndIsToldOffWithout) {
-  ASSERT_NE(startServer({"-legacy", "1", "-bots", "2"}), 0);
-  ScriptedClient elder("Elder", 0, port_, ScriptedClient::kFight);
-  ASSERT_TRUE(PlayUntil(20000, {&elder}, [&] {
-    return elder.connected() && elder.player(elder.slot()).state >= PS_DEAD && elder.snapshots() > 200;
-  }));
-  EXPECT_EQ(elder.timesNotConnected(), 0);
-  EXPECT_TRUE(elder.problems().empty());
-  EXPECT_EQ(elder.orderFaults(), 0);
-  EXPECT_GT(elder.linesReceived(), 0);
-  EXPECT_EQ(connects("Elder"), 1);
-  ASSERT_NE(startServer({"-legacy", "0"}), 0);
-  UdpPeer old;
-  old.sendTo(port_, Connect(28, "Elder"));
-  std::string reply;
-  ASSERT_TRUE(WaitFor([&] { return !(reply = old.receive()).empty(); }, 5000));
-  EXPECT_EQ(reply, std::string("p\x1d", 2));
 }
 
 }  // namespace

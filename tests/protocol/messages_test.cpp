@@ -1,9 +1,11 @@
 // Both versions' layouts, byte by byte against datagrams built by hand, and
-// what the buffer remembers about short and overlong datagrams.
+// the message buffer: its ends, and what it remembers about short and
+// overlong datagrams.
 #include "protocol/messages.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -132,34 +134,91 @@ TEST(Messages, SnapshotPartsMakeTheOldLayoutAndTheNewTail) {
   EXPECT_EQ(r.unread(), 0);
 }
 
-TEST(Messages, BufferRemembersOverflowAndReadsPastTheDatagram) {
-  MessageBuffer b;
-  b.clear();
-  b.pos = MessageBuffer::kSize;
-  b.writeWord(1);
-  EXPECT_TRUE(b.overflowed);
-  b.clear();
+// Reads past the end of the datagram give zeros and empty strings, and the
+// buffer remembers them.
+TEST(MessageBuffer, ReadsPastTheDatagramGiveZerosAndAreRemembered) {
+  MessageBuffer b = Received("h", false);
+  EXPECT_EQ(b.readByte(), 'h');
   EXPECT_TRUE(b.ok());
-  // A string that just fits, then one cut short: its length byte stays whole.
-  b.pos = MessageBuffer::kSize - 5;
-  b.writeString(ShortStr("abcde"));
-  EXPECT_TRUE(b.ok());
-  b.pos = MessageBuffer::kSize - 2;
-  b.writeString(ShortStr("vwxyz"));
-  EXPECT_EQ(b.length(), MessageBuffer::kSize);
-  EXPECT_EQ(b.data[MessageBuffer::kSize - 2], 5);
-  EXPECT_EQ(b.data[MessageBuffer::kSize], 'w');
-  EXPECT_TRUE(b.overflowed);
-  b.clear();
-  MessageBuffer r = Received("m\x05", false);
-  r.readByte();
-  r.readByte();
-  EXPECT_TRUE(r.ok());
-  EXPECT_EQ(r.readByte(), 0);
-  EXPECT_TRUE(r.bad_read);
+  EXPECT_EQ(b.readWord(), 0);
+  EXPECT_TRUE(b.bad_read);
+  ShortStr s("junk");
+  b.readString(s);
+  EXPECT_TRUE(s.empty());
+  // A string longer than the datagram reads cleared bytes.
+  MessageBuffer longer = Received(std::string("\x0a" "abcd", 5), false);
+  longer.readString(s);
+  ASSERT_EQ(s.len, 10);
+  EXPECT_EQ(std::string(s.ch, 4), "abcd");
+  for (int i = 4; i < 10; ++i) EXPECT_EQ(s[i], 0);
   EXPECT_EQ(SenderOfCode('h'), Sender::Client);
   EXPECT_EQ(SenderOfCode('n'), Sender::Server);
   EXPECT_EQ(SenderOfCode('z'), Sender::Nobody);
+}
+
+// Nothing is written or read past the buffer's last position; a write that
+// does not fit is remembered.
+TEST(MessageBuffer, WritesAndReadsStopAtTheBuffersEnd) {
+  MessageBuffer b;
+  b.clear();
+  b.pos = 4999;
+  b.writeWord(0x1234);
+  EXPECT_EQ(b.pos, 5001);
+  EXPECT_EQ(b.data[4999], 0x34);
+  EXPECT_EQ(b.data[5000], 0x12);
+  EXPECT_TRUE(b.ok());
+
+  b.clear();
+  b.pos = 5000;
+  b.writeWord(0xBEEF);  // one byte of room is not enough for a word
+  EXPECT_EQ(b.pos, 5000);
+  EXPECT_EQ(b.data[5000], 0);
+  EXPECT_TRUE(b.overflowed);
+  b.writeByte(7);  // but it is for a byte
+  EXPECT_EQ(b.pos, 5001);
+  EXPECT_EQ(b.data[5000], 7);
+  b.writeByte(8);  // and nothing is written past the end
+  EXPECT_EQ(b.pos, 5001);
+
+  b.pos = 4999;
+  EXPECT_EQ(b.readWord(), 7 << 8);
+  b.pos = 5000;
+  EXPECT_EQ(b.readWord(), 0);
+  EXPECT_EQ(b.pos, 5000);
+  EXPECT_EQ(b.readByte(), 7);
+  EXPECT_EQ(b.readByte(), 0);
+  EXPECT_EQ(b.pos, 5001);
+  b.clear();
+  EXPECT_TRUE(b.ok());
+
+  // A string claiming 200 characters with only 10 positions left.
+  b.pos = 4990;
+  b.data[4990] = 200;
+  ShortStr r;
+  b.readString(r);
+  EXPECT_EQ(r.len, 9);  // 5000 - position after the length byte
+  EXPECT_EQ(b.pos, 5000);
+
+  // The length byte always says 5; only what fits is stored; nothing past 5000.
+  for (int room : {0, 1, 3, 6, 7}) {
+    b.clear();
+    b.pos = static_cast<uint16_t>(5001 - room);
+    b.writeString(ShortStr("hello"));
+    EXPECT_EQ(b.pos, 5001 - room + std::min(room, 6)) << room;
+    EXPECT_EQ(b.overflowed, room < 6) << room;  // remembered only when something was cut
+    if (room >= 1) {
+      EXPECT_EQ(b.data[5001 - room], 5) << room;
+    }
+  }
+
+  b.clear();
+  const ShortStr full(std::string(255, 'x'));
+  b.writeString(full);
+  EXPECT_EQ(b.length(), 256);
+  EXPECT_EQ(b.data[1], 255);
+  b.pos = 1;
+  b.readString(r);
+  EXPECT_EQ(r, full);
 }
 
 }  // namespace

@@ -241,6 +241,12 @@ bool ProgramsBuilt() { return ServerBuilt() && ClientBuilt(); }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+int Occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 std::string RleBomb(uint32_t width, uint32_t height) {
   std::string b = "BM";
   auto put = [&b](uint32_t v, int bytes) {

@@ -96,8 +96,9 @@ std::string ReadFile(const std::string& path);
 std::vector<std::string> SplitLines(const std::string& text);
 // How many complete lines of a text the regular expression matches whole.
 int CountLines(const std::string& text, const std::string& pattern);
-// Whether text holds part anywhere.
+// Whether text holds part anywhere, and how often (overlapping runs count).
 bool Has(const std::string& text, const std::string& part);
+int Occurrences(const std::string& text, const std::string& part);
 // An 8-bit run-length BMP of the given size whose data ends at once: 64
 // bytes that stand for width x height pixels.
 std::string RleBomb(uint32_t width, uint32_t height);

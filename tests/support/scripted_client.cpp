@@ -177,3 +177,7 @@ bool PlayUntil(int ms, const std::vector<ScriptedClient*>& clients, const std::f
   }
   return false;
 }
+
+void PlayFor(int ms, const std::vector<ScriptedClient*>& clients, const std::function<void()>& also) {
+  PlayUntil(ms, clients, [&] { return also(), false; });
+}

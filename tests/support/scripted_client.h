@@ -106,3 +106,5 @@ class ScriptedClient {
 // Plays the clients a frame every 30 ms until `done` holds, at most `ms`;
 // whether it did.
 bool PlayUntil(int ms, const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done);
+// Plays the clients a frame every 30 ms for `ms`, calling `also` after each frame.
+void PlayFor(int ms, const std::vector<ScriptedClient*>& clients, const std::function<void()>& also = [] {});

@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 
 sockaddr_in LoopbackAddress(uint16_t port) {
   sockaddr_in a{};
@@ -65,16 +68,45 @@ std::vector<std::string> UdpPeer::drain(int code) const {
   return out;
 }
 
-bool DatagramWaiting(uint16_t port) {
+namespace {
+
+// The kernel's table of this network namespace's UDP sockets: `row` is
+// called with each one's local port, waiting bytes and inode until it says
+// to stop.
+void ForEachUdpSocket(const std::function<bool(unsigned port, unsigned waiting, unsigned long inode)>& row) {
   std::ifstream table("/proc/self/net/udp");
   std::string line;
   std::getline(table, line);  // the heading
   while (std::getline(table, line)) {
     unsigned local_port = 0, receive_queue = 0;
-    // "  sl: local_address:port rem_address:port st tx_queue:rx_queue ..."
-    if (std::sscanf(line.c_str(), " %*u: %*x:%x %*x:%*x %*x %*x:%x", &local_port, &receive_queue) == 2 &&
-        local_port == port && receive_queue > 0)
-      return true;
+    unsigned long inode = 0;
+    // "  sl: local_address:port rem_address:port st tx_queue:rx_queue tr:when retrnsmt uid timeout inode"
+    if (std::sscanf(line.c_str(), " %*u: %*x:%x %*x:%*x %*x %*x:%x %*x:%*x %*x %*u %*u %lu", &local_port,
+                    &receive_queue, &inode) == 3 &&
+        !row(local_port, receive_queue, inode))
+      return;
   }
-  return false;
+}
+
+}  // namespace
+
+bool DatagramWaiting(uint16_t port) {
+  bool waiting = false;
+  ForEachUdpSocket([&](unsigned p, unsigned bytes, unsigned long) { return !(waiting = p == port && bytes > 0); });
+  return waiting;
+}
+
+uint16_t UdpPortOf(pid_t pid) {
+  std::set<unsigned long> inodes;
+  std::error_code ignored;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
+    const std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
+    if (target.rfind("socket:[", 0) == 0) inodes.insert(std::stoul(target.substr(8)));
+  }
+  uint16_t port = 0;
+  ForEachUdpSocket([&](unsigned p, unsigned, unsigned long inode) {
+    if (inodes.count(inode)) port = static_cast<uint16_t>(p);
+    return port == 0;
+  });
+  return port;
 }

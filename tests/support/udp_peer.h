@@ -3,6 +3,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -39,3 +40,5 @@ sockaddr_in LoopbackAddress(uint16_t port);
 // the kernel's table of this network namespace shows it: a test sees its
 // datagram reach a socket it does not own without taking it.
 bool DatagramWaiting(uint16_t port);
+// The local port of the one UDP socket a process holds, 0 while it has none.
+uint16_t UdpPortOf(pid_t pid);

@@ -77,6 +77,42 @@ inline uint64_t Field(const std::string& d, size_t at, size_t n) {
   return v;
 }
 
+// What a snapshot tells its receiver about itself, read from the bytes as the
+// server sent them (version 29 puts the token after the code and one more
+// word in the tail); `snapshot` is false for anything else or anything shorter.
+struct OwnEntry {
+  bool snapshot = false;
+  uint16_t tick = 0;
+  uint8_t slot = 0;    // the receiver's slot: the first byte of the tail
+  bool alive = false;  // its entry shows it alive or firing
+  uint8_t ping = 0;
+  uint16_t x = 0, y = 0, dir = 0;
+};
+inline OwnEntry ReadOwnEntry(const std::string& d, bool version29) {
+  OwnEntry own;
+  const size_t head = version29 ? 9 : 1, tail = version29 ? 8 : 6;
+  if (d.size() < head + 5 + tail || static_cast<uint8_t>(d[0]) != MSG_SNAPSHOT) return own;
+  own.snapshot = true;
+  own.tick = static_cast<uint16_t>(Field(d, head, 2));
+  own.slot = static_cast<uint8_t>(d[d.size() - tail]);
+  size_t at = head + 5;
+  for (size_t i = 0, n = static_cast<uint8_t>(d[head + 4]); i < n && at + 3 <= d.size(); ++i) {
+    const uint8_t slot = static_cast<uint8_t>(d[at]), state = static_cast<uint8_t>(d[at + 1]);
+    const uint8_t ping = static_cast<uint8_t>(d[at + 2]);
+    at += state >= PS_DEAD ? 4 : 3;
+    if (state >= PS_ALIVE && at + 6 <= d.size() && slot == own.slot) {
+      own.alive = true;
+      own.ping = ping;
+      own.x = static_cast<uint16_t>(Field(d, at, 2));
+      own.y = static_cast<uint16_t>(Field(d, at + 2, 2));
+      own.dir = static_cast<uint16_t>(Field(d, at + 4, 2));
+    }
+    if (state >= PS_ALIVE) at += 6;
+    if (state >= PS_FIRING) ++at;
+  }
+  return own;
+}
+
 // The tick word of a version-28 snapshot (bytes 1 and 2), 0 for anything shorter.
 inline uint16_t SnapshotTick(const std::string& d) {
   return d.size() < 3 ? 0 : static_cast<uint16_t>(static_cast<uint8_t>(d[1]) | static_cast<uint8_t>(d[2]) << 8);
