@@ -102,12 +102,11 @@ TEST_F(CombatTest, ChaingunSpreadCyclesWithTheTickCounter) {
   EXPECT_EQ(PLAYER_TRACE(1).victim, 7);
 }
 
-TEST_F(CombatTest, TraceStartsAtTheShooterAndStopsAtWallsNotObstacles) {
+TEST_F(CombatTest, TraceStartsAtTheShooterStopsAtWallsNotObstaclesAndHitsTheNearest) {
   UseMap({"", "", "", "          e     A"});  // obstacle in column 11, wall in column 17 of row 4
   AddPlayer(1, Centre(3), Centre(4));
   EXPECT_EQ(PLAYER_TRACE(1).victim, 0);
-  const ShotEnd wall = PLAYER_TRACE(1);
-  EXPECT_EQ(wall.point, (64 * 17 - Centre(3)) / 10 + 1);  // first point inside column 17
+  EXPECT_EQ(PLAYER_TRACE(1).point, (64 * 17 - Centre(3)) / 10 + 1);  // first point inside column 17
   AddPlayer(2, Centre(14), Centre(4));  // behind the obstacle, before the wall
   EXPECT_EQ(PLAYER_TRACE(1).victim, 2);
   AddPlayer(3, Centre(3) + 29, Centre(4) - 29);  // inside the shooter's own hit box
@@ -116,21 +115,7 @@ TEST_F(CombatTest, TraceStartsAtTheShooterAndStopsAtWallsNotObstacles) {
   SV_CLIENTSLIST[2].x = Centre(18);  // behind the wall
   SV_CLIENTSLIST[3].in_use = 0;
   EXPECT_EQ(PLAYER_TRACE(1).victim, 0);
-}
-
-TEST_F(CombatTest, KnifeReachesFortyUnitsPlusAHitBox) {
-  UseMap({});
-  AddPlayer(1, 1000, 1000);
-  Give(1, 1);
-  AddPlayer(2, 1069, 1000);
-  EXPECT_EQ(PLAYER_TRACE(1).victim, 2);
-  EXPECT_EQ(PLAYER_TRACE(1).point, 4);
-  SV_CLIENTSLIST[2].x = 1070;
-  EXPECT_EQ(PLAYER_TRACE(1).victim, 0);
-  EXPECT_EQ(PLAYER_TRACE(1).point, 5);  // points 0, 10, 20, 30, 40 tested
-}
-
-TEST_F(CombatTest, NearerEnemyTakesTheHitAndTiesGoToTheLowerSlot) {
+  // In open ground: the nearer enemy takes the hit, a tie the lower slot.
   UseMap({});
   AddPlayer(1, 500, 1000);
   AddPlayer(9, 900, 1000);
@@ -141,6 +126,14 @@ TEST_F(CombatTest, NearerEnemyTakesTheHitAndTiesGoToTheLowerSlot) {
   SV_CLIENTSLIST[9].x = 896;
   SV_CLIENTSLIST[4].x = 920;
   EXPECT_EQ(PLAYER_TRACE(1).victim, 9);
+  // The knife reaches forty units plus a hit box: points 0, 10, 20, 30, 40 tested.
+  Give(1, 1);
+  SV_CLIENTSLIST[4].x = 569;
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 4);
+  EXPECT_EQ(PLAYER_TRACE(1).point, 4);
+  SV_CLIENTSLIST[4].x = 570;
+  EXPECT_EQ(PLAYER_TRACE(1).victim, 0);
+  EXPECT_EQ(PLAYER_TRACE(1).point, 5);
 }
 
 TEST_F(CombatTest, ActionsSelectOwnedWeaponsAndFireOncePerReloadSpendingAmmunition) {

@@ -48,26 +48,24 @@ std::pair<int, int> Request(int dx, int dy) {
   return {c.x, c.y};
 }
 
-TEST_F(MovementTest, RequestsAreTakenOnlyBelowTheStepLimit) {
+TEST_F(MovementTest, EachRequestIsTakenOnlyBelowTheStepLimitFromWhereThePreviousLeftIt) {
   UseMap({});
   const uint16_t x = Centre(10), y = Centre(10);
-  struct Case {
+  const struct {
     int dx, dy;
     bool taken;
   } cases[] = {{11, 0, true}, {12, 0, false}, {9, 8, false}, {8, 8, true}, {0, -11, true}, {-12, 0, false}};
-  for (const Case& k : cases) {
+  for (const auto& k : cases) {
     AddPlayer(1, x, y);
     const auto [nx, ny] = Request(k.dx, k.dy);
-    if (k.taken) {
-      EXPECT_EQ(nx, x + k.dx) << k.dx << "," << k.dy;
-      EXPECT_EQ(ny, y + k.dy) << k.dx << "," << k.dy;
-    } else {
-      EXPECT_EQ(nx, x) << k.dx << "," << k.dy;  // ignored entirely, not shortened
-      EXPECT_EQ(ny, y) << k.dx << "," << k.dy;
-    }
-    ResetServer();
-    UseMap({});
+    // A request too long is ignored entirely, not shortened.
+    EXPECT_EQ(nx, k.taken ? x + k.dx : x) << k.dx << "," << k.dy;
+    EXPECT_EQ(ny, k.taken ? y + k.dy : y) << k.dx << "," << k.dy;
   }
+  SV_CLIENTSLIST[1].x = x;
+  SV_CLIENTSLIST[1].y = y;
+  for (int dx : {10, 10, 20, 10}) Request(dx, 0);  // the 20 is too long from where the second left it
+  EXPECT_EQ(SV_CLIENTSLIST[1].x, x + 30);
 }
 
 // Walks slot 1 one unit at a time along (dx, dy) until it stops; returns the
@@ -77,7 +75,7 @@ std::pair<int, int> WalkUntilStopped(int dx, int dy) {
   return {SV_CLIENTSLIST[1].x, SV_CLIENTSLIST[1].y};
 }
 
-TEST_F(MovementTest, BodyStopsSixteenShortOfAWallAndFifteenPastOne) {
+TEST_F(MovementTest, BodyStopsSixteenShortOfAWallAndFifteenPastOneAndSlidesAlongIt) {
   // Column 5 is walled on both sides (columns 4 and 6), rows 5 likewise.
   UseMap({"", "", "", "    A", "   A A", "    A"});
   const int c = 5;
@@ -89,27 +87,13 @@ TEST_F(MovementTest, BodyStopsSixteenShortOfAWallAndFifteenPastOne) {
   UseMap({"", "", "", "     e"});  // obstacles block bodies like walls
   AddPlayer(1, Centre(5), Centre(4));
   EXPECT_EQ(WalkUntilStopped(1, 0).first, 64 * 6 - 16);
-}
-
-TEST_F(MovementTest, DiagonalStepIntoAWallSlidesAlongIt) {
+  // A diagonal step into a wall slides along it.
   UseMap({"", "", "      A", "      A", "      A"});  // wall in column 7, rows 3..5
   AddPlayer(1, 64 * 7 - 16, Centre(4));
-  const auto [x, y] = Request(5, 5);
-  EXPECT_EQ(x, 64 * 7 - 16);
-  EXPECT_EQ(y, Centre(4) + 5);
+  EXPECT_EQ(Request(5, 5), std::make_pair(64 * 7 - 16, Centre(4) + 5));
 }
 
-TEST_F(MovementTest, EachRequestOfATickIsLimitedAndTestedOnItsOwn) {
-  UseMap({});
-  AddPlayer(1, Centre(10), Centre(10));
-  Request(10, 0);
-  Request(10, 0);
-  Request(20, 0);  // too long from where the previous one left it
-  Request(10, 0);
-  EXPECT_EQ(SV_CLIENTSLIST[1].x, Centre(10) + 30);
-}
-
-TEST_F(MovementTest, HitTestIsStrictAtThirtyUnitsOnEachAxis) {
+TEST_F(MovementTest, HitTestIsStrictAtThirtyUnitsAndSkipsTheShooterSpectatorsTheDeadAndTeamMates) {
   UseMap({});
   AddPlayer(1, 1000, 1000);
   AddPlayer(2, 1030, 1000);
@@ -118,10 +102,7 @@ TEST_F(MovementTest, HitTestIsStrictAtThirtyUnitsOnEachAxis) {
   SV_CLIENTSLIST[2].y = 971;
   EXPECT_EQ(PLAYERINPOINT(1000, 1000, 1), 2);
   EXPECT_EQ(PLAYERINPOINT(1000, 1000, 2), 1);  // never the shooter itself
-}
-
-TEST_F(MovementTest, HitTestSkipsSpectatorsTheDeadAndTeamMates) {
-  UseMap({});
+  ResetServer();
   AddPlayer(1, 500, 500, 0);
   AddSpectator(2);
   SV_CLIENTSLIST[2].x = SV_CLIENTSLIST[2].y = 1000;
