@@ -22,17 +22,10 @@ TEST_F(BotsTest, DirectionToAPointIsALinearArcTangent) {
 }
 
 TEST_F(BotsTest, AnglesFoldAndTurnTheShortWay) {
-  EXPECT_EQ(DIR_DIFF(10, 350), 20);
-  EXPECT_EQ(DIR_DIFF(350, 10), -20);
-  EXPECT_EQ(DIR_DIFF(0, 180), -180);
-  EXPECT_EQ(DIR_DIFF(180, 0), -180);
-  EXPECT_EQ(DIR_DIFF(179, 0), 179);
-  EXPECT_EQ(DIR_DIFF(370, 0), 10);
-  EXPECT_EQ(DIR_TURN(350, 10, 7), 357);
-  EXPECT_EQ(DIR_TURN(10, 350, 7), 3);
-  EXPECT_EQ(DIR_TURN(0, 5, 7), 5);
-  EXPECT_EQ(DIR_TURN(0, 7, 7), 7);
-  EXPECT_EQ(DIR_TURN(0, 8, 7), 7);
+  const int differences[][3] = {{10, 350, 20}, {350, 10, -20}, {0, 180, -180}, {180, 0, -180}, {179, 0, 179}, {370, 0, 10}};
+  for (const auto& [a, b, want] : differences) EXPECT_EQ(DIR_DIFF(a, b), want) << a << " " << b;
+  const int turns[][4] = {{350, 10, 7, 357}, {10, 350, 7, 3}, {0, 5, 7, 5}, {0, 7, 7, 7}, {0, 8, 7, 7}};
+  for (const auto& [from, to, step, want] : turns) EXPECT_EQ(DIR_TURN(from, to, step), want) << from << " " << to;
 }
 
 TEST_F(BotsTest, OnlyWallsBlockTheLineOfSight) {
@@ -195,7 +188,7 @@ TEST_F(BotsTest, SuppliedBotWandersToWeaponsByTheFixedSeedDraw) {
   EXPECT_EQ(b.goal_x, b.x + 100);
 }
 
-TEST_F(BotsTest, BlockedBotTurnsByTheTickCounterAndStepsAgain) {
+TEST_F(BotsTest, BlockedBotTurnsByTheTickCounterAndAShortDiagonalStepIsRetakenAlongItsDirection) {
   UseMap({"", "", "", "", "", "", "", "", "", "           A"});  // wall at (12, 10)
   ClientRecord& b = PlaceBot(64 * 12 - 16, Centre(10), 1);
   b.goal_x = 3000;  // due east, into the wall
@@ -206,13 +199,8 @@ TEST_F(BotsTest, BlockedBotTurnsByTheTickCounterAndStepsAgain) {
   EXPECT_EQ(b.bot_dir, 100);
   EXPECT_EQ(b.x, 64 * 12 - 16 - 1);  // trunc(11 cos 100°) = -1
   EXPECT_EQ(b.y, Centre(10) + 10);   // trunc(11 sin 100°) = 10
-}
-
-TEST_F(BotsTest, ShortDiagonalStepIsRetakenAlongItsOwnDirection) {
-  UseMap({});
-  ClientRecord& b = PlaceBot(1000, 1000, 1);
-  b.goal_x = 2000;
-  b.goal_y = 2000;
+  b.x = b.y = 1000;
+  b.goal_x = b.goal_y = 2000;
   b.bot_dir = 45;
   SV_PINGVAR = 1;
   BOT_MOVE(1);
