@@ -46,7 +46,7 @@ TEST(Cookie, SipHashGivesTheReferenceValues) {
   EXPECT_EQ(SipHash24(key, message, 15), 0xa129ca6149be45e5ULL);
 }
 
-TEST_F(Handshake, AChallengeSmallerThanTheConnectThenAWelcomeAndSnapshotsWithTheToken) {
+TEST_F(Handshake, AChallengeSmallerThanTheConnectThenAWelcomeAndEverythingSentWithTheToken) {
   const uint16_t lines = SV_LOGI;
   Peer eve;
   const uint64_t cookie = challenge(eve);
@@ -80,6 +80,16 @@ TEST_F(Handshake, AChallengeSmallerThanTheConnectThenAWelcomeAndSnapshotsWithThe
   EXPECT_EQ(s[14], 1);
   EXPECT_EQ(Field(s, s.size() - SNAPSHOT_TAIL29_SIZE, 1), 1u);
   EXPECT_EQ(Field(s, s.size() - 2, 2), 5u);
+  // Game information and log batches carry the token too.
+  eve.send(Input29Message(token, 6, 90, ACT_INFO));
+  ticks(16);  // lines not acknowledged come again after 15 ticks
+  bool info = false, log = false;
+  for (const auto& d : eve.drain()) {
+    if (d[0] == MSG_GAMEINFO) info = Field(d, 1, 8) == token;
+    if (d[0] == MSG_LOG) log = Field(d, 1, 8) == token && Field(d, 9, 2) == SV_LOGI;
+  }
+  EXPECT_TRUE(info);
+  EXPECT_TRUE(log);
   ExpectInvariants();
 }
 
@@ -158,23 +168,16 @@ TEST_F(Handshake, AProvenConnectTakesAHalfOpenSlotOrItsSendersOldSlot) {
   ExpectInvariants();
 }
 
-TEST_F(Handshake, GameInformationAndLogBatchesCarryTheToken) {
-  Peer eve;
-  const uint64_t token = join(eve);
-  eve.send(Input29Message(token, 1, 0, ACT_INFO));
-  ticks(16);  // lines not acknowledged come again after 15 ticks
-  bool info = false, log = false;
-  for (const auto& d : eve.drain()) {
-    if (d[0] == MSG_GAMEINFO) info = Field(d, 1, 8) == token;
-    if (d[0] == MSG_LOG) log = Field(d, 1, 8) == token && Field(d, 9, 2) == SV_LOGI;
-  }
-  EXPECT_TRUE(info);
-  EXPECT_TRUE(log);
-}
-
-TEST_F(Handshake, WithLegacyOffVersion28IsRefusedWith29) {
+TEST_F(Handshake, StrangersGetOnlyRefusalsAndWithLegacyOffVersion28IsRefusedWith29) {
+  Peer old_client, stranger, other;
+  old_client.send(ConnectMessage("Old", 0, 27));
+  for (uint8_t code : {MSG_INPUT, MSG_DISCONNECT, MSG_CHAT, MSG_SNAPSHOT, uint8_t(0), uint8_t(255)})
+    stranger.send(std::string(1, static_cast<char>(code)));
+  GAMECYCLE();
+  EXPECT_EQ(old_client.drain(), std::vector<std::string>{"p\x1c"});
+  EXPECT_EQ(stranger.drain(), std::vector<std::string>{"o"});  // input only
+  EXPECT_EQ(SV_CURCLIENTS, 0);
   restart({"-legacy", "0"});
-  Peer old_client, other;
   old_client.send(ConnectMessage("Old"));
   other.send(ConnectMessage("Other", 0, 27));
   GAMECYCLE();

@@ -20,11 +20,6 @@ class Strangers : public ServerTest {
   }
   // An input that echoes the newest snapshot the peer received, as a client's does.
   static void enter(const Peer& peer) { peer.send(InputMessage(LastSnapshotTick(peer), 0, ACT_NONE, 0, 0, 0)); }
-  static int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-  }
   // Ticks until `snapshots` snapshots reach the peer, connecting every tick; false after two seconds.
   bool connectUntil(const Peer& peer, size_t snapshots) {
     size_t got = 0;
@@ -113,7 +108,7 @@ TEST_F(Strangers, OnlyAnEchoOfATickSentToTheSlotEntersAndTheFourthWrongOneEndsIt
   ExpectInvariants();
 }
 
-TEST_F(Strangers, OnAFullServerTheFirstConnectComesInAndAHalfOpenSlotIsReplacedAfterASecond) {
+TEST_F(Strangers, OnAFullServerTheFirstConnectComesInAHalfOpenSlotIsReplacedAfterASecondAndAFreedSlotTakenAgain) {
   restart(manyClients());
   auto players = connectPeers(MAX_SLOTS - 3);
   std::vector<std::unique_ptr<Peer>> newcomers;
@@ -139,6 +134,19 @@ TEST_F(Strangers, OnAFullServerTheFirstConnectComesInAndAHalfOpenSlotIsReplacedA
   ASSERT_NE(slot, 0);
   EXPECT_EQ(SV_CLIENTSLIST[slot].half_open, 1);
   EXPECT_EQ(SV_CLIENTSLIST[slotOf(*newcomers[0])].half_open, 0);
+  // Once it proves itself too, the server is full of players: refused as well.
+  ticks(GUARD_SECOND);
+  enter(*newcomers[3]);
+  GAMECYCLE();
+  ASSERT_EQ(SV_CLIENTSLIST[slot].half_open, 0);
+  Peer late;
+  late.send(ConnectMessage("late"));
+  GAMECYCLE();
+  EXPECT_EQ(late.drain(), std::vector<std::string>{"q"});
+  // A freed slot is taken again, the lowest first.
+  players[4]->send("g");
+  GAMECYCLE();
+  EXPECT_EQ(connect(late, "late"), 5);
   ExpectInvariants();
 }
 
