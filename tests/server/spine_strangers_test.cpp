@@ -277,27 +277,4 @@ TEST_F(ServerTest, StatusAnswersAreLimitedPerAddressFirstThenTo2000ASecondInAll)
   EXPECT_EQ(admitted("192.0.2.2", 1), 1);
 }
 
-TEST_F(ServerTest, LimitOptionsAreReadAsNumbersAndKeptInRange) {
-  EXPECT_EQ(SV_IPSLOTS, 4);
-  EXPECT_EQ(SV_IPCONNECTS, 2);
-  EXPECT_EQ(SV_CONNECTS, 4);
-  EXPECT_EQ(SV_LEGACY, 1);
-  std::vector<std::string> args = {"vornaxdm_server", "-ipslots", "0", "-ipconnects", "x", "-connects", "$10",
-                                   "-legacy", "7"};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  SV_STARTPARAMS(static_cast<int>(argv.size()), argv.data());
-  EXPECT_EQ(SV_IPSLOTS, 1);
-  EXPECT_EQ(SV_IPCONNECTS, 1);
-  EXPECT_EQ(SV_CONNECTS, 16);
-  EXPECT_EQ(SV_LEGACY, 1);
-  args = {"vornaxdm_server", "-ipslots", "30", "-ipconnects", "300", "-legacy", "0"};
-  argv.clear();
-  for (auto& a : args) argv.push_back(a.data());
-  SV_STARTPARAMS(static_cast<int>(argv.size()), argv.data());
-  EXPECT_EQ(SV_IPSLOTS, 24);
-  EXPECT_EQ(SV_IPCONNECTS, 44);  // the low 8 bits, as every number here
-  EXPECT_EQ(SV_LEGACY, 0);
-}
-
 }  // namespace
