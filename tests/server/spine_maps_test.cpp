@@ -50,18 +50,12 @@ TEST_F(Maps, BuiltInMapTextAndGrid) {
   for (int m = 2; m <= MAP_LIST_SIZE; ++m) EXPECT_EQ(SV_MAPL[m].name, "-");
   SV_LOADCURMAP(1);
   EXPECT_EQ(SV_MAP.map_index, 1);
-  // Row 1 is empty; the five rows lie in rows 2..6.
+  // Row 1 is empty; the five rows lie in rows 2..6; the ring round the grid is wall.
   for (int c = 1; c <= 64; ++c) EXPECT_EQ(SV_MAP.cells[c][1], CELL_FREE);
-  EXPECT_EQ(SV_MAP.cells[1][2], CELL_FREE);
-  EXPECT_EQ(SV_MAP.cells[2][2], CELL_WALL);      // 'A'
-  EXPECT_EQ(SV_MAP.cells[3][2], CELL_OBSTACLE);  // 'r'
-  EXPECT_EQ(SV_MAP.cells[4][3], CELL_FREE);      // 'a'
-  EXPECT_EQ(SV_MAP.cells[1][4], CELL_OBSTACLE);  // 'y'
-  EXPECT_EQ(SV_MAP.cells[2][5], CELL_OBSTACLE);  // 'h'
-  EXPECT_EQ(SV_MAP.cells[6][2], CELL_FREE);
-  EXPECT_EQ(SV_MAP.cells[0][10], CELL_WALL);
-  EXPECT_EQ(SV_MAP.cells[65][10], CELL_WALL);
-  EXPECT_EQ(SV_MAP.cells[10][65], CELL_WALL);
+  const int cells[][3] = {{1, 2, CELL_FREE},     {2, 2, CELL_WALL} /* 'A' */, {3, 2, CELL_OBSTACLE} /* 'r' */,
+                          {4, 3, CELL_FREE} /* 'a' */, {1, 4, CELL_OBSTACLE} /* 'y' */, {2, 5, CELL_OBSTACLE} /* 'h' */,
+                          {6, 2, CELL_FREE},     {0, 10, CELL_WALL},  {65, 10, CELL_WALL}, {10, 65, CELL_WALL}};
+  for (const auto& [c, r, cell] : cells) EXPECT_EQ(SV_MAP.cells[c][r], cell) << c << "," << r;
   ASSERT_EQ(SV_MAP.spawn_count, 1);
   EXPECT_EQ(SV_MAP.spawns[1].x, Centre(2));
   EXPECT_EQ(SV_MAP.spawns[1].y, Centre(3));
@@ -75,12 +69,12 @@ TEST_F(Maps, BuiltInMapTextAndGrid) {
   EXPECT_EQ(SV_MAP.items[4].kind, 0);
 }
 
-TEST_F(Maps, FilesWithLfOrCrLfShortHeadersOrNoRows) {
+TEST_F(Maps, FilesWithLfOrCrLfShortHeadersOrNoRowsAndNotMoreThan24OfThem) {
   WriteMap("lf", "900000 ignored\nAAAA\n");
   WriteMap("crlf", "900000 ignored\r\nAAAA\r\n");
   WriteMap("short", "12\n");
   WriteMap("empty", "");
-  load({"lf", "crlf", "short", "empty"});
+  load({"nothere", "lf", "crlf", "short", "empty"});  // a missing file is passed over
   EXPECT_EQ(SV_MAPL[1].name, "lf");  // in place of the built-in map
   EXPECT_EQ(SV_MAPL[2].name, "crlf");
   EXPECT_EQ(StoredText(1), "900000AAAA");
@@ -97,11 +91,7 @@ TEST_F(Maps, FilesWithLfOrCrLfShortHeadersOrNoRows) {
   SV_LOADCURMAP(3);
   EXPECT_EQ(SV_MAP.item_count, 0);
   EXPECT_EQ(SV_MAP.cells[1][1], CELL_FREE);
-}
-
-TEST_F(Maps, MissingFilesAndA25thMapAreIgnored) {
-  load({"nothere"});
-  EXPECT_EQ(SV_MAPL[1].name, "DefMap");
+  // A 25th map is passed over.
   std::vector<std::string> names;
   for (int i = 1; i <= 25; ++i) {
     names.push_back("m" + std::to_string(i));
@@ -130,25 +120,26 @@ TEST_F(Maps, FifosDevicesAndEndlessLinesCannotHoldUpTheStart) {
                            "maps/zero.vnxm is not a regular file: map not loaded\n");
 }
 
-TEST_F(Maps, CharactersBeyondColumnAndRow64HaveNoEffect) {
+TEST_F(Maps, WhatPassesTheLimitsHasNoEffect) {
   const std::string wide = std::string(64, '.') + "AAAAA@";  // 70 characters
   WriteMap("big", rows(1, wide) + rows(63, "").substr(7) + rows(16, "A@1").substr(7));  // 80 rows
-  load({"big"});
+  std::string many = "000000\n";
+  for (int r = 0; r < 3; ++r) many += std::string(50, '5') + "\n";  // 150 items
+  WriteMap("many", many + std::string(64, '@') + "\n" + std::string(10, '@') + "\n");
+  WriteMap("longline", "000000" + std::string(400, 'h') + "\n" + std::string(300, 'A') + "\nB\n");
+  WriteMap("huge", rows(200, std::string(250, 'A')));
+  WriteMap("tall", "000000\n" + std::string(5000, '\n'));
+  load({"big", "many", "longline", "huge", "tall"});
+  // Characters beyond column and row 64 are stored and sent, but not placed.
   const std::string text = StoredText(1);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 79);  // rows 65..80 are stored and sent
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 79);
   SV_LOADCURMAP(1);
   for (int c = 1; c <= 64; ++c)
     for (int r = 1; r <= 64; ++r) EXPECT_EQ(SV_MAP.cells[c][r], CELL_FREE) << c << "," << r;
   EXPECT_EQ(SV_MAP.spawn_count, 0);
   EXPECT_EQ(SV_MAP.item_count, 0);
-}
-
-TEST_F(Maps, OnlyThe128FirstItemsAnd64FirstSpawnPointsArePlaced) {
-  std::string file = "000000\n";
-  for (int r = 0; r < 3; ++r) file += std::string(50, '5') + "\n";  // 150 items
-  WriteMap("many", file + std::string(64, '@') + "\n" + std::string(10, '@') + "\n");
-  load({"many"});
-  SV_LOADCURMAP(1);
+  // Only the first 128 items and 64 spawn points are placed.
+  SV_LOADCURMAP(2);
   EXPECT_EQ(SV_MAP.item_count, 128);
   EXPECT_EQ(SV_MAP.items[128].kind, '5');
   EXPECT_EQ(SV_MAP.items[128].x, Centre(28));
@@ -157,23 +148,17 @@ TEST_F(Maps, OnlyThe128FirstItemsAnd64FirstSpawnPointsArePlaced) {
   EXPECT_EQ(SV_MAP.spawn_count, 64);
   EXPECT_EQ(SV_MAP.spawns[64].x, Centre(64));
   EXPECT_EQ(SV_MAP.spawns[64].y, Centre(4));
-}
-
-TEST_F(Maps, LongLinesAreCutTo255AndTheTextNeverPasses4222Bytes) {
-  WriteMap("longline", "000000" + std::string(400, 'h') + "\n" + std::string(300, 'A') + "\nB\n");
-  WriteMap("huge", rows(200, std::string(250, 'A')));
-  WriteMap("tall", "000000\n" + std::string(5000, '\n'));
-  load({"longline", "huge", "tall"});
-  EXPECT_EQ(StoredText(1), "000000" + std::string(255, 'A') + "\rB");
-  const std::string huge = StoredText(2);
+  // Long lines are cut to 255 and the text never passes 4222 bytes.
+  EXPECT_EQ(StoredText(3), "000000" + std::string(255, 'A') + "\rB");
+  const std::string huge = StoredText(4);
   EXPECT_LE(huge.size(), static_cast<size_t>(MAP_TEXT_SIZE - 1));
-  EXPECT_EQ(SV_MAPL[2].text[MAP_TEXT_SIZE], 0);
+  EXPECT_EQ(SV_MAPL[4].text[MAP_TEXT_SIZE], 0);
   EXPECT_EQ(huge.substr(0, 6), "123456");
-  SV_LOADCURMAP(2);
+  SV_LOADCURMAP(4);
   EXPECT_EQ(SV_MAP.cells[64][16], CELL_WALL);
   EXPECT_EQ(SV_MAP.cells[1][17], CELL_WALL);  // part of the row that crossed the limit
   EXPECT_EQ(SV_MAP.cells[1][18], CELL_FREE);
-  SV_LOADCURMAP(3);  // a full text of line ends stops at row 64
+  SV_LOADCURMAP(5);  // a full text of line ends stops at row 64
   EXPECT_EQ(SV_MAP.item_count, 0);
 }
 
