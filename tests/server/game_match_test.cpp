@@ -12,12 +12,7 @@
 namespace {
 
 using game_test::BusyArena;
-
-std::string MapFile(const std::vector<std::string>& rows) {
-  std::string text = "333777\n";
-  for (const std::string& row : rows) text += row + "\n";
-  return text;
-}
+using game_test::MapFile;
 
 class MatchTest : public ServerTest {
  protected:
