@@ -83,7 +83,7 @@ std::string ServerTest::consoleText() {
 uint8_t ServerTest::connect(const Peer& peer, const std::string& name, uint8_t team) {
   peer.send(ConnectMessage(name, team));
   GAMECYCLE();
-  peer.send(InputMessage(LastSnapshotTick(peer), 0, ACT_NONE, 0, 0, 0));
+  enter(peer);
   GAMECYCLE();
   return slotOf(peer);
 }

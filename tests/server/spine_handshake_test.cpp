@@ -16,12 +16,8 @@ namespace {
 
 constexpr uint64_t kNonce = 0x1122334455667788ULL;
 
-class Handshake : public ServerTest {
+class Handshake : public RunningServer {
  protected:
-  void SetUp() override {
-    ServerTest::SetUp();
-    startServer();
-  }
   // The cookie of the challenge that answers a connect without one; 0 when none came.
   static uint64_t challenge(const Peer& peer, uint64_t nonce = kNonce) {
     peer.send(Connect29Message("Eve", nonce));

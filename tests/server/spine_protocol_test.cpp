@@ -9,13 +9,7 @@
 
 namespace {
 
-class Protocol : public ServerTest {
- protected:
-  void SetUp() override {
-    ServerTest::SetUp();
-    startServer();
-  }
-};
+using Protocol = RunningServer;
 
 TEST_F(Protocol, ConnectTakesTheLowestSlotIsAnsweredOnlyBySnapshotsNotRepeatedAndPerPort) {
   Peer peer;
