@@ -51,7 +51,6 @@ TEST_F(BotsTest, BotsArriveOnePerTickNamedAndSpreadOverTeams) {
       EXPECT_EQ(b.team, k);
       EXPECT_EQ(b.address.str(), "0.0.0.0");
       EXPECT_EQ(b.port, 0);
-      EXPECT_EQ(b.is_bot, 1);
       EXPECT_EQ(LogLine(SV_LOGI - lines - 1), Line({EV_CONNECT, slot, k}) + names[teams][k]);
     }
     SimTick();

@@ -183,11 +183,7 @@ TEST_F(Maps, TwoMapsTakeTurnsAndEveryoneIsRemovedAtTheChange) {
   EXPECT_EQ(SV_MAP.item_count, 2);
   EXPECT_EQ(SV_CURCLIENTS, 0);
   EXPECT_EQ(LogLine(), Line({EV_DISCONNECT, 1}));
-  EXPECT_NE(consoleText().find("Ann disconnected!\n"), std::string::npos);
-  // The client finds itself unknown, connects again, and the next match goes back to a.
-  peer.send(InputMessage(0, 0, 0, 0, 0, 0));
-  GAMECYCLE();
-  EXPECT_EQ(peer.drain(MSG_NOTCONNECTED).size(), 1u);
+  // The client connects again, and the next match goes back to a.
   ASSERT_EQ(connect(peer, "Ann"), 1);
   SV_SCORELIMITHIT();
   play_out();
