@@ -224,45 +224,36 @@ std::string ExpectedSnapshot(uint8_t receiver) {
   return b.byte(receiver).byte(r.health).byte(r.armor).byte(r.ammo[1]).byte(r.ammo[2]).byte(r.gun);
 }
 
-class FullServer : public ServerTest {
- protected:
-  std::vector<std::unique_ptr<Peer>> peers_;
-
-  void SetUp() override {
-    ServerTest::SetUp();
-    startServer(manyClients());
-    peers_ = connectPeers(MAX_SLOTS, "player");
-    ASSERT_EQ(SV_CURCLIENTS, MAX_SLOTS);
-    // A mix of every state, with distinct private values.
-    SV_CURPLAYERS = 0;
-    for (int s = 1; s <= MAX_SLOTS; ++s) {
-      ClientRecord& c = SV_CLIENTSLIST[s];
-      c.joined = s % 4 != 0;
-      SV_CURPLAYERS += c.joined;
-      c.health = s % 4 == 1 ? 0 : static_cast<uint8_t>(50 + s);
-      c.fire_anim = s % 4 == 3 ? 9 : 0;
-      c.wait = 20;
-      c.frags = static_cast<uint8_t>(s * 3);
-      c.x = static_cast<uint16_t>(100 * s);
-      c.y = static_cast<uint16_t>(4000 - 100 * s);
-      c.dir = static_cast<uint16_t>(15 * s);
-      c.gun = static_cast<uint8_t>(1 + s % 5);
-      c.armor = static_cast<uint8_t>(s);
-      c.ammo[1] = static_cast<uint8_t>(200 - s);
-      c.ammo[2] = static_cast<uint8_t>(s);
-    }
-    SV_MAP.items[2].respawn = 50;
-    for (auto& p : peers_) p->drain();
+// Snapshots of a full server, every state mixed with distinct private values
+// and a bot among them; then ticks with inputs, information requests,
+// catch-up batches, a slot that ends and a half-open one replaced allocate nothing.
+TEST_F(Protocol, AFullServersSnapshotsAreTheCommonPartWithEachOwnTailBotsNoneAndTicksAllocateNothing) {
+  restart(manyClients());
+  auto peers = connectPeers(MAX_SLOTS, "player");
+  ASSERT_EQ(SV_CURCLIENTS, MAX_SLOTS);
+  SV_CURPLAYERS = 0;
+  for (int s = 1; s <= MAX_SLOTS; ++s) {
+    ClientRecord& c = SV_CLIENTSLIST[s];
+    c.joined = s % 4 != 0;
+    SV_CURPLAYERS += c.joined;
+    c.health = s % 4 == 1 ? 0 : static_cast<uint8_t>(50 + s);
+    c.fire_anim = s % 4 == 3 ? 9 : 0;
+    c.wait = 20;
+    c.frags = static_cast<uint8_t>(s * 3);
+    c.x = static_cast<uint16_t>(100 * s);
+    c.y = static_cast<uint16_t>(4000 - 100 * s);
+    c.dir = static_cast<uint16_t>(15 * s);
+    c.gun = static_cast<uint8_t>(1 + s % 5);
+    c.armor = static_cast<uint8_t>(s);
+    c.ammo[1] = static_cast<uint8_t>(200 - s);
+    c.ammo[2] = static_cast<uint8_t>(s);
   }
-};
-
-// Then ticks with inputs, information requests, catch-up batches, a slot
-// that ends and a half-open one replaced allocate nothing.
-TEST_F(FullServer, EveryClientReceivesTheCommonPartWithItsOwnTailBotsNoneAndTicksAllocateNothing) {
+  SV_MAP.items[2].respawn = 50;
   SV_CLIENTSLIST[7].is_bot = 1;  // its peer is nobody now
   ++SV_BOTC;
+  for (auto& p : peers) p->drain();
   ticks(1);
-  for (auto& p : peers_) {
+  for (auto& p : peers) {
     const uint8_t slot = slotOf(*p);
     SCOPED_TRACE("slot " + std::to_string(slot));
     EXPECT_EQ(p->drain(MSG_SNAPSHOT), slot ? std::vector<std::string>{ExpectedSnapshot(slot)} : std::vector<std::string>{});
@@ -277,10 +268,10 @@ TEST_F(FullServer, EveryClientReceivesTheCommonPartWithItsOwnTailBotsNoneAndTick
   delete probe;
   for (int t = 0; t < 200; ++t) {
     for (int s = 1; s <= MAX_SLOTS; ++s) SV_CLIENTSLIST[s].idle = 0;
-    if (t == 100) peers_[0]->send("g");  // a slot ends and is taken again, half-open at first
-    if (t == 101) peers_[0]->send(ConnectMessage("again"));
+    if (t == 100) peers[0]->send("g");  // a slot ends and is taken again, half-open at first
+    if (t == 101) peers[0]->send(ConnectMessage("again"));
     if (t == 150) late.send(ConnectMessage("late"));
-    const Peer& p = *peers_[t % MAX_SLOTS];
+    const Peer& p = *peers[t % MAX_SLOTS];
     p.send(InputMessage(Echo(slotOf(p), SV_PINGVAR), 0, ACT_FIRE, 0, 0, 0));
     GAMECYCLE();
   }
