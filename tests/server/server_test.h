@@ -105,6 +105,8 @@ class ServerTest : public ::testing::Test {
   // Many clients from one address: the limits per address out of the way.
   static std::vector<std::string> manyClients() { return {"-ipslots", "24", "-ipconnects", "255", "-connects", "255"}; }
   static uint8_t slotOf(const Peer& peer);
+  // n client sockets, not yet connected.
+  static std::vector<std::unique_ptr<Peer>> newPeers(int n);
   // Peers connected one after the other, each in its own slot.
   std::vector<std::unique_ptr<Peer>> connectPeers(int n, const std::string& prefix = "p");
 

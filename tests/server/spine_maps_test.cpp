@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "game_maps.h"
 #include "server/sim/maps.h"
 #include "server/sim/world.h"
 #include "server_test.h"
@@ -34,11 +35,6 @@ class Maps : public ServerTest {
   void load(std::initializer_list<std::string> names) {
     DEFAULTMAPS();
     for (const std::string& n : names) MAPFROMFILE(ShortStr(n));
-  }
-  static std::string rows(int count, const std::string& row) {
-    std::string s = "123456\n";
-    for (int i = 0; i < count; ++i) s += row + "\n";
-    return s;
   }
 };
 
@@ -121,13 +117,15 @@ TEST_F(Maps, FifosDevicesAndEndlessLinesCannotHoldUpTheStart) {
 }
 
 TEST_F(Maps, WhatPassesTheLimitsHasNoEffect) {
-  const std::string wide = std::string(64, '.') + "AAAAA@";  // 70 characters
-  WriteMap("big", rows(1, wide) + rows(63, "").substr(7) + rows(16, "A@1").substr(7));  // 80 rows
+  std::vector<std::string> big(80, "A@1");  // 80 rows, the first 70 characters wide
+  big[0] = std::string(64, '.') + "AAAAA@";
+  std::fill(big.begin() + 1, big.begin() + 64, "");
+  WriteMap("big", game_test::MapFile(big));
   std::string many = "000000\n";
   for (int r = 0; r < 3; ++r) many += std::string(50, '5') + "\n";  // 150 items
   WriteMap("many", many + std::string(64, '@') + "\n" + std::string(10, '@') + "\n");
   WriteMap("longline", "000000" + std::string(400, 'h') + "\n" + std::string(300, 'A') + "\nB\n");
-  WriteMap("huge", rows(200, std::string(250, 'A')));
+  WriteMap("huge", game_test::MapFile(std::vector<std::string>(200, std::string(250, 'A')), "123456"));
   WriteMap("tall", "000000\n" + std::string(5000, '\n'));
   load({"big", "many", "longline", "huge", "tall"});
   // Characters beyond column and row 64 are stored and sent, but not placed.

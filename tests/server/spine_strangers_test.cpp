@@ -103,11 +103,8 @@ TEST_F(Strangers, OnlyAnEchoOfATickSentToTheSlotEntersAndTheFourthWrongOneEndsIt
 TEST_F(Strangers, OnAFullServerTheFirstConnectComesInAHalfOpenSlotIsReplacedAfterASecondAndAFreedSlotTakenAgain) {
   restart(manyClients());
   auto players = connectPeers(MAX_SLOTS - 3);
-  std::vector<std::unique_ptr<Peer>> newcomers;
-  for (int i = 0; i < 4; ++i) {
-    newcomers.push_back(std::make_unique<Peer>());
-    newcomers.back()->send(ConnectMessage("new" + std::to_string(i)));
-  }
+  auto newcomers = newPeers(4);
+  for (int i = 0; i < 4; ++i) newcomers[i]->send(ConnectMessage("new" + std::to_string(i)));
   GAMECYCLE();
   for (int i = 0; i < 3; ++i) EXPECT_NE(slotOf(*newcomers[i]), 0) << i;
   EXPECT_EQ(newcomers[3]->drain(), std::vector<std::string>{"q"});
@@ -167,10 +164,9 @@ TEST_F(Strangers, LimitsPerAddressCountOnlySendersThatProvedTheirAddress) {
 
 TEST_F(Strangers, NewPlayersEnterFourASecondTheRestAtTheirNextInputAfterwards) {
   restart({"-ipslots", "24", "-ipconnects", "255"});
-  std::vector<std::unique_ptr<Peer>> peers;
+  auto peers = newPeers(6);
   for (int i = 0; i < 6; ++i) {
-    peers.push_back(std::make_unique<Peer>());
-    peers.back()->send(ConnectMessage("c" + std::to_string(i)));
+    peers[i]->send(ConnectMessage("c" + std::to_string(i)));
     if (i % 3 == 2) GAMECYCLE();  // at most four datagrams of one address a tick
   }
   for (auto& p : peers) enter(*p);
@@ -187,10 +183,9 @@ TEST_F(Strangers, NewPlayersEnterFourASecondTheRestAtTheirNextInputAfterwards) {
 }
 
 TEST_F(Strangers, AfterAMapChangeEveryPlayerComesBackAtOnceUnthrottled) {
-  std::vector<std::unique_ptr<Peer>> peers;
-  for (int i = 0; i < 4; ++i) {
-    peers.push_back(std::make_unique<Peer>());
-    ASSERT_NE(connect(*peers.back(), "r" + std::to_string(i)), 0);
+  auto peers = newPeers(4);
+  for (auto& p : peers) {
+    ASSERT_NE(connect(*p, "r"), 0);
     ticks(GUARD_SECOND);
   }
   SV_MAPNEXT();
@@ -307,8 +302,7 @@ class RandomTraffic : public ServerTest {
 
 TEST_F(RandomTraffic, RealSocketsFromSeveralSenders) {
   startServer({"-bots", "4"});
-  std::vector<std::unique_ptr<Peer>> peers;
-  for (int i = 0; i < 6; ++i) peers.push_back(std::make_unique<Peer>());
+  auto peers = newPeers(6);
   for (int tick = 0; tick < 1500; ++tick) {
     for (int k = rng_() % 8; k > 0; --k) {
       const std::string d = randomDatagram();
