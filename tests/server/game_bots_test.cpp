@@ -8,7 +8,7 @@ namespace {
 
 using BotsTest = ServerTest;
 
-TEST_F(BotsTest, DirectionToAPointIsALinearArcTangent) {
+TEST_F(BotsTest, DirectionIsALinearArcTangentAnglesTurnTheShortWayAndOnlyWallsBlockTheSight) {
   const struct {
     int dx, dy;
     uint16_t dir;
@@ -19,23 +19,12 @@ TEST_F(BotsTest, DirectionToAPointIsALinearArcTangent) {
     EXPECT_EQ(P_DIR(1000, 1000, static_cast<uint16_t>(1000 + k.dx), static_cast<uint16_t>(1000 + k.dy)), k.dir)
         << k.dx << "," << k.dy;
   }
-}
-
-TEST_F(BotsTest, AnglesFoldAndTurnTheShortWay) {
-  EXPECT_EQ(DIR_DIFF(10, 350), 20);
-  EXPECT_EQ(DIR_DIFF(350, 10), -20);
-  EXPECT_EQ(DIR_DIFF(0, 180), -180);
-  EXPECT_EQ(DIR_DIFF(180, 0), -180);
-  EXPECT_EQ(DIR_DIFF(179, 0), 179);
-  EXPECT_EQ(DIR_DIFF(370, 0), 10);
-  EXPECT_EQ(DIR_TURN(350, 10, 7), 357);
-  EXPECT_EQ(DIR_TURN(10, 350, 7), 3);
-  EXPECT_EQ(DIR_TURN(0, 5, 7), 5);
-  EXPECT_EQ(DIR_TURN(0, 7, 7), 7);
-  EXPECT_EQ(DIR_TURN(0, 8, 7), 7);
-}
-
-TEST_F(BotsTest, OnlyWallsBlockTheLineOfSight) {
+  // Angles fold and turn the short way.
+  const int differences[][3] = {{10, 350, 20}, {350, 10, -20}, {0, 180, -180}, {180, 0, -180}, {179, 0, 179}, {370, 0, 10}};
+  for (const auto& [a, b, want] : differences) EXPECT_EQ(DIR_DIFF(a, b), want) << a << " " << b;
+  const int turns[][4] = {{350, 10, 7, 357}, {10, 350, 7, 3}, {0, 5, 7, 5}, {0, 7, 7, 7}, {0, 8, 7, 7}};
+  for (const auto& [from, to, step, want] : turns) EXPECT_EQ(DIR_TURN(from, to, step), want) << from << " " << to;
+  // Only walls block the line of sight.
   UseMap({"", "", "", "", "     A", "     e"});  // wall at (6, 5), obstacle at (6, 6)
   EXPECT_FALSE(LINE_SEE(Centre(2), Centre(3), Centre(20), Centre(3)));
   EXPECT_TRUE(LINE_SEE(Centre(2), Centre(5), Centre(20), Centre(5)));
@@ -62,7 +51,6 @@ TEST_F(BotsTest, BotsArriveOnePerTickNamedAndSpreadOverTeams) {
       EXPECT_EQ(b.team, k);
       EXPECT_EQ(b.address.str(), "0.0.0.0");
       EXPECT_EQ(b.port, 0);
-      EXPECT_EQ(b.is_bot, 1);
       EXPECT_EQ(LogLine(SV_LOGI - lines - 1), Line({EV_CONNECT, slot, k}) + names[teams][k]);
     }
     SimTick();
@@ -81,7 +69,7 @@ ClientRecord& PlaceBot(uint16_t x, uint16_t y, uint8_t target) {
   return b;
 }
 
-TEST_F(BotsTest, AimTurnsEightDegreesATickThenSnapsAndFires) {
+TEST_F(BotsTest, AimTurnsEightDegreesATickThenSnapsAndFiresTheWeaponForTheDistanceAndSupplies) {
   UseMap({});
   ClientRecord& b = PlaceBot(1000, 1000, 2);
   AddPlayer(2, 2000, 1000);  // due east
@@ -98,12 +86,8 @@ TEST_F(BotsTest, AimTurnsEightDegreesATickThenSnapsAndFires) {
   const std::vector<int> expected = {82, 74, 66, 58, 50, 42, 34, 26, 18, 10, 2, 0};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(b.action, ACT_FIRE);  // the pistol in hand is the right weapon
-}
-
-TEST_F(BotsTest, WeaponChoiceFollowsDistanceAndSupplies) {
-  UseMap({});
-  ClientRecord& b = PlaceBot(1000, 1000, 2);
-  AddPlayer(2, 1800, 1000);
+  // The weapon follows distance and supplies.
+  SV_CLIENTSLIST[2].x = 1800;
   auto choose = [&] {
     b.action = ACT_NONE;
     BOT_CHOOSE_GUN(1);
@@ -111,7 +95,6 @@ TEST_F(BotsTest, WeaponChoiceFollowsDistanceAndSupplies) {
   };
   b.ammo[1] = 50;
   b.has_gun[3] = b.has_gun[4] = 1;
-  EXPECT_EQ(SV_CLIENTSLIST[2].x - b.x, 800);
   EXPECT_EQ(choose(), 4);  // chaingun within 1000
   SV_CLIENTSLIST[2].x = 1040;
   EXPECT_EQ(choose(), 1);  // knife below 50
@@ -195,7 +178,7 @@ TEST_F(BotsTest, SuppliedBotWandersToWeaponsByTheFixedSeedDraw) {
   EXPECT_EQ(b.goal_x, b.x + 100);
 }
 
-TEST_F(BotsTest, BlockedBotTurnsByTheTickCounterAndStepsAgain) {
+TEST_F(BotsTest, BlockedBotTurnsByTheTickCounterAndAShortDiagonalStepIsRetakenAlongItsDirection) {
   UseMap({"", "", "", "", "", "", "", "", "", "           A"});  // wall at (12, 10)
   ClientRecord& b = PlaceBot(64 * 12 - 16, Centre(10), 1);
   b.goal_x = 3000;  // due east, into the wall
@@ -206,13 +189,8 @@ TEST_F(BotsTest, BlockedBotTurnsByTheTickCounterAndStepsAgain) {
   EXPECT_EQ(b.bot_dir, 100);
   EXPECT_EQ(b.x, 64 * 12 - 16 - 1);  // trunc(11 cos 100°) = -1
   EXPECT_EQ(b.y, Centre(10) + 10);   // trunc(11 sin 100°) = 10
-}
-
-TEST_F(BotsTest, ShortDiagonalStepIsRetakenAlongItsOwnDirection) {
-  UseMap({});
-  ClientRecord& b = PlaceBot(1000, 1000, 1);
-  b.goal_x = 2000;
-  b.goal_y = 2000;
+  b.x = b.y = 1000;
+  b.goal_x = b.goal_y = 2000;
   b.bot_dir = 45;
   SV_PINGVAR = 1;
   BOT_MOVE(1);

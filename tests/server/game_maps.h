@@ -1,4 +1,4 @@
-// Maps drawn for the game tests and the benchmark.
+// Maps drawn for the game tests, the long run and the benchmark.
 #pragma once
 
 #include <string>
@@ -24,6 +24,13 @@ inline std::vector<std::string> BusyArena(int size = 32) {
     }
   }
   return rows;
+}
+
+// A map file's text: a colour header, then the rows.
+inline std::string MapFile(const std::vector<std::string>& rows, const std::string& colours = "333777") {
+  std::string text = colours + "\n";
+  for (const std::string& row : rows) text += row + "\n";
+  return text;
 }
 
 }  // namespace game_test

@@ -61,53 +61,45 @@ TEST_F(RulesTest, ItemKindsGiveWhatThePlayerCanUse) {
   }
 }
 
-TEST_F(RulesTest, PickUpReachIsStrictlyWithin32) {
+TEST_F(RulesTest, PickUpReachIsStrictlyWithin32AndATakenItemIsBackAfterItsRespawnTime) {
   UseMap({"", "", "", "", "56"});  // items at (Centre(1), Centre(5)) and (Centre(2), Centre(5))
   AddPlayer(1, Centre(1) + 32, Centre(5));
-  SV_CLIENTSLIST[1].health = 50;
-  PLAYER_ITEMS(1);
-  EXPECT_EQ(SV_CLIENTSLIST[1].health, 50);  // 32 from both: neither
-  SV_CLIENTSLIST[1].x = Centre(1) + 31;
-  SV_CLIENTSLIST[1].y = Centre(5) - 31;
-  PLAYER_ITEMS(1);
-  EXPECT_EQ(SV_CLIENTSLIST[1].health, 55);
-  EXPECT_NE(SV_MAP.items[1].respawn, 0);
-  EXPECT_EQ(SV_MAP.items[2].respawn, 0);
-}
-
-TEST_F(RulesTest, TakenItemIsBackAfterItsRespawnTime) {
-  StandOnItem('5', {50, 25, 25, 0});
+  ClientRecord& c = SV_CLIENTSLIST[1];
+  c.health = 50;
   SV_MAPITEMS();
-  EXPECT_EQ(SV_MAP.item_count, 1);
+  PLAYER_ITEMS(1);
+  EXPECT_EQ(c.health, 50);  // 32 from both: neither
+  c.x = Centre(1) + 31;
+  c.y = Centre(5) - 31;
   PLAYER_ITEMS(1);  // taken during tick t
+  EXPECT_EQ(c.health, 55);
+  EXPECT_EQ(SV_MAP.items[2].respawn, 0);
+  for (int t = 0; t < 299; ++t) {
+    SV_MAPITEMS();
+    ASSERT_EQ(SV_MAP.item_count, 1) << t;  // only the other one
+  }
   SV_MAPITEMS();
-  EXPECT_EQ(SV_MAP.item_count, 0);
-  for (int t = 1; t < 299; ++t) SV_MAPITEMS();
-  EXPECT_EQ(SV_MAP.item_count, 0);
-  SV_MAPITEMS();
-  EXPECT_EQ(SV_MAP.item_count, 1);  // present at the end of tick t + 299
-  SV_CLIENTSLIST[1].health = 50;
+  EXPECT_EQ(SV_MAP.item_count, 2);  // present at the end of tick t + 299
+  c.health = 50;
   PLAYER_ITEMS(1);
-  EXPECT_EQ(SV_CLIENTSLIST[1].health, 55);
+  EXPECT_EQ(c.health, 55);
 }
 
-TEST_F(RulesTest, RespawnCyclesSpawnPointsWithTheTickCounter) {
+TEST_F(RulesTest, RespawnCyclesSpawnPointsWithTheTickCounterOrWithoutThemKeepsThePosition) {
   UseMap({"@ @", "", "  @"});
-  AddPlayer(1, 1000, 1000);
-  const uint16_t expected_x[] = {Centre(1), Centre(3), Centre(3), Centre(1)};
-  const uint16_t expected_y[] = {Centre(1), Centre(1), Centre(3), Centre(1)};
+  AddPlayer(1, 1000, 1100);
+  ClientRecord& c = SV_CLIENTSLIST[1];
+  const uint16_t expected[][2] = {{Centre(1), Centre(1)}, {Centre(3), Centre(1)}, {Centre(3), Centre(3)},
+                                  {Centre(1), Centre(1)}};
   for (uint16_t tick = 0; tick < 4; ++tick) {
     SV_PINGVAR = tick;
     PLAYER_RESPAWN(1);
-    EXPECT_EQ(SV_CLIENTSLIST[1].x, expected_x[tick]) << tick;
-    EXPECT_EQ(SV_CLIENTSLIST[1].y, expected_y[tick]) << tick;
+    EXPECT_EQ(c.x, expected[tick][0]) << tick;
+    EXPECT_EQ(c.y, expected[tick][1]) << tick;
   }
-}
-
-TEST_F(RulesTest, WithoutSpawnPointsARespawnKeepsThePosition) {
   UseMap({});
-  AddPlayer(1, 1000, 1100);
-  ClientRecord& c = SV_CLIENTSLIST[1];
+  c.x = 1000;
+  c.y = 1100;
   c.health = 0;
   c.has_gun[4] = 1;
   c.gun = c.next_gun = 4;
@@ -167,42 +159,30 @@ TEST_F(RulesTest, FreeForAllEndsWhenAPlayerReachesTheLimitOf3Or1Or255) {
   }
 }
 
-TEST_F(RulesTest, TeamPlayAddsTheJoinedMembersFrags) {
+TEST_F(RulesTest, TeamPlayAddsTheJoinedMembersFragsAndALeaverTakesHisShareAlong) {
   UseMap({});
   SV_TEAMPLAY = 1;
   AddPlayer(1, 500, 500, 2);
   AddPlayer(2, 900, 500, 0);
   AddPlayer(3, 900, 900, 1);
   AddPlayer(4, 500, 900, 1);
+  AddPlayer(6, 500, 700, 1);
   AddSpectator(5);
   SV_CLIENTSLIST[5].team = 1;
   SV_CLIENTSLIST[5].frags = 10;  // spectators' frags do not count
   SV_CLIENTSLIST[3].frags = 12;
   SV_CLIENTSLIST[4].frags = 6;
+  SV_CLIENTSLIST[6].frags = 5;
   SV_CLIENTSLIST[1].frags = 19;
+  PLAYER_SPECJOIN(6);  // back to spectating: 5 frags gone
   SV_CLIENTSLIST[2].health = 1;
   PLAYER_DAMAGE(4, 2, 2);  // team 1: 12 + 7
   EXPECT_EQ(SV_SCOREBOARD, 0);
+  EXPECT_EQ(SV_CLIENTSLIST[4].frags, 7);
   SV_CLIENTSLIST[2].health = 1;
   PLAYER_DAMAGE(4, 2, 2);  // 12 + 8 = 20
   EXPECT_EQ(LogLine(), Line({EV_TEAMWIN, 1}));
   EXPECT_EQ(SV_SCOREBOARD, 495);
-}
-
-TEST_F(RulesTest, LeavingForSpectatorDropsThePlayersShareOfTheTeamSum) {
-  UseMap({});
-  SV_TEAMPLAY = 1;
-  SV_SCORELIMIT = 10;
-  AddPlayer(1, 500, 500, 3);
-  AddPlayer(2, 900, 500, 3);
-  AddPlayer(3, 900, 900, 0);
-  SV_CLIENTSLIST[1].frags = 5;
-  SV_CLIENTSLIST[2].frags = 4;
-  PLAYER_SPECJOIN(1);  // back to spectating: 5 frags gone
-  SV_CLIENTSLIST[3].health = 1;
-  PLAYER_DAMAGE(2, 3, 2);
-  EXPECT_EQ(SV_SCOREBOARD, 0);
-  EXPECT_EQ(SV_CLIENTSLIST[2].frags, 5);
 }
 
 }  // namespace

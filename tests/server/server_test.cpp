@@ -83,17 +83,20 @@ std::string ServerTest::consoleText() {
 uint8_t ServerTest::connect(const Peer& peer, const std::string& name, uint8_t team) {
   peer.send(ConnectMessage(name, team));
   GAMECYCLE();
-  peer.send(InputMessage(LastSnapshotTick(peer), 0, ACT_NONE, 0, 0, 0));
+  enter(peer);
   GAMECYCLE();
   return slotOf(peer);
 }
 
-std::vector<std::unique_ptr<Peer>> ServerTest::connectPeers(int n, const std::string& prefix) {
+std::vector<std::unique_ptr<Peer>> ServerTest::newPeers(int n) {
   std::vector<std::unique_ptr<Peer>> peers;
-  for (int i = 0; i < n; ++i) {
-    peers.push_back(std::make_unique<Peer>());
-    EXPECT_NE(connect(*peers.back(), prefix + std::to_string(i), static_cast<uint8_t>(i)), 0) << i;
-  }
+  for (int i = 0; i < n; ++i) peers.push_back(std::make_unique<Peer>());
+  return peers;
+}
+
+std::vector<std::unique_ptr<Peer>> ServerTest::connectPeers(int n, const std::string& prefix) {
+  std::vector<std::unique_ptr<Peer>> peers = newPeers(n);
+  for (int i = 0; i < n; ++i) EXPECT_NE(connect(*peers[i], prefix + std::to_string(i), static_cast<uint8_t>(i)), 0) << i;
   return peers;
 }
 

@@ -97,15 +97,27 @@ class ServerTest : public ::testing::Test {
   void ticks(int n) {
     for (int i = 0; i < n; ++i) GAMECYCLE();
   }
+  // An input that echoes the newest snapshot the peer received, as a client's first does.
+  static void enter(const Peer& peer) { peer.send(InputMessage(LastSnapshotTick(peer), 0, ACT_NONE, 0, 0, 0)); }
   // Connects a peer as a version-28 client does, in two ticks: the connect,
-  // then a first input that echoes the tick of the snapshot that answered
-  // it; its slot.
+  // then enter(); its slot.
   uint8_t connect(const Peer& peer, const std::string& name, uint8_t team = 0);
   // Many clients from one address: the limits per address out of the way.
   static std::vector<std::string> manyClients() { return {"-ipslots", "24", "-ipconnects", "255", "-connects", "255"}; }
   static uint8_t slotOf(const Peer& peer);
+  // n client sockets, not yet connected.
+  static std::vector<std::unique_ptr<Peer>> newPeers(int n);
   // Peers connected one after the other, each in its own slot.
   std::vector<std::unique_ptr<Peer>> connectPeers(int n, const std::string& prefix = "p");
 
   std::FILE* console_ = nullptr;
+};
+
+// A server running with the default options in every test.
+class RunningServer : public ServerTest {
+ protected:
+  void SetUp() override {
+    ServerTest::SetUp();
+    startServer();
+  }
 };

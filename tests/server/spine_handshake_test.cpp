@@ -1,21 +1,23 @@
 // Version 29 through real UDP on loopback: the stateless challenge, the
 // welcome with its token, the token in every datagram both ways, a proven
-// connect before unproven ones, and -legacy 0.
+// connect before unproven ones, and -legacy 0. The jitter buffer of its
+// inputs: every input applied once and in order through loss, repeats,
+// reordering and bursts; the depth follows the jitter; a number that never
+// comes is passed over.
+#include <vector>
+
 #include "protocol/messages.h"
 #include "server/net/cookie.h"
 #include "server/net/guard.h"
+#include "server/net/input_queue.h"
 #include "server_test.h"
 
 namespace {
 
 constexpr uint64_t kNonce = 0x1122334455667788ULL;
 
-class Handshake : public ServerTest {
+class Handshake : public RunningServer {
  protected:
-  void SetUp() override {
-    ServerTest::SetUp();
-    startServer();
-  }
   // The cookie of the challenge that answers a connect without one; 0 when none came.
   static uint64_t challenge(const Peer& peer, uint64_t nonce = kNonce) {
     peer.send(Connect29Message("Eve", nonce));
@@ -46,7 +48,7 @@ TEST(Cookie, SipHashGivesTheReferenceValues) {
   EXPECT_EQ(SipHash24(key, message, 15), 0xa129ca6149be45e5ULL);
 }
 
-TEST_F(Handshake, AChallengeSmallerThanTheConnectThenAWelcomeAndSnapshotsWithTheToken) {
+TEST_F(Handshake, AChallengeSmallerThanTheConnectThenAWelcomeAndEverythingSentWithTheToken) {
   const uint16_t lines = SV_LOGI;
   Peer eve;
   const uint64_t cookie = challenge(eve);
@@ -80,6 +82,16 @@ TEST_F(Handshake, AChallengeSmallerThanTheConnectThenAWelcomeAndSnapshotsWithThe
   EXPECT_EQ(s[14], 1);
   EXPECT_EQ(Field(s, s.size() - SNAPSHOT_TAIL29_SIZE, 1), 1u);
   EXPECT_EQ(Field(s, s.size() - 2, 2), 5u);
+  // Game information and log batches carry the token too.
+  eve.send(Input29Message(token, 6, 90, ACT_INFO));
+  ticks(16);  // lines not acknowledged come again after 15 ticks
+  bool info = false, log = false;
+  for (const auto& d : eve.drain()) {
+    if (d[0] == MSG_GAMEINFO) info = Field(d, 1, 8) == token;
+    if (d[0] == MSG_LOG) log = Field(d, 1, 8) == token && Field(d, 9, 2) == SV_LOGI;
+  }
+  EXPECT_TRUE(info);
+  EXPECT_TRUE(log);
   ExpectInvariants();
 }
 
@@ -158,23 +170,16 @@ TEST_F(Handshake, AProvenConnectTakesAHalfOpenSlotOrItsSendersOldSlot) {
   ExpectInvariants();
 }
 
-TEST_F(Handshake, GameInformationAndLogBatchesCarryTheToken) {
-  Peer eve;
-  const uint64_t token = join(eve);
-  eve.send(Input29Message(token, 1, 0, ACT_INFO));
-  ticks(16);  // lines not acknowledged come again after 15 ticks
-  bool info = false, log = false;
-  for (const auto& d : eve.drain()) {
-    if (d[0] == MSG_GAMEINFO) info = Field(d, 1, 8) == token;
-    if (d[0] == MSG_LOG) log = Field(d, 1, 8) == token && Field(d, 9, 2) == SV_LOGI;
-  }
-  EXPECT_TRUE(info);
-  EXPECT_TRUE(log);
-}
-
-TEST_F(Handshake, WithLegacyOffVersion28IsRefusedWith29) {
+TEST_F(Handshake, StrangersGetOnlyRefusalsAndWithLegacyOffVersion28IsRefusedWith29) {
+  Peer old_client, stranger, other;
+  old_client.send(ConnectMessage("Old", 0, 27));
+  for (uint8_t code : {MSG_INPUT, MSG_DISCONNECT, MSG_CHAT, MSG_SNAPSHOT, uint8_t(0), uint8_t(255)})
+    stranger.send(std::string(1, static_cast<char>(code)));
+  GAMECYCLE();
+  EXPECT_EQ(old_client.drain(), std::vector<std::string>{"p\x1c"});
+  EXPECT_EQ(stranger.drain(), std::vector<std::string>{"o"});  // input only
+  EXPECT_EQ(SV_CURCLIENTS, 0);
   restart({"-legacy", "0"});
-  Peer old_client, other;
   old_client.send(ConnectMessage("Old"));
   other.send(ConnectMessage("Other", 0, 27));
   GAMECYCLE();
@@ -183,6 +188,95 @@ TEST_F(Handshake, WithLegacyOffVersion28IsRefusedWith29) {
   EXPECT_EQ(SV_CURCLIENTS, 0);
   Peer eve;
   EXPECT_NE(join(eve), 0u);
+}
+
+// A client's datagram: number `newest` and the up to three before it (a
+// client numbers from 1), each input marked by its number in want_x.
+Input29 Datagram29(uint16_t newest, uint8_t count = INPUTS_PER_DATAGRAM) {
+  if (newest >= 1 && newest < count) count = static_cast<uint8_t>(newest);
+  Input29 m;
+  m.sequence = newest;
+  m.count = count;
+  for (uint8_t k = 0; k < count; ++k) m.frames[k].want_x = static_cast<uint16_t>(newest - k);
+  return m;
+}
+
+// One tick: what it applies, by number.
+std::vector<uint16_t> Take(InputQueue& q, uint32_t tick) {
+  InputFrame out[4];
+  const int n = INPUT_QUEUETAKE(q, tick, out, 4);
+  std::vector<uint16_t> numbers;
+  for (int i = 0; i < n; ++i) numbers.push_back(out[i].want_x);
+  return numbers;
+}
+
+// Feeds datagrams by tick of arrival, takes one tick after each tick, and
+// returns every number applied, in order.
+std::vector<uint16_t> Applied(const std::vector<std::vector<uint16_t>>& arrivals, uint32_t first_tick = 100) {
+  InputQueue q;
+  INPUT_QUEUERESET(q);
+  std::vector<uint16_t> applied;
+  for (size_t t = 0; t < arrivals.size() + 8; ++t) {
+    const uint32_t tick = first_tick + static_cast<uint32_t>(t);
+    if (t < arrivals.size())
+      for (uint16_t newest : arrivals[t]) INPUT_QUEUESTORE(q, Datagram29(newest), tick);
+    for (uint16_t n : Take(q, tick)) applied.push_back(n);
+  }
+  return applied;
+}
+
+std::vector<uint16_t> Numbers(uint16_t from, uint16_t to) {
+  std::vector<uint16_t> v;
+  for (uint16_t n = from; n != static_cast<uint16_t>(to + 1); ++n) v.push_back(n);
+  return v;
+}
+
+TEST(InputQueue, LossRepeatsReorderingAndBurstsApplyEachInputOnceInOrder) {
+  // Numbers 1..20, one a tick, datagrams 6, 7 and 8 lost: 9 repeats them.
+  std::vector<std::vector<uint16_t>> lossy;
+  for (uint16_t n = 1; n <= 20; ++n) lossy.push_back(n >= 6 && n <= 8 ? std::vector<uint16_t>{} : std::vector<uint16_t>{n});
+  EXPECT_EQ(Applied(lossy), Numbers(1, 20));
+  EXPECT_EQ(Applied({{1}, {3, 2}, {2}, {}, {5, 4}, {6}, {6}, {8}, {7}, {9}, {10}}), Numbers(1, 10));
+  EXPECT_EQ(Applied({{1}, {2}, {}, {}, {}, {3, 4, 5, 6}, {7}, {8}, {9}}), Numbers(1, 9)) << "a burst after a stall";
+}
+
+TEST(InputQueue, AnInputThatNeverComesIsPassedOverAndALateOneIsDropped) {
+  InputQueue q;
+  INPUT_QUEUERESET(q);
+  INPUT_QUEUESTORE(q, Datagram29(1, 1), 0);
+  EXPECT_EQ(Take(q, 0), std::vector<uint16_t>{1});
+  // Number 2 is lost in every copy: the datagrams that carry it are lost.
+  INPUT_QUEUESTORE(q, Datagram29(6, 1), 1);
+  INPUT_QUEUESTORE(q, Datagram29(7, 1), 2);
+  std::vector<uint16_t> applied;
+  for (uint32_t t = 1; t < 12; ++t)
+    for (uint16_t n : Take(q, t)) applied.push_back(n);
+  EXPECT_EQ(applied.front(), 6) << "3..5 never came either; 6 follows";
+  INPUT_QUEUESTORE(q, Datagram29(2, 1), 12);
+  EXPECT_TRUE(Take(q, 12).empty()) << "an input behind one applied is not applied";
+  EXPECT_EQ(INPUT_QUEUELASTAPPLIED(q), 7);
+}
+
+TEST(InputQueue, DepthFollowsJitterAndNumbersWrap) {
+  InputQueue q;
+  INPUT_QUEUERESET(q);
+  // One input a tick from number 65500 on; every third datagram two ticks
+  // late, so it is overtaken: the depth becomes 2 and nothing is passed over.
+  std::vector<std::vector<uint16_t>> by_tick(130);
+  for (int i = 0; i < 100; ++i) by_tick[i + (i % 3 == 1 ? 2 : 0)].push_back(static_cast<uint16_t>(65500 + i));
+  std::vector<uint16_t> applied;
+  for (uint32_t t = 0; t < by_tick.size(); ++t) {
+    for (uint16_t n : by_tick[t]) INPUT_QUEUESTORE(q, Datagram29(n, 1), t);
+    for (uint16_t n : Take(q, t)) applied.push_back(n);
+  }
+  EXPECT_EQ(applied, Numbers(65500, 63)) << "every input once, in order, across the wrap";
+  EXPECT_EQ(q.depth, 2);
+  // A steady link again: the depth comes down once the old lateness is forgotten.
+  for (uint32_t t = 130; t < 130 + INPUT_LATENESS_MEMORY + 4; ++t) {
+    INPUT_QUEUESTORE(q, Datagram29(static_cast<uint16_t>(65500 + t - 30), 1), t);
+    Take(q, t);
+  }
+  EXPECT_EQ(q.depth, 0);
 }
 
 }  // namespace

@@ -21,32 +21,9 @@
 #include "support/process.h"
 #include "support/scripted_client.h"
 #include "support/server_world.h"
+#include "tests/server/game_maps.h"
 
 namespace {
-
-const char* kHall =
-    "222555\n"
-    "BBBBBBBBBBBBBBBB\n"
-    "B@     5      @B\n"
-    "B  C   ee   C  B\n"
-    "B   1      2   B\n"
-    "B@  0  8  9   @B\n"
-    "B   3  4  6  7 B\n"
-    "B  C   ee   C  B\n"
-    "B@            @B\n"
-    "BBBBBBBBBBBBBBBB\n";
-
-const char* kCross =
-    "000777\n"
-    "   AAAAAA\n"
-    "   A@ 1 A\n"
-    "AAAA 5  AAAA\n"
-    "A@ 0  8   @A\n"
-    "A  3  9  4 A\n"
-    "AAAA 6  AAAA\n"
-    "   A@ 2 A\n"
-    "   A 7 @A\n"
-    "   AAAAAA\n";
 
 long ResidentKilobytes() {
   long pages = 0, resident = 0;
@@ -64,8 +41,8 @@ long TicksToRun() {
 
 TEST(Soak, BotsAndAHumanThroughMapChangesAndCounterWraps) {
   TempDir dir(true);
-  WriteFile("maps/hall.vnxm", kHall);
-  WriteFile("maps/cross.vnxm", kCross);
+  WriteFile("maps/hall.vnxm", game_test::MapFile(game_test::BusyArena(16), "222555"));
+  WriteFile("maps/cross.vnxm", game_test::MapFile(game_test::BusyArena(24), "000777"));
 
   SV_RESETALL();
   FILE* console = std::fopen("/dev/null", "w");
