@@ -2,11 +2,7 @@
 // end, warnings name what was taken while the server starts as it always
 // did, and maps are read without ever being opened for writing.
 #include <fcntl.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -17,6 +13,7 @@
 #include <vector>
 
 #include "support/process.h"
+#include "support/syscall_filter.h"
 #include "support/udp_peer.h"
 
 namespace {
@@ -34,25 +31,6 @@ void StderrTo(const std::string& path) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   dup2(fd, STDERR_FILENO);
   close(fd);
-}
-
-// Every open that asks for write access fails as on a read-only file system,
-// for root too: the program may only read.
-void ReadOnlyFileSystem() {
-  sock_filter filter[] = {
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 2),
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
-      BPF_STMT(BPF_JMP | BPF_JA | BPF_K, 2),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_open, 0, 3),
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
-      BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_WRONLY | O_RDWR, 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EROFS & SECCOMP_RET_DATA)),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-  };
-  sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-  prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-  prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
 }
 
 // Asks a running server for its status; the map line it answered.

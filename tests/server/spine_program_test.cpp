@@ -3,11 +3,7 @@
 // port probing, output through a pipe, clean exit on SIGTERM and SIGINT, and
 // no hang after a start-up failure without a console.
 #include <fcntl.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -15,6 +11,7 @@
 #include <cstdlib>
 
 #include "server_test.h"
+#include "support/syscall_filter.h"
 
 namespace {
 
@@ -91,20 +88,6 @@ TEST_F(ServerTest, StartUpShowsSocketLineAndBannerAndLoadsTheBuiltInMap) {
   EXPECT_EQ(LogLine(0), Line({EV_SERVERINFO}, "Playerlimit: 10, scorelimit: 20, teamplay: no"));
   EXPECT_EQ(SV_MAP.map_index, 1);
   EXPECT_EQ(SV_MAPL[1].name, "DefMap");
-}
-
-// Makes every socket() call of the program fail, the one way to make the
-// socket step of the start-up fail on purpose.
-void ForbidSockets() {
-  sock_filter filter[] = {
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_socket, 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EACCES & SECCOMP_RET_DATA)),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-  };
-  sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-  prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-  prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
 }
 
 // The server program on a port the system chooses, its output on a pipe
