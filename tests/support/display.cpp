@@ -41,6 +41,9 @@ std::string StartXvfb(ChildProcess& xvfb, const std::string& dir, int screen_w, 
                     dir + "/xvfb.out"))
       continue;
     // Ready once it answers on its display; an Xvfb that lost the race ends.
+    // Another test's Xvfb may answer on the same display meanwhile: the
+    // display is ours only when its lock file names our Xvfb.
+    const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
     const bool ready = WaitFor(
         [&] {
           return !xvfb.running() ||
@@ -48,7 +51,7 @@ std::string StartXvfb(ChildProcess& xvfb, const std::string& dir, int screen_w, 
                      std::string::npos;
         },
         30000);
-    if (ready && xvfb.running()) return display;
+    if (ready && xvfb.running() && std::atoi(ReadFile(lock).c_str()) == xvfb.pid()) return display;
     xvfb.stop();
   }
   return "";
