@@ -43,9 +43,11 @@ namespace {
 constexpr int kReceiveLimit = 1024;
 
 // Version-29 connect pacing, in frames. Forged connects from our own address
-// may use up the server's budget for challenges, so an attempt asks every
-// frame at first: one of them still gets through within a second.
-constexpr int kEveryFrameConnects = 66;   // the first 2 s of an attempt
+// may use up the server's budget for challenges, so that only one connect in
+// twenty or so is answered: an attempt asks every frame for 10 s, which gets
+// one through in about a second and leaves no real chance of missing for
+// longer. A server that is down costs 2 kB/s of connects meanwhile.
+constexpr int kEveryFrameConnects = 330;  // the first 10 s of an attempt
 constexpr int kLaterConnectSpacing = 10;  // after that
 constexpr int kCookieConnectSpacing = 3;  // with a cookie: at once, then this often
 // The server takes a cookie 2 to 4 s after it made it: ours is dropped
