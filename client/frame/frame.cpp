@@ -4,17 +4,13 @@
 
 #include "client/core/client_state.h"
 #include "client/core/config.h"
-#include "client/core/connection.h"
 #include "client/core/event_log.h"
-#include "client/core/input.h"
-#include "client/core/interpolation.h"
+#include "client/core/frame_steps.h"
 #include "client/core/labels.h"
 #include "client/core/menu_model.h"
 #include "client/core/presentation.h"
-#include "client/core/scoreboard.h"
 #include "client/core/session.h"
 #include "client/core/user_folder.h"
-#include "client/core/timers.h"
 #include "client/core/world.h"
 #include "client/presentation/assets.h"
 #include "client/presentation/audio.h"
@@ -67,19 +63,9 @@ void ResetClient() {
 }
 
 void ClientFrame() {
-  anim_tick = static_cast<uint8_t>((anim_tick + 1) % 4);
-  ProcessInput();
-  if (conn_state != CS_IDLE) {
-    // Snapshots first, so the input sent echoes the newest tick and log index.
-    ReceiveMessages();
-    WatchConnection();
-    SendInput();
-    InterpolateOthers();
-    if (frame_counter == 0) UpdateScoreboard();
-  }
+  CoreFrameStart();
   AnimatePlayers();
-  AdvanceFrameTimers();  // after the poses of this frame are chosen
-  if (!menu_open) SettleView();  // the view behind the menu stays as it was
+  CoreFrameEnd();  // after the poses of this frame are chosen
   RenderFrame();
   UpdateFps();
 }

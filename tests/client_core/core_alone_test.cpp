@@ -12,6 +12,7 @@
 
 #include "client/core/client_state.h"
 #include "client/core/connection.h"
+#include "client/core/frame_steps.h"
 #include "client/core/input.h"
 #include "client/core/keys.h"
 #include "client/core/labels.h"
@@ -47,17 +48,10 @@ bool Heard(Cue cue, uint8_t slot) {
   return false;
 }
 
-// The core's steps of a frame, in the order client/frame runs them.
+// The core's steps of a frame, as client/frame runs them, without drawing.
 void CoreFrame() {
-  anim_tick = static_cast<uint8_t>((anim_tick + 1) % 4);
-  ProcessInput();
-  if (conn_state != CS_IDLE) {
-    ReceiveMessages();
-    WatchConnection();
-    SendInput();
-  }
-  AdvanceFrameTimers();
-  if (!menu_open) SettleView();
+  CoreFrameStart();
+  CoreFrameEnd();
 }
 
 class ClientCore : public ::testing::Test {
